@@ -1,0 +1,100 @@
+// The one binding of a Cryptoki library: loads it, binds its function list,
+// initialises it with the best locking arrangement it accepts, and wraps
+// every Cryptoki function the module uses. Wrappers turn unexpected return
+// values into ZEPPKCS11Exception and serialise calls while the locking switch
+// is on.
+#ifndef MERVIL7_PKCS11CLIENT_H
+#define MERVIL7_PKCS11CLIENT_H
+
+#include <initializer_list>
+#include <optional>
+#include <vector>
+
+#include "cryptoki.h"
+#include "errorcodes.h"
+#include "zepbuffer.h"
+#include "zepexception.h"
+#include "zepmutex.h"
+#include "zepstring.h"
+#include "zeptrace.h"
+
+class PKCS11Client {
+public:
+    // Loads, binds and initialises the library; throws when any step fails.
+    explicit PKCS11Client(const char* libraryName);
+    // Finalises and unloads the library.
+    ~PKCS11Client();
+    PKCS11Client(const PKCS11Client&) = delete;
+    PKCS11Client& operator=(const PKCS11Client&) = delete;
+
+    void connect(const char* libraryName);
+    void disconnect();
+    CK_RV initialize(bool withArguments);
+    CK_RV finalize();
+
+    bool isBound() const { return library_ != nullptr && functions_ != nullptr; }
+    // True while the client serialises its Cryptoki calls itself.
+    bool isLockingOn() const { return lockingSwitch_; }
+
+    // General, slot and token functions.
+    CK_RV getInfo(CK_INFO* info);
+    CK_RV getSlotList(std::vector<CK_SLOT_ID>& slots, bool tokenPresent);
+    CK_RV getSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO* info);
+    CK_RV getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info);
+    CK_RV getMechanismList(CK_SLOT_ID slot, std::vector<CK_MECHANISM_TYPE>& mechanisms);
+    CK_RV getMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type, CK_MECHANISM_INFO* info);
+    CK_RV initToken(CK_SLOT_ID slot, const ZEPBuffer& soPin, const ZEPString& label);
+
+    // Session and login functions. Handles are passed by reference: a failure
+    // that shows the session is gone clears the caller's handle.
+    CK_RV openSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_SESSION_HANDLE& session);
+    CK_RV closeAllSessions(CK_SLOT_ID slot);
+    CK_RV closeSession(CK_SESSION_HANDLE& session);
+    CK_RV initPin(CK_SESSION_HANDLE& session, const ZEPBuffer& pin);
+    CK_RV setPin(CK_SESSION_HANDLE& session, const ZEPBuffer& oldPin, const ZEPBuffer& newPin);
+    CK_RV getSessionInfo(CK_SESSION_HANDLE& session, CK_SESSION_INFO* info);
+    CK_RV login(CK_SESSION_HANDLE& session, CK_USER_TYPE userType, const ZEPBuffer& pin);
+    CK_RV logout(CK_SESSION_HANDLE& session);
+    CK_RV getOperationState(CK_SESSION_HANDLE& session, ZEPBuffer& state);
+    CK_RV setOperationState(CK_SESSION_HANDLE& session, const ZEPBuffer& state);
+
+private:
+    // Holds the client mutex while the locking switch is on (read once).
+    class CallLock {
+    public:
+        explicit CallLock(PKCS11Client& client) {
+            if (client.lockingSwitch_) locker_.emplace(client.mutex_);
+        }
+
+    private:
+        std::optional<ZEPMutexLocker> locker_;
+    };
+
+    // The library's entry for a function; throws when the client is not bound
+    // or the library lacks the function.
+    template <typename Function>
+    Function function(Function CK_FUNCTION_LIST::*entry, const char* name) const {
+        if (!isBound()) throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_BOUND, "");
+        Function f = functions_->*entry;
+        if (!f) throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, ZEPString(name) + " is not supported by this cryptoki library");
+        return f;
+    }
+
+    // Returns `rv` when it is CKR_OK or accepted. Otherwise clears `*session`
+    // (when given) if the return value shows the session is gone, and throws
+    // `family` with the function's name.
+    static CK_RV result(CK_RV rv, const char* name, long family, CK_SESSION_HANDLE* session = nullptr,
+                        std::initializer_list<CK_RV> accepted = {});
+
+    // The two-call protocol of list functions: asks for the count, then for
+    // the items, and appends them to `items` once the second call succeeded.
+    template <typename Item, typename Call>
+    CK_RV appendList(std::vector<Item>& items, Call call, const char* name, long family);
+
+    void* library_ = nullptr;
+    bool lockingSwitch_ = true;
+    ZEPMutex mutex_;
+    CK_FUNCTION_LIST* functions_ = nullptr;
+};
+
+#endif
