@@ -7,6 +7,8 @@ ZEPException::ZEPException(const char* file, int line, long code, const ZEPStrin
     describe(std::string());
 }
 
+ZEPException::~ZEPException() = default;
+
 void ZEPException::describe(const std::string& details) {
     what_ = file_ + ":" + std::to_string(line_) + ": error " + std::to_string(code_);
     if (!message_.empty()) what_ += ": " + message_.str();

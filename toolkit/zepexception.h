@@ -13,6 +13,9 @@
 class ZEPException : public std::exception {
 public:
     ZEPException(const char* file, int line, long code, const ZEPString& message);
+    // Defined in the toolkit library, so the exception types' run-time type
+    // information lives there and catching works across libraries.
+    ~ZEPException() override;
 
     const char* getFile() const { return file_.c_str(); }
     int getLine() const { return line_; }

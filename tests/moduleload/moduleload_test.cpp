@@ -1,0 +1,80 @@
+// Loading the module as the toolkit's hosts do: the module library is opened
+// at run time, never linked.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "softhsmtoken.h"
+#include "zepcmsglobal.h"
+#include "zepexception.h"
+#include "zeplibrarymanager.h"
+#include "zepobject.h"
+#include "zepplatform.h"
+#include "zeppkcs11manager.h"
+
+namespace {
+
+class LoadedModule {
+public:
+    LoadedModule() { EXPECT_EQ(zep_load_library(MERVIL7_LIBRARY, handle_), 0); }
+    ~LoadedModule() { zep_free_library(handle_); }
+
+private:
+    void* handle_ = nullptr;
+};
+
+// Calls the registered factory and expects it to throw `code` with `message`.
+void expectFactoryFailure(void* argument, long code, const std::string& message) {
+    ZEPLibraryFunction factory = ZEPLibraryManager::findLibEntry("mervil7");
+    ASSERT_NE(factory, nullptr);
+    try {
+        delete static_cast<ZEPPKCS11Manager*>(factory(argument));
+        FAIL() << "the factory accepted its argument";
+    } catch (const ZEPPKCS11Exception& e) {
+        EXPECT_EQ(e.getCode(), code);
+        EXPECT_EQ(e.getMessage().str(), message);
+    }
+}
+
+TEST(ModuleLoading, RegistersWhileLoaded) {
+    int globals = ZEPCMSGlobal::liveCount();
+    EXPECT_EQ(ZEPLibraryManager::findLibEntry("mervil7"), nullptr);
+    {
+        LoadedModule module;
+        EXPECT_NE(ZEPLibraryManager::findLibEntry("mervil7"), nullptr);
+        EXPECT_EQ(ZEPCMSGlobal::liveCount(), globals + 1);
+    }
+    EXPECT_EQ(ZEPLibraryManager::findLibEntry("mervil7"), nullptr);
+    EXPECT_EQ(ZEPCMSGlobal::liveCount(), globals);
+}
+
+TEST(ModuleLoading, FactoryRejectsBadArguments) {
+    LoadedModule module;
+    expectFactoryFailure(nullptr, 571002, "args cannot be NULL");
+    ZEPObject notConnectInfo;
+    expectFactoryFailure(&notConnectInfo, 571002, "args is invalid");
+}
+
+TEST(ModuleLoading, FactoryReportsLibrariesThatCannotBeUsed) {
+    LoadedModule module;
+    ZEPPKCS11ConnectInfo missing("/nonexistent/libcryptoki.so");
+    expectFactoryFailure(&missing, 577003, "zep_load_library(\"/nonexistent/libcryptoki.so\")");
+    // A shared library, but no Cryptoki library.
+    ZEPPKCS11ConnectInfo notCryptoki(MERVIL2_LIBRARY);
+    expectFactoryFailure(&notCryptoki, 577003, "zep_get_func_address(\"C_GetFunctionList\")");
+}
+
+TEST(ModuleLoading, FactoryGivesAManagerOfTheNamedLibrary) {
+    SoftHSMToken token;
+    LoadedModule module;
+    ZEPPKCS11ConnectInfo info(SoftHSMToken::libraryPath().c_str());
+    ZEPLibraryFunction factory = ZEPLibraryManager::findLibEntry("mervil7");
+    std::unique_ptr<ZEPPKCS11Manager> manager(static_cast<ZEPPKCS11Manager*>(factory(&info)));
+    EXPECT_TRUE(manager->isKindOf("PKCS11Manager"));
+    EXPECT_TRUE(manager->isKindOf("ZEPPKCS11Manager"));
+    EXPECT_FALSE(manager->isKindOf("SlotManager"));
+    EXPECT_EQ(manager->getDllName().str(), SoftHSMToken::libraryPath());
+    EXPECT_EQ(manager->getSlotCount(), 2u);
+}
+
+}  // namespace
