@@ -1,0 +1,117 @@
+// The library table: one client per library name, loaded by the first
+// manager and unloaded by the last.
+#include <thread>
+
+#include "testtokentest.h"
+
+namespace {
+
+class LibraryTableTest : public TestTokenTest {};
+
+TEST_F(LibraryTableTest, ManagersOfOneNameShareOneClient) {
+    auto first = connect();
+    auto second = connect();
+    EXPECT_EQ(first->getClient(), second->getClient());
+    EXPECT_EQ(Control::callCount("C_Initialize"), 1u);
+
+    first.reset();
+    EXPECT_EQ(Control::callCount("C_Finalize"), 0u);
+    EXPECT_TRUE(Control::isInitialized());
+    second.reset();
+    EXPECT_EQ(Control::callCount("C_Finalize"), 1u);
+    EXPECT_FALSE(Control::isInitialized());
+}
+
+TEST_F(LibraryTableTest, AnotherSpellingIsAnotherLibrary) {
+    auto first = connect();
+    std::string otherSpelling = std::string(TESTTOKEN_LIBRARY_PATH);
+    otherSpelling.insert(otherSpelling.rfind('/'), "/.");
+    // The same file, so the token is initialised already and refuses.
+    expectFailure([&] { connect(otherSpelling.c_str()); }, 577901, "C_Initialize",
+                  CKR_CRYPTOKI_ALREADY_INITIALIZED);
+    EXPECT_TRUE(Control::isInitialized());
+    EXPECT_EQ(first->getSlotCount(), 0u);
+}
+
+TEST_F(LibraryTableTest, DuplicateKeepsTheLibraryForTheCopy) {
+    addTokenSlot(3);
+    auto original = connect();
+    std::unique_ptr<ZEPPKCS11Manager> copy(original->duplicate());
+    original.reset();
+    EXPECT_EQ(Control::callCount("C_Finalize"), 0u);
+    std::vector<CK_SLOT_ID> slots;
+    copy->getSlotIds(slots);
+    EXPECT_EQ(slots, std::vector<CK_SLOT_ID>{3});
+    copy.reset();
+    EXPECT_EQ(Control::callCount("C_Finalize"), 1u);
+}
+
+TEST_F(LibraryTableTest, ReleasedLibraryIsLoadedAfreshByTheNextManager) {
+    connect().reset();
+    auto again = connect();
+    EXPECT_EQ(Control::callCount("C_Initialize"), 2u);
+    EXPECT_EQ(Control::callCount("C_Finalize"), 1u);
+}
+
+TEST_F(LibraryTableTest, FailedLoadLeavesNoEntry) {
+    Control::scriptInitialize({CKR_GENERAL_ERROR, CKR_GENERAL_ERROR});
+    expectFailure([] { connect(); }, 577901, "C_Initialize", CKR_GENERAL_ERROR);
+    // Nothing was kept: the next manager initialises the library again.
+    auto manager = connect();
+    EXPECT_TRUE(Control::isInitialized());
+}
+
+TEST_F(LibraryTableTest, ReportsLibraryInformation) {
+    testtoken::LibraryInfo info;
+    info.cryptokiVersion = {2, 1};
+    info.libraryVersion = {3, 0};
+    info.description = "Soft Token";
+    Control::setInfo(info);
+    testtoken::SlotSettings withoutToken;
+    withoutToken.id = 7;
+    withoutToken.tokenPresent = false;
+    Control::addSlot(withoutToken);
+    addTokenSlot(2);
+
+    auto manager = connect();
+    EXPECT_EQ(manager->getVersion().str(), "Cryptoki version: 2.1  Library version: 3.0");
+    EXPECT_EQ(manager->getLibraryDescription().str(), "Soft Token" + std::string(22, ' '));
+    EXPECT_EQ(manager->getManufacturer().str(), "Mervil Test" + std::string(21, ' '));
+    EXPECT_EQ(manager->getSlotCount(), 2u);
+    EXPECT_EQ(manager->getDllName().str(), TESTTOKEN_LIBRARY_PATH);
+    EXPECT_EQ(manager->getInstanceName().str(), "PKCS11Manager");
+}
+
+TEST_F(LibraryTableTest, VersionNumbersAreWrittenWithoutLeadingZeros) {
+    testtoken::LibraryInfo info;
+    info.cryptokiVersion = {2, 20};
+    info.libraryVersion = {10, 1};
+    Control::setInfo(info);
+    EXPECT_EQ(connect()->getVersion().str(), "Cryptoki version: 2.20  Library version: 10.1");
+}
+
+}  // namespace
+
+namespace {
+
+class LibraryTableConcurrency : public TestTokenTest {};
+
+TEST_F(LibraryTableConcurrency, ThreadsAttachAndReleaseConsistently) {
+    addTokenSlot();
+    auto keeper = connect();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([] {
+            for (int i = 0; i < 50; ++i) {
+                auto manager = connect();
+                std::unique_ptr<ZEPPKCS11Manager> copy(manager->duplicate());
+                EXPECT_EQ(copy->getSlotCount(), 1u);
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(Control::callCount("C_Initialize"), 1u);
+    keeper.reset();
+    EXPECT_EQ(Control::callCount("C_Finalize"), 1u);
+}
+
+}  // namespace
