@@ -1,0 +1,27 @@
+#include "infocommand.h"
+
+#include <iostream>
+#include <vector>
+
+#include "modulesession.h"
+#include "output.h"
+
+InfoCommand::InfoCommand(CLI::App& app)
+    : Command(app, "info", "Show a Cryptoki library's description, versions and slots"), library_(options()) {
+    options().add_flag("--json", json_, "Print one JSON object");
+}
+
+void InfoCommand::run() {
+    ModuleSession session(library_.resolve(std::cout));
+    ZEPPKCS11Manager& manager = session.manager();
+    std::vector<CK_SLOT_ID> slots;
+    manager.getSlotIds(slots);
+
+    Output output(json_ ? Output::Format::json : Output::Format::text);
+    output.field("Library", "library", manager.getDllName().str());
+    output.field("Description", "description", withoutPadding(manager.getLibraryDescription().view()));
+    output.field("Manufacturer", "manufacturer", withoutPadding(manager.getManufacturer().view()));
+    output.field("Version", "version", manager.getVersion().str());
+    output.field("Slots", "slots", slots);
+    output.print(std::cout);
+}

@@ -1,0 +1,18 @@
+#include "loadedlibrary.h"
+
+#include <dlfcn.h>
+
+#include <stdexcept>
+
+#include "zepplatform.h"
+
+LoadedLibrary::LoadedLibrary(const std::string& path) {
+    if (zep_load_library(path.c_str(), handle_) != 0) {
+        // The loader's own words name the file and the reason ("cannot open
+        // shared object file", "undefined symbol").
+        const char* reason = dlerror();
+        throw std::runtime_error("cannot load " + (reason ? std::string(reason) : path));
+    }
+}
+
+LoadedLibrary::~LoadedLibrary() { zep_free_library(handle_); }
