@@ -1,0 +1,28 @@
+// Base of the keydb tests: runs the keydb program with its module found the
+// default way and its data folder in a fresh temporary folder, so no test
+// touches the user's own default token.
+#ifndef KEYDB_TEST_KEYDBTEST_H
+#define KEYDB_TEST_KEYDBTEST_H
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "programresult.h"
+#include "temporaryfolder.h"
+
+class KeydbTest : public ::testing::Test {
+protected:
+    ProgramResult keydb(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment = {});
+
+    std::filesystem::path defaultTokenFolder() const { return dataHome_.path() / "keydb"; }
+
+    TemporaryFolder dataHome_{"keydb-data"};
+};
+
+// The "Label: value" lines of keydb's text output.
+std::map<std::string, std::string> fields(const std::string& text);
+
+#endif

@@ -1,0 +1,31 @@
+#include "programresult.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "softhsmhome.h"
+#include "temporaryfolder.h"
+
+namespace {
+std::string contents(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+}  // namespace
+
+ProgramResult capture(Subprocess& process) {
+    TemporaryFolder folder("program-output");
+    ProgramResult result;
+    result.status = process.standardOutput(folder.path() / "out").standardError(folder.path() / "err").run();
+    result.out = contents(folder.path() / "out");
+    result.err = contents(folder.path() / "err");
+    return result;
+}
+
+ProgramResult pkcs11Tool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"pkcs11-tool", "--module", SoftHSMHome::libraryPath});
+    Subprocess process(std::move(arguments));
+    return capture(process);
+}

@@ -1,0 +1,22 @@
+// Running programs from tests: keydb itself and OpenSC's pkcs11-tool.
+#ifndef KEYDB_TEST_PROGRAMRESULT_H
+#define KEYDB_TEST_PROGRAMRESULT_H
+
+#include <string>
+#include <vector>
+
+#include "subprocess.h"
+
+struct ProgramResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs `process` to its end with stdout and stderr captured.
+ProgramResult capture(Subprocess& process);
+
+// pkcs11-tool on SoftHSM2 with `arguments`, in this process's environment.
+ProgramResult pkcs11Tool(std::vector<std::string> arguments);
+
+#endif
