@@ -1,0 +1,47 @@
+#include "asn/asn_integer.h"
+
+int asn_integer::check_content(const unsigned char* content, size_t length) const {
+    if (length == 0) return ASN_BAD_VALUE;
+    if (length > 1 && ((content[0] == 0x00 && !(content[1] & 0x80)) || (content[0] == 0xFF && (content[1] & 0x80))))
+        return ASN_NOT_DER;
+    return ASN_OK;
+}
+
+int asn_integer::set_value(const unsigned char* bytes, size_t length) {
+    int rc = check_content(bytes, length);
+    if (rc == ASN_OK) store(bytes, length);
+    return rc == ASN_OK ? ASN_OK : ASN_BAD_ARGUMENT;
+}
+
+int asn_integer::get_value(ZEPBuffer& bytes) const {
+    if (!is_present()) return ASN_NO_VALUE;
+    bytes.assign(content().size(), content().data());
+    return ASN_OK;
+}
+
+int asn_integer::set_value(long value) {
+    unsigned char octets[sizeof(long)];
+    unsigned long bits = static_cast<unsigned long>(value);
+    for (size_t i = sizeof(long); i > 0; --i, bits >>= 8) octets[i - 1] = static_cast<unsigned char>(bits & 0xFF);
+    size_t skip = 0;
+    while (skip + 1 < sizeof(long) && check_content(octets + skip, sizeof(long) - skip) != ASN_OK) ++skip;
+    store(octets + skip, sizeof(long) - skip);
+    return ASN_OK;
+}
+
+int asn_integer::get_value(long& value) const {
+    if (!is_present()) return ASN_NO_VALUE;
+    if (content().size() > sizeof(long)) return ASN_UNSUPPORTED;
+    unsigned long bits = is_negative() ? ~0UL : 0UL;
+    for (unsigned char octet : content()) bits = (bits << 8) | octet;
+    value = static_cast<long>(bits);
+    return ASN_OK;
+}
+
+int asn_integer::get_unsigned(ZEPBuffer& magnitude) const {
+    if (!is_present()) return ASN_NO_VALUE;
+    size_t skip = 0;
+    while (skip < content().size() && content()[skip] == 0) ++skip;
+    magnitude.assign(content().size() - skip, content().data() + skip);
+    return ASN_OK;
+}

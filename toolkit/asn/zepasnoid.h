@@ -1,0 +1,48 @@
+// Object identifiers used by the toolkit, as arrays of arcs with their
+// counts, and the short names of X.500 attribute types.
+#ifndef MERVIL_ZEPASNOID_H
+#define MERVIL_ZEPASNOID_H
+
+#include <string>
+
+// Declares an arc array NAME and its count NAME_COUNT.
+#define ZEP_OID_DECLARE(name)           \
+    static const unsigned long name[]; \
+    static const unsigned name##_COUNT;
+
+class ZEPASNOID {
+public:
+    ZEP_OID_DECLARE(VALUE_RSA)                  // rsaEncryption 1.2.840.113549.1.1.1
+    ZEP_OID_DECLARE(VALUE_MD5WithRSA)           // md5WithRSAEncryption 1.2.840.113549.1.1.4
+    ZEP_OID_DECLARE(VALUE_SHA1WithRSA)          // sha1WithRSAEncryption 1.2.840.113549.1.1.5
+    ZEP_OID_DECLARE(VALUE_SHA256WithRSA)        // sha256WithRSAEncryption 1.2.840.113549.1.1.11
+    ZEP_OID_DECLARE(VALUE_SHA1DigestAlgorithm)  // 1.3.14.3.2.26
+    ZEP_OID_DECLARE(VALUE_MD5DigestAlgorithm)   // 1.2.840.113549.2.5
+
+    // Name attribute types: X.500 (2.5.4.x), PKCS#9 emailAddress, domainComponent.
+    ZEP_OID_DECLARE(VALUE_CommonName)
+    ZEP_OID_DECLARE(VALUE_Surname)
+    ZEP_OID_DECLARE(VALUE_SerialNumber)
+    ZEP_OID_DECLARE(VALUE_Country)
+    ZEP_OID_DECLARE(VALUE_Locality)
+    ZEP_OID_DECLARE(VALUE_StateOrProvince)
+    ZEP_OID_DECLARE(VALUE_Street)
+    ZEP_OID_DECLARE(VALUE_Organization)
+    ZEP_OID_DECLARE(VALUE_OrganizationalUnit)
+    ZEP_OID_DECLARE(VALUE_Title)
+    ZEP_OID_DECLARE(VALUE_GivenName)
+    ZEP_OID_DECLARE(VALUE_EmailAddress)
+    ZEP_OID_DECLARE(VALUE_DomainComponent)
+
+    // The short name of an attribute type ("CN", "emailAddress") in dotted
+    // form, or empty when it has none.
+    static std::string attributeShortName(const std::string& dottedOid);
+    // The reverse of attributeShortName, ignoring case; empty when unknown.
+    static std::string attributeOid(const std::string& shortName);
+    // The string type (asn_string tag) a value of that attribute type is
+    // made as from text: PrintableString for country, serial number and
+    // dnQualifier, IA5String for e-mail and domain components, else UTF8.
+    static unsigned long attributeStringTag(const std::string& dottedOid);
+};
+
+#endif
