@@ -136,9 +136,9 @@ std::string asn_x500name::to_string() const {
     for (size_t r = size(); r > 0; --r) {
         const RelativeDistinguishedName& rdn = at(r - 1);
         if (r != size()) text += ',';
-        for (size_t a = 0; a < rdn.size(); ++a) {
-            const AttributeTypeAndValue& attribute = rdn.at(a);
-            if (a) text += '+';
+        for (size_t a = rdn.size(); a > 0; --a) {
+            const AttributeTypeAndValue& attribute = rdn.at(a - 1);
+            if (a != rdn.size()) text += '+';
             std::string oid = attribute.type.to_string();
             std::string name = ZEPASNOID::attributeShortName(oid);
             text += name.empty() ? oid : name;

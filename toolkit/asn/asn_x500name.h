@@ -16,7 +16,8 @@ public:
     explicit asn_x500name(int security = 0) : asn_sequence_of<RelativeDistinguishedName>(security) {}
 
     // RFC 4514 text, most specific RDN first, values of a multi-valued RDN
-    // joined by '+'. Known attribute types by short name ("CN", "O",
+    // joined by '+' (also from last to first in DER order, as the common
+    // tools print them). Known attribute types by short name ("CN", "O",
     // "emailAddress"); others as dotted OIDs with the value's DER as #hex.
     // Special characters are escaped with a backslash, control characters
     // and every byte of a non-ASCII character as \XX (hexadecimal).

@@ -1,0 +1,34 @@
+// Runs the openssl command in a private temporary folder, for tests that
+// compare the ASN.1 classes with what openssl makes and reports.
+#ifndef MERVIL_TESTS_OPENSSLTOOL_H
+#define MERVIL_TESTS_OPENSSLTOOL_H
+
+#include <filesystem>
+#include <string>
+
+#include "zepbuffer.h"
+
+class OpenSSLTool {
+public:
+    OpenSSLTool();
+    ~OpenSSLTool();
+    OpenSSLTool(const OpenSSLTool&) = delete;
+    OpenSSLTool& operator=(const OpenSSLTool&) = delete;
+
+    // Runs "openssl <arguments>" in the folder; stderr is discarded. The
+    // exit status goes to `status` and the standard output is returned.
+    std::string run(const std::string& arguments, int* status = nullptr) const;
+    // Runs and fails the calling test (by an exception) on a non-zero exit.
+    std::string must(const std::string& arguments) const;
+    // "name=value\n" output with the "name=" and the newline removed.
+    std::string field(const std::string& arguments) const;
+
+    ZEPBuffer readFile(const std::string& name) const;
+    void writeFile(const std::string& name, const ZEPBuffer& bytes) const;
+    void writeFile(const std::string& name, const std::string& text) const;
+
+private:
+    std::filesystem::path folder_;
+};
+
+#endif
