@@ -1,0 +1,45 @@
+#include "callrecorder.h"
+
+#include <cassert>
+
+namespace testtoken {
+
+CallRecorder& CallRecorder::add(const char* name, const char* suffix, CK_ULONG number) noexcept {
+    assert(argumentCount_ < arguments_.size());
+    if (argumentCount_ < arguments_.size()) {
+        arguments_[argumentCount_++] = {name, suffix, number};
+    }
+    return *this;
+}
+
+CallRecorder& CallRecorder::output(const char* name, const CK_ULONG* pointer) noexcept {
+    given(name, pointer);
+    assert(outputCount_ < outputs_.size());
+    if (pointer != nullptr && outputCount_ < outputs_.size()) {
+        outputs_[outputCount_++] = {name, pointer};
+    }
+    return *this;
+}
+
+CallRecorder& CallRecorder::inOut(const char* name, const CK_ULONG* pointer) noexcept {
+    if (pointer != nullptr) {
+        add(name, ".in", *pointer);
+    }
+    return output(name, pointer);
+}
+
+CallRecord CallRecorder::record(CK_RV result) const {
+    CallRecord record;
+    record.function = function_;
+    record.result = result;
+    for (std::size_t i = 0; i < argumentCount_; ++i) {
+        const Argument& argument = arguments_[i];
+        record.args[std::string(argument.name) + argument.suffix] = argument.number;
+    }
+    for (std::size_t i = 0; i < outputCount_; ++i) {
+        record.args[std::string(outputs_[i].name) + ".out"] = *outputs_[i].pointer;
+    }
+    return record;
+}
+
+}  // namespace testtoken

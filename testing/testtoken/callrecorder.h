@@ -1,0 +1,60 @@
+// Collects the key arguments of a Cryptoki call for the call log.
+#ifndef TESTTOKEN_CALLRECORDER_H
+#define TESTTOKEN_CALLRECORDER_H
+
+#include "testtoken/testtokencontrol.h"
+
+#include <array>
+#include <cstddef>
+
+namespace testtoken {
+
+// Built on entry to a call from its arguments, without allocating, so that building
+// it cannot fail before the call is inside the library's exception barrier. The
+// record is made when the call has answered, reading the outputs it names.
+// Argument names follow the standard's parameter names.
+class CallRecorder {
+public:
+    explicit CallRecorder(const char* function) noexcept : function_(function) {}
+
+    CallRecorder& value(const char* name, CK_ULONG number) noexcept { return add(name, "", number); }
+
+    // A pointer argument: 1 when given, 0 when null.
+    template <typename T>
+    CallRecorder& given(const char* name, T* pointer) noexcept {
+        return value(name, pointer != nullptr ? 1 : 0);
+    }
+
+    // A count or handle the call writes: whether given, and "<name>.out" on return.
+    CallRecorder& output(const char* name, const CK_ULONG* pointer) noexcept;
+
+    // A count the call reads and writes: as output(), and "<name>.in" on entry.
+    CallRecorder& inOut(const char* name, const CK_ULONG* pointer) noexcept;
+
+    const char* function() const noexcept { return function_; }
+
+    CallRecord record(CK_RV result) const;
+
+private:
+    struct Argument {
+        const char* name;
+        const char* suffix;
+        CK_ULONG number;
+    };
+    struct Output {
+        const char* name;
+        const CK_ULONG* pointer;
+    };
+
+    CallRecorder& add(const char* name, const char* suffix, CK_ULONG number) noexcept;
+
+    const char* function_;
+    std::array<Argument, 8> arguments_{};
+    std::size_t argumentCount_ = 0;
+    std::array<Output, 2> outputs_{};
+    std::size_t outputCount_ = 0;
+};
+
+}  // namespace testtoken
+
+#endif

@@ -1,0 +1,42 @@
+// The Cryptoki functions the token answers, by area: library.cpp, slots.cpp,
+// pins.cpp, sessions.cpp, login.cpp. The function table reaches them; only
+// C_GetFunctionList is exported by name.
+#ifndef TESTTOKEN_ENTRYPOINTS_H
+#define TESTTOKEN_ENTRYPOINTS_H
+
+#include "cryptoki.h"
+
+namespace testtoken::api {
+
+CK_RV C_Initialize(CK_VOID_PTR pInitArgs);
+CK_RV C_Finalize(CK_VOID_PTR pReserved);
+CK_RV C_GetInfo(CK_INFO_PTR pInfo);
+CK_RV C_GetFunctionList(CK_FUNCTION_LIST_PTR_PTR ppFunctionList);
+
+CK_RV C_GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID_PTR pSlotList, CK_ULONG_PTR pulCount);
+CK_RV C_GetSlotInfo(CK_SLOT_ID slotID, CK_SLOT_INFO_PTR pInfo);
+CK_RV C_GetTokenInfo(CK_SLOT_ID slotID, CK_TOKEN_INFO_PTR pInfo);
+CK_RV C_GetMechanismList(CK_SLOT_ID slotID, CK_MECHANISM_TYPE_PTR pMechanismList, CK_ULONG_PTR pulCount);
+CK_RV C_GetMechanismInfo(CK_SLOT_ID slotID, CK_MECHANISM_TYPE type, CK_MECHANISM_INFO_PTR pInfo);
+
+CK_RV C_InitToken(CK_SLOT_ID slotID, CK_UTF8CHAR_PTR pPin, CK_ULONG ulPinLen, CK_UTF8CHAR_PTR pLabel);
+CK_RV C_InitPIN(CK_SESSION_HANDLE hSession, CK_UTF8CHAR_PTR pPin, CK_ULONG ulPinLen);
+CK_RV C_SetPIN(CK_SESSION_HANDLE hSession, CK_UTF8CHAR_PTR pOldPin, CK_ULONG ulOldLen, CK_UTF8CHAR_PTR pNewPin,
+               CK_ULONG ulNewLen);
+
+CK_RV C_OpenSession(CK_SLOT_ID slotID, CK_FLAGS flags, CK_VOID_PTR pApplication, CK_NOTIFY Notify,
+                    CK_SESSION_HANDLE_PTR phSession);
+CK_RV C_CloseSession(CK_SESSION_HANDLE hSession);
+CK_RV C_CloseAllSessions(CK_SLOT_ID slotID);
+CK_RV C_GetSessionInfo(CK_SESSION_HANDLE hSession, CK_SESSION_INFO_PTR pInfo);
+CK_RV C_GetOperationState(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pOperationState,
+                          CK_ULONG_PTR pulOperationStateLen);
+CK_RV C_SetOperationState(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pOperationState, CK_ULONG ulOperationStateLen,
+                          CK_OBJECT_HANDLE hEncryptionKey, CK_OBJECT_HANDLE hAuthenticationKey);
+
+CK_RV C_Login(CK_SESSION_HANDLE hSession, CK_USER_TYPE userType, CK_UTF8CHAR_PTR pPin, CK_ULONG ulPinLen);
+CK_RV C_Logout(CK_SESSION_HANDLE hSession);
+
+}  // namespace testtoken::api
+
+#endif

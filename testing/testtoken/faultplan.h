@@ -1,0 +1,37 @@
+// Return values injected by tests into Cryptoki calls.
+#ifndef TESTTOKEN_FAULTPLAN_H
+#define TESTTOKEN_FAULTPLAN_H
+
+#include "cryptoki.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testtoken {
+
+// Per function, failures due once on a later call or on every call. Several may be
+// planned for one function; when two fall due on the same call the earlier planned wins.
+class FaultPlan {
+public:
+    void failOnCall(const std::string& function, CK_RV result, unsigned callNumber);
+    void failAlways(const std::string& function, CK_RV result);
+
+    // Counts a call of the function and gives the failure due on it, if any.
+    std::optional<CK_RV> take(std::string_view function);
+
+private:
+    struct Fault {
+        CK_RV result;
+        std::optional<unsigned> callsLeft;  // none: every call
+    };
+
+    std::map<std::string, std::vector<Fault>, std::less<>> faults_;
+};
+
+}  // namespace testtoken
+
+#endif

@@ -1,0 +1,45 @@
+// Everything the in-memory library holds.
+#ifndef TESTTOKEN_LIBRARYSTATE_H
+#define TESTTOKEN_LIBRARYSTATE_H
+
+#include "applicationmutex.h"
+#include "faultplan.h"
+#include "sessiontable.h"
+#include "slot.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace testtoken {
+
+// The library's answers (information, slots with their tokens, sessions,
+// initialisation) and what tests scripted and observe. Guarded by TokenLibrary.
+struct LibraryState {
+    LibraryInfo info;
+    std::map<CK_SLOT_ID, Slot> slots;
+    SessionTable sessions;
+    bool initialised = false;
+    std::shared_ptr<ApplicationMutex> applicationMutex;  // while initialised with callbacks
+    std::deque<CK_RV> initializeAnswers;
+    FaultPlan faults;
+    std::set<std::string> removedFunctions;
+    std::vector<CallRecord> calls;
+
+    Slot* findSlot(CK_SLOT_ID id);
+    // CKR_SLOT_ID_INVALID when there is no such slot.
+    Slot& slot(CK_SLOT_ID id);
+    Token& tokenOf(const Session& session);
+
+    // Closing a token's last session logs the token out.
+    void closeSession(CK_SESSION_HANDLE handle);
+    void closeAllSessions(CK_SLOT_ID slot);
+    void finalize();
+};
+
+}  // namespace testtoken
+
+#endif

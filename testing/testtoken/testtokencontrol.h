@@ -1,0 +1,118 @@
+// Control interface of the in-memory test token.
+//
+// Tests link the token library and drive it through Control; the code under test
+// loads the same library by path and talks Cryptoki to it, so both share one state.
+// Call Control::reset() at the start of every test.
+#ifndef TESTTOKEN_TESTTOKENCONTROL_H
+#define TESTTOKEN_TESTTOKENCONTROL_H
+
+#include "cryptoki.h"
+#include "testtoken/testtokenexport.h"
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testtoken {
+
+// What C_GetInfo reports. Text is blank padded (or cut) to the 32-byte fields.
+struct LibraryInfo {
+    CK_VERSION cryptokiVersion{2, 40};
+    CK_VERSION libraryVersion{1, 0};
+    std::string manufacturer = "Mervil Test";
+    std::string description = "Test Token";
+};
+
+using MechanismTable = std::map<CK_MECHANISM_TYPE, CK_MECHANISM_INFO>;
+
+// A token: what C_GetTokenInfo reports and what C_InitToken, C_InitPIN and C_SetPIN
+// change. On a token with CKF_PROTECTED_AUTHENTICATION_PATH a null PIN stands for
+// one typed on the token's own pad: it always matches, and a PIN "set" that way keeps
+// the value stored here.
+struct TokenSettings {
+    std::string label = "Test Token";
+    std::string manufacturer = "Mervil Test";
+    std::string model = "Memory Token";
+    std::string serialNumber = "0000000000000001";
+    CK_FLAGS flags = CKF_RNG | CKF_LOGIN_REQUIRED | CKF_USER_PIN_INITIALIZED | CKF_TOKEN_INITIALIZED;
+    std::string soPin = "12345678";
+    std::string userPin = "1234";
+    CK_ULONG minPinLength = 4;
+    CK_ULONG maxPinLength = 32;
+    MechanismTable mechanisms;
+};
+
+// A slot and the token that belongs in it. CKF_TOKEN_PRESENT in the reported slot
+// flags follows tokenPresent; a token that is not present can be inserted later.
+struct SlotSettings {
+    CK_SLOT_ID id = 1;
+    std::string description = "Test Slot";
+    std::string manufacturer = "Mervil Test";
+    CK_FLAGS flags = CKF_REMOVABLE_DEVICE;
+    bool tokenPresent = true;
+    TokenSettings token;
+};
+
+// One Cryptoki call as the token answered it. args holds the call's key arguments
+// by their parameter names: numbers as passed; pointers as 1 when given and 0 when
+// null; for a count or handle passed by pointer also "<name>.in" (on entry, when
+// given) and "<name>.out" (on return, when given). PINs appear only as lengths.
+struct TESTTOKEN_EXPORT CallRecord {
+    std::string function;
+    std::map<std::string, CK_ULONG> args;
+    std::vector<CK_ATTRIBUTE_TYPE> attributeTypes;  // of a template argument, in order
+    CK_RV result = CKR_OK;
+
+    // The named argument; std::out_of_range when the call has no such argument.
+    CK_ULONG arg(const std::string& name) const;
+    bool has(const std::string& name) const;
+};
+
+// Everything a test sets up, scripts and observes. Unknown slot ids and function
+// names throw std::invalid_argument.
+class TESTTOKEN_EXPORT Control {
+public:
+    Control() = delete;
+
+    // Default library information, no slots, not initialised, nothing scripted or
+    // injected, no function removed, empty call log.
+    static void reset();
+
+    static void setInfo(const LibraryInfo& info);
+
+    // Adds a slot; its id must be new.
+    static void addSlot(const SlotSettings& slot);
+    // Removing a token closes the slot's sessions; inserting brings back the same token.
+    static void setTokenPresent(CK_SLOT_ID slot, bool present);
+    static void setMechanisms(CK_SLOT_ID slot, const MechanismTable& mechanisms);
+
+    // The slot's token as it stands now (label, flags and PINs after changes).
+    static TokenSettings token(CK_SLOT_ID slot);
+    static std::size_t sessionCount(CK_SLOT_ID slot);
+    // CKU_SO or CKU_USER while someone is logged in to the slot's token.
+    static std::optional<CK_USER_TYPE> loggedInUser(CK_SLOT_ID slot);
+    static bool isInitialized();
+
+    // Answers for the next C_Initialize calls, in order, after any still queued. A
+    // CKR_OK answer initialises as usual; once the queue is empty calls behave normally.
+    static void scriptInitialize(const std::vector<CK_RV>& answers);
+
+    // C_GetFunctionList hands out tables with a null entry for the function from now on.
+    static void removeFunction(const std::string& name);
+
+    // The function answers result, without doing anything else, on its callNumber-th
+    // call from now (1 = the next call), or on every call from now.
+    static void failOnCall(const std::string& function, CK_RV result, unsigned callNumber = 1);
+    static void failAlways(const std::string& function, CK_RV result);
+
+    static std::vector<CallRecord> calls();
+    static std::vector<CallRecord> callsOf(const std::string& function);
+    static std::size_t callCount(const std::string& function);
+    static void clearCalls();
+};
+
+}  // namespace testtoken
+
+#endif

@@ -1,0 +1,84 @@
+// The one in-memory library of the process and the way into it.
+#ifndef TESTTOKEN_TOKENLIBRARY_H
+#define TESTTOKEN_TOKENLIBRARY_H
+
+#include "callrecorder.h"
+#include "cryptokierror.h"
+#include "librarystate.h"
+
+#include <memory>
+#include <mutex>
+#include <new>
+
+namespace testtoken {
+
+// Owns the state and the mutex around it. Every Cryptoki entry point runs through
+// run(), every control call through access().
+class TokenLibrary {
+public:
+    enum class Needs { nothing, initialisation };
+
+    // Answers a Cryptoki call: an injected failure first, then, holding the
+    // application's mutex (when initialised with callbacks) and the state mutex,
+    // CKR_CRYPTOKI_NOT_INITIALIZED or the body's answer. A CryptokiError thrown by the
+    // body becomes the answer. The call is logged; no exception leaves.
+    template <typename Body>
+    static CK_RV run(const CallRecorder& call, Body&& body, Needs needs = Needs::initialisation) noexcept;
+
+    template <typename Body>
+    static auto access(Body&& body) {
+        TokenLibrary& library = instance();
+        std::lock_guard lock(library.mutex_);
+        return body(library.state_);
+    }
+
+private:
+    static TokenLibrary& instance();
+
+    template <typename Body>
+    CK_RV answer(Body& body, Needs needs);
+    CK_RV log(const CallRecorder& call, CK_RV result);
+
+    std::mutex mutex_;
+    LibraryState state_;
+};
+
+template <typename Body>
+CK_RV TokenLibrary::run(const CallRecorder& call, Body&& body, Needs needs) noexcept {
+    try {
+        TokenLibrary& library = instance();
+        std::shared_ptr<ApplicationMutex> applicationMutex;
+        {
+            std::lock_guard lock(library.mutex_);
+            if (const auto injected = library.state_.faults.take(call.function())) {
+                return library.log(call, *injected);
+            }
+            applicationMutex = library.state_.applicationMutex;
+        }
+        // Declared in this order so the application's mutex is unlocked after the
+        // state mutex, and destroyed last when the call finalised the library.
+        const ApplicationMutex::Hold hold(applicationMutex.get());
+        std::lock_guard lock(library.mutex_);
+        return library.log(call, hold.result() != CKR_OK ? hold.result() : library.answer(body, needs));
+    } catch (const std::bad_alloc&) {
+        return CKR_HOST_MEMORY;
+    } catch (...) {
+        return CKR_GENERAL_ERROR;
+    }
+}
+
+template <typename Body>
+CK_RV TokenLibrary::answer(Body& body, Needs needs) {
+    if (needs == Needs::initialisation && !state_.initialised) {
+        return CKR_CRYPTOKI_NOT_INITIALIZED;
+    }
+    try {
+        return body(state_);
+    } catch (const CryptokiError& error) {
+        return error.result();
+    }
+}
+
+}  // namespace testtoken
+
+#endif
