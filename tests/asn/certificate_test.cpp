@@ -85,7 +85,7 @@ int modulus_bits(const SubjectPublicKeyInfo& info) {
 
 // One temporary folder per test program; each certificate is made the
 // first time a test asks for it.
-class CertificateTest : public ::testing::TestWithParam<CertificateCase> {
+class asnCertificate : public ::testing::TestWithParam<CertificateCase> {
 protected:
     static const OpenSSLTool& made(const CertificateCase& c) {
         static OpenSSLTool tool;
@@ -107,7 +107,7 @@ protected:
     }
 };
 
-TEST_P(CertificateTest, DecodesReencodesAndGivesTheFieldsOpensslReports) {
+TEST_P(asnCertificate, DecodesReencodesAndGivesTheFieldsOpensslReports) {
     x509_certificate certificate;
     ZEPASNUtility::setDEREncoding(der(), certificate);
     EXPECT_EQ(der(), ZEPASNUtility::getDEREncoding(certificate));
@@ -133,7 +133,7 @@ TEST_P(CertificateTest, DecodesReencodesAndGivesTheFieldsOpensslReports) {
     }
 }
 
-TEST_P(CertificateTest, PemOfCertificateAndKeyMatchesOpenssl) {
+TEST_P(asnCertificate, PemOfCertificateAndKeyMatchesOpenssl) {
     ZEPBuffer pem = tool().readFile(name() + ".pem");
     x509_certificate fromPem, fromDer;
     ZEPPEM::read(pem, ZEPPEM::LABEL_CERTIFICATE, fromPem);
@@ -149,7 +149,7 @@ TEST_P(CertificateTest, PemOfCertificateAndKeyMatchesOpenssl) {
     EXPECT_EQ(ZEPPEM::decode(keyPem, ZEPPEM::LABEL_PRIVATE_KEY), ZEPASNUtility::getDEREncoding(key));
 }
 
-TEST_P(CertificateTest, CopiesOutliveTheOriginal) {
+TEST_P(asnCertificate, CopiesOutliveTheOriginal) {
     auto original = std::make_unique<x509_certificate>();
     ZEPASNUtility::setDEREncoding(der(), *original);
     x509_certificate copy(*original);
@@ -162,7 +162,7 @@ TEST_P(CertificateTest, CopiesOutliveTheOriginal) {
     EXPECT_FALSE(copy == assigned);
 }
 
-TEST_P(CertificateTest, TruncatedOrChangedBytesAreRefusedOrReencodeExactly) {
+TEST_P(asnCertificate, TruncatedOrChangedBytesAreRefusedOrReencodeExactly) {
     ZEPBuffer bytes = der();
     x509_certificate certificate;
     for (size_t length = 0; length < bytes.getLength(); ++length)
@@ -178,10 +178,10 @@ TEST_P(CertificateTest, TruncatedOrChangedBytesAreRefusedOrReencodeExactly) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Openssl, CertificateTest, ::testing::ValuesIn(cases),
+INSTANTIATE_TEST_SUITE_P(Openssl, asnCertificate, ::testing::ValuesIn(cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CertificateTest, ComparisonsByIssuerAndSerialAndSubject) {
+TEST_F(asnCertificate, ComparisonsByIssuerAndSerialAndSubject) {
     x509_certificate alice, v1;
     ZEPASNUtility::setDEREncoding(der_of(cases[1]), alice);
     ZEPASNUtility::setDEREncoding(der_of(cases[0]), v1);
@@ -197,7 +197,7 @@ TEST_F(CertificateTest, ComparisonsByIssuerAndSerialAndSubject) {
     EXPECT_THROW(ZEPDBUtility::downcastTBSCertificate(alice), ZEPASNException);
 }
 
-TEST_F(CertificateTest, OpensslAcceptsARequestBuiltHere) {
+TEST_F(asnCertificate, OpensslAcceptsARequestBuiltHere) {
     x509_certificate alice;
     const OpenSSLTool& tool = made(cases[1]);
     ZEPASNUtility::setDEREncoding(der_of(cases[1]), alice);

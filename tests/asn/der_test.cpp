@@ -54,7 +54,7 @@ bytes nested(size_t depth) {
     return der;
 }
 
-TEST(DerReader, RefusesMalformedLengthsAndTags) {
+TEST(asnDerReader, RefusesMalformedLengthsAndTags) {
     asn_any any;
     EXPECT_EQ(ASN_BAD_LENGTH, read(any, {0x30, 0x80, 0x00, 0x00}));        // indefinite
     EXPECT_EQ(ASN_BAD_LENGTH, read(any, {0x04, 0x81, 0x01, 0x00}));        // long form for 1
@@ -75,7 +75,7 @@ TEST(DerReader, RefusesMalformedLengthsAndTags) {
     EXPECT_EQ(ASN_BAD_TAG, read(integer, {0x22, 0x01, 0x01}));  // constructed INTEGER
 }
 
-TEST(DerReader, LimitsNesting) {
+TEST(asnDerReader, LimitsNesting) {
     asn_any any;
     EXPECT_EQ(ASN_OK, read(any, nested(ASN_MAX_DEPTH)));
     EXPECT_EQ(ASN_TOO_DEEP, read(any, nested(ASN_MAX_DEPTH + 1)));
@@ -85,7 +85,7 @@ TEST(DerReader, LimitsNesting) {
     EXPECT_THROW(ZEPASNUtility::setDEREncoding(ZEPBuffer(3, "\x30\x01\x30"), certificate), ZEPASNException);
 }
 
-TEST(DerPrimitives, IntegersAreMinimal) {
+TEST(asnDerPrimitives, IntegersAreMinimal) {
     asn_integer integer;
     EXPECT_EQ(ASN_NOT_DER, read(integer, {0x02, 0x02, 0x00, 0x7F}));
     EXPECT_EQ(ASN_NOT_DER, read(integer, {0x02, 0x02, 0xFF, 0x80}));
@@ -109,7 +109,7 @@ TEST(DerPrimitives, IntegersAreMinimal) {
     EXPECT_EQ(ASN_BAD_ARGUMENT, integer.set_value(nonMinimal, 2));
 }
 
-TEST(DerPrimitives, BooleanBitStringNull) {
+TEST(asnDerPrimitives, BooleanBitStringNull) {
     asn_boolean boolean;
     EXPECT_EQ(ASN_NOT_DER, read(boolean, {0x01, 0x01, 0x01}));
     EXPECT_EQ(ASN_OK, read(boolean, {0x01, 0x01, 0xFF}));
@@ -134,7 +134,7 @@ TEST(DerPrimitives, BooleanBitStringNull) {
     EXPECT_EQ(ASN_BAD_VALUE, read(null, {0x05, 0x01, 0x00}));
 }
 
-TEST(DerPrimitives, ObjectIdentifiers) {
+TEST(asnDerPrimitives, ObjectIdentifiers) {
     asn_oid oid;
     EXPECT_EQ(ASN_NO_VALUE, [&] { buffer_t out; return oid.write(out); }());
     ASSERT_EQ(ASN_OK, oid.set_value(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT));
@@ -152,7 +152,7 @@ TEST(DerPrimitives, ObjectIdentifiers) {
     for (const char* bad : {"", "1", "1.", "3.1", "1.40", "1.02", "1..2", "a.b"}) EXPECT_NE(ASN_OK, oid.from_string(bad)) << bad;
 }
 
-TEST(DerPrimitives, StringsGiveUtf8) {
+TEST(asnDerPrimitives, StringsGiveUtf8) {
     struct { bytes der; const char* text; } good[] = {
         {{0x1E, 0x04, 0x00, 0x41, 0x00, 0xE9}, "A\xC3\xA9"},                     // BMPString
         {{0x1C, 0x04, 0x00, 0x01, 0xF6, 0x00}, "\xF0\x9F\x98\x80"},              // UniversalString
@@ -182,7 +182,7 @@ TEST(DerPrimitives, StringsGiveUtf8) {
     EXPECT_EQ((bytes{0x0C, 0x03, 'a', 'b', 'c'}), write(utf8));
 }
 
-TEST(DerPrimitives, Times) {
+TEST(asnDerPrimitives, Times) {
     asn_generalizedtime generalized;
     int y, mo, d, h, mi, s, f, tzh, tzm;
     std::string text = "20240229235958.5Z";
@@ -207,7 +207,7 @@ TEST(DerPrimitives, Times) {
     EXPECT_EQ(0, mo);
 }
 
-TEST(DerConstructed, OptionalChildrenAndSetOrder) {
+TEST(asnDerConstructed, OptionalChildrenAndSetOrder) {
     AlgorithmIdentifier withoutParameters;
     ASSERT_EQ(ASN_OK, read(withoutParameters, {0x30, 0x05, 0x06, 0x03, 0x2B, 0x0E, 0x03}));
     EXPECT_FALSE(withoutParameters.parameters.is_present());
@@ -229,7 +229,7 @@ TEST(DerConstructed, OptionalChildrenAndSetOrder) {
     EXPECT_EQ("OU=b+CN=a", name.to_string());
 }
 
-TEST(DerConstructed, DigestInfoForSha1) {
+TEST(asnDerConstructed, DigestInfoForSha1) {
     DigestInfo info;
     ASSERT_EQ(ASN_OK, info.digestAlgorithm.set_value_with_null(ZEPASNOID::VALUE_SHA1DigestAlgorithm,
                                                                ZEPASNOID::VALUE_SHA1DigestAlgorithm_COUNT));
@@ -240,7 +240,7 @@ TEST(DerConstructed, DigestInfoForSha1) {
     EXPECT_EQ(header, bytes(der.begin(), der.begin() + 15));
 }
 
-TEST(X500NameText, EscapesAndParses) {
+TEST(asnX500NameText, EscapesAndParses) {
     asn_x500name name;
     ASSERT_EQ(ASN_OK, name.from_string("CN=\\ a\\,b\\+c\\\"\\\\\\<\\>\\;\\ ,O=\\#1 #2,1.2.3.4=#0C026869,C=DE"));
     EXPECT_EQ("CN=\\ a\\,b\\+c\\\"\\\\\\<\\>\\;\\ ,O=\\#1 #2,1.2.3.4=#0C026869,C=DE", name.to_string());
@@ -255,7 +255,7 @@ TEST(X500NameText, EscapesAndParses) {
     EXPECT_EQ("CN=\\ a\\,b\\+c\\\"\\\\\\<\\>\\;\\ ,O=\\#1 #2,1.2.3.4=#0C026869,C=DE", name.to_string());
 }
 
-TEST(Pem, Base64AndArmour) {
+TEST(asnPem, Base64AndArmour) {
     ZEPBuffer data(5, "\x00\xFFxyz");
     std::string text = ZEPBase64::encode(data);
     EXPECT_EQ("AP94eXo=", text);
