@@ -1,5 +1,7 @@
 #include "utctime.h"
 
+#include "asn/asn_generalizedtime.h"
+
 #include <array>
 #include <cctype>
 #include <cstdlib>
@@ -122,6 +124,20 @@ utcDateTime tm2utc(struct tm fields) {
     t.second = static_cast<uint32_t>(fields.tm_sec);
     utcNormalize(t);
     return t;
+}
+
+utcDateTime gen2utc(const asn_generalizedtime& time) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, fraction = 0, tzHours = 0, tzMinutes = 0;
+    // An undecodable time leaves the fields 0.
+    time.get_value(year, month, day, hour, minute, second, fraction, tzHours, tzMinutes);
+    struct tm fields = {};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month;  // get_value counts months from 0, as struct tm does
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    return tm2utc(fields);
 }
 
 utcDateTime utcNow() {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <ctime>
 
+class asn_generalizedtime;
+
 struct utcDateTime {
     uint32_t year = 0;   // full year, for example 2024
     uint32_t month = 0;  // 1 to 12
@@ -26,6 +28,9 @@ struct tm utc2tm(const utcDateTime& t);
 // The fields of tm taken as unsigned numbers, normalised; tm_wday, tm_yday
 // and tm_isdst are not read.
 utcDateTime tm2utc(struct tm fields);
+// The date and time of a GeneralizedTime, normalised; the fraction and the
+// time zone are not used.
+utcDateTime gen2utc(const asn_generalizedtime& time);
 // The current UTC time, millisecond 0.
 utcDateTime utcNow();
 // Carries overflowing fields upwards (milliseconds into seconds and so on, a

@@ -1,5 +1,7 @@
 #include "utctime.h"
 
+#include "asn/asn_generalizedtime.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -98,3 +100,15 @@ TEST(ThreadsafeTime, ConvertsAndZeroFillsOnFailure) {
 }
 
 }  // namespace
+
+TEST(GeneralizedTime, ConvertsWithItsZeroBasedMonth) {
+    asn_generalizedtime time;
+    ASSERT_EQ(time.set_value(2024, 1, 29, 23, 59, 59, 250), 0);
+    utcDateTime t = gen2utc(time);
+    EXPECT_EQ(t.year, 2024u);
+    EXPECT_EQ(t.month, 2u);
+    EXPECT_EQ(t.day, 29u);
+    EXPECT_EQ(t.hour, 23u);
+    EXPECT_EQ(t.second, 59u);
+    EXPECT_EQ(t.millisecond, 0u);
+}
