@@ -1,23 +1,15 @@
 // keydb with no --library: its own SoftHSM2 token in the data folder.
 #include <sys/stat.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "keydbtest.h"
 #include "scopedenvironment.h"
+#include "softhsmhome.h"
 
 namespace {
 
 class DefaultTokenTest : public KeydbTest {};
-
-std::string fileText(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST_F(DefaultTokenTest, FirstUseCreatesTheTokenOnceWithWorkingPins) {
     ProgramResult first = keydb({"info"});
@@ -27,7 +19,7 @@ TEST_F(DefaultTokenTest, FirstUseCreatesTheTokenOnceWithWorkingPins) {
     std::smatch userPin, soPin;
     ASSERT_TRUE(std::regex_search(first.out, userPin, std::regex("\nUser PIN: (\\d{8})\n"))) << first.out;
     ASSERT_TRUE(std::regex_search(first.out, soPin, std::regex("\nSO PIN: (\\d{12})\n"))) << first.out;
-    EXPECT_EQ(fields(first.out)["Library"], "/usr/lib/softhsm/libsofthsm2.so");
+    EXPECT_EQ(fields(first.out)["Library"], SoftHSMHome::libraryPath);
 
     struct stat status {};
     ASSERT_EQ(stat(folder.c_str(), &status), 0);

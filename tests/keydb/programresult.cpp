@@ -6,21 +6,19 @@
 #include "softhsmhome.h"
 #include "temporaryfolder.h"
 
-namespace {
-std::string contents(const std::filesystem::path& file) {
+std::string fileText(const std::filesystem::path& file) {
     std::ifstream in(file);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
-}  // namespace
 
 ProgramResult capture(Subprocess& process) {
     TemporaryFolder folder("program-output");
     ProgramResult result;
     result.status = process.standardOutput(folder.path() / "out").standardError(folder.path() / "err").run();
-    result.out = contents(folder.path() / "out");
-    result.err = contents(folder.path() / "err");
+    result.out = fileText(folder.path() / "out");
+    result.err = fileText(folder.path() / "err");
     return result;
 }
 

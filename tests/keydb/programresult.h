@@ -2,6 +2,7 @@
 #ifndef KEYDB_TEST_PROGRAMRESULT_H
 #define KEYDB_TEST_PROGRAMRESULT_H
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct ProgramResult {
 
 // Runs `process` to its end with stdout and stderr captured.
 ProgramResult capture(Subprocess& process);
+
+// The whole contents of a text file; empty when it cannot be read.
+std::string fileText(const std::filesystem::path& file);
 
 // pkcs11-tool on SoftHSM2 with `arguments`, in this process's environment.
 ProgramResult pkcs11Tool(std::vector<std::string> arguments);

@@ -28,11 +28,4 @@ TEST(SoftHSMTokenTest, OwnsItsTokenOnlyWhileItLives) {
     EXPECT_FALSE(std::filesystem::exists(folder));
 }
 
-TEST(SoftHSMTokenTest, EachFixtureHasItsOwnFolder) {
-    SoftHSMToken first;
-    SoftHSMToken second;
-    EXPECT_NE(first.folder(), second.folder());
-    EXPECT_EQ(std::getenv("SOFTHSM2_CONF"), second.confPath());
-}
-
 }  // namespace
