@@ -5,6 +5,7 @@
 
 #include "errorcodes.h"
 #include "pkcs11client.h"
+#include "slotmanager.h"
 #include "zeptrace.h"
 
 namespace {
@@ -68,9 +69,11 @@ ZEPPKCS11Manager* PKCS11Manager::duplicate() const {
     return new PKCS11Manager(*this);
 }
 
-ZEPSlotManager* PKCS11Manager::getSlotManager(CK_SLOT_ID, int) {
+ZEPSlotManager* PKCS11Manager::getSlotManager(CK_SLOT_ID slotId, int sessionType) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11Manager::getSlotManager()");
-    throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Slot managers are not yet available");
+    auto slotManager = std::make_unique<SlotManager>(*this, slotId);
+    slotManager->setSessionType(sessionType);
+    return slotManager.release();
 }
 
 unsigned int PKCS11Manager::getSlotCount() {

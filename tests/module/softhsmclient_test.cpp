@@ -1,43 +1,13 @@
 // The manager and client against a real token: a fresh SoftHSM2 token per
 // test.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-
-#include "pkcs11client.h"
-#include "pkcs11manager.h"
-#include "softhsmtoken.h"
+#include "softhsmtest.h"
 
 namespace {
 
-std::string trimmed(const unsigned char* field, size_t width) {
-    std::string text(reinterpret_cast<const char*>(field), width);
-    return text.substr(0, text.find_last_not_of(' ') + 1);
-}
-
-ZEPBuffer pin(const std::string& text) { return ZEPBuffer(text.size(), text.data()); }
-
-class SoftHSMClient : public ::testing::Test {
+class SoftHSMClient : public SoftHSMTest {
 protected:
-    SoftHSMClient()
-        : manager_(std::make_unique<PKCS11Manager>(ZEPPKCS11ConnectInfo(SoftHSMToken::libraryPath().c_str()))),
-          client_(*manager_->getClient()) {}
-
     ~SoftHSMClient() override {
         if (session_) client_.closeSession(session_);
-    }
-
-    CK_SLOT_ID tokenSlot() {
-        std::vector<CK_SLOT_ID> slots;
-        client_.getSlotList(slots, true);
-        for (CK_SLOT_ID slot : slots) {
-            CK_TOKEN_INFO info = {};
-            client_.getTokenInfo(slot, &info);
-            if (trimmed(info.label, sizeof info.label) == token_.label()) return slot;
-        }
-        ADD_FAILURE() << "no token labelled " << token_.label();
-        return 0;
     }
 
     void openReadWrite() { client_.openSession(tokenSlot(), CKF_RW_SESSION, session_); }
@@ -48,9 +18,6 @@ protected:
         return info.state;
     }
 
-    SoftHSMToken token_;
-    std::unique_ptr<PKCS11Manager> manager_;
-    PKCS11Client& client_;
     CK_SESSION_HANDLE session_ = 0;
 };
 
