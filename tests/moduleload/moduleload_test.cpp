@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "pkcs11diagnostics.h"
 #include "softhsmtoken.h"
 #include "zepcmsglobal.h"
 #include "zepexception.h"
@@ -18,6 +19,13 @@ class LoadedModule {
 public:
     LoadedModule() { EXPECT_EQ(zep_load_library(MERVIL7_LIBRARY, handle_), 0); }
     ~LoadedModule() { zep_free_library(handle_); }
+
+    template <typename Function>
+    Function exported(const char* name) {
+        void* address = nullptr;
+        EXPECT_EQ(zep_get_func_address(handle_, name, address), 0) << name;
+        return reinterpret_cast<Function>(address);
+    }
 
 private:
     void* handle_ = nullptr;
@@ -75,6 +83,21 @@ TEST(ModuleLoading, FactoryGivesAManagerOfTheNamedLibrary) {
     EXPECT_FALSE(manager->isKindOf("SlotManager"));
     EXPECT_EQ(manager->getDllName().str(), SoftHSMToken::libraryPath());
     EXPECT_EQ(manager->getSlotCount(), 2u);
+
+    // The diagnostics hosts look up by name.
+    auto slotAndTokenInfo = module.exported<p11_getSlotAndTokenInfo_t>("p11_getSlotAndTokenInfo");
+    std::vector<CK_SLOT_ID> slots;
+    manager->getSlotIds(slots);
+    CK_SLOT_INFO slotInfo;
+    CK_TOKEN_INFO tokenInfo;
+    int labelled = 0;
+    for (CK_SLOT_ID slot : slots) {
+        slotAndTokenInfo(manager.get(), slot, &slotInfo, &tokenInfo);
+        EXPECT_TRUE(slotInfo.flags & CKF_TOKEN_PRESENT);
+        labelled += std::string(reinterpret_cast<char*>(tokenInfo.label), 32).rfind(token.label() + " ", 0) == 0;
+    }
+    EXPECT_EQ(labelled, 1);
+    EXPECT_THROW(slotAndTokenInfo(nullptr, slots[0], &slotInfo, &tokenInfo), ZEPPKCS11Exception);
 }
 
 }  // namespace
