@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 #include "zepplatform.h"
 
@@ -12,6 +13,28 @@ CK_UTF8CHAR* pinBytes(const ZEPBuffer& pin) { return const_cast<CK_UTF8CHAR*>(pi
 bool sessionIsGone(CK_RV rv) {
     return rv == CKR_DEVICE_REMOVED || rv == CKR_SESSION_CLOSED || rv == CKR_SESSION_HANDLE_INVALID;
 }
+
+// Handles asked for per C_FindObjects call.
+constexpr CK_ULONG kSearchBatch = 10;
+
+// The CK_ATTRIBUTE array of a template for one call, pointing into the
+// template's buffers: a null array with count 0 for an empty template.
+class AttributeArray {
+public:
+    explicit AttributeArray(AttributeTemplate& attributes) : count_(static_cast<CK_ULONG>(attributes.size())) {
+        attributes.toArray(array_);
+    }
+    CK_ATTRIBUTE* data() const { return array_.get(); }
+    CK_ULONG count() const { return count_; }
+    const CK_ATTRIBUTE& operator[](size_t i) const { return array_[i]; }
+
+private:
+    std::unique_ptr<CK_ATTRIBUTE[]> array_;
+    CK_ULONG count_;
+};
+
+// A mechanism without parameter.
+CK_MECHANISM mechanismOf(CK_MECHANISM_TYPE type) { return {type, nullptr, 0}; }
 
 // Mutex callbacks offered to libraries that cannot use the operating
 // system's locking primitives. Each answers CKR_OK in every case.
@@ -292,4 +315,141 @@ CK_RV PKCS11Client::setOperationState(CK_SESSION_HANDLE& session, const ZEPBuffe
     CallLock lock(*this);
     return result(setState(session, const_cast<CK_BYTE*>(state.getValue()), state.getLength(), 0, 0),
                   "C_SetOperationState", errorcode::SESSION_FAILED, &session);
+}
+
+CK_RV PKCS11Client::findObjectsInit(CK_SESSION_HANDLE& session, AttributeTemplate& search) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::findObjectsInit()");
+    CK_C_FindObjectsInit init = function(&CK_FUNCTION_LIST::C_FindObjectsInit, "C_FindObjectsInit");
+    AttributeArray array(search);
+    return result(init(session, array.data(), array.count()), "C_FindObjectsInit", errorcode::OBJECT_FAILED,
+                  &session);
+}
+
+CK_RV PKCS11Client::findObjects(CK_SESSION_HANDLE& session, std::vector<CK_OBJECT_HANDLE>& objects) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::findObjects()");
+    CK_C_FindObjects find = function(&CK_FUNCTION_LIST::C_FindObjects, "C_FindObjects");
+    std::array<CK_OBJECT_HANDLE, kSearchBatch> batch;
+    // The count is cleared before every call, so a call that fails without
+    // writing it counts as delivering nothing. Only a call that delivered
+    // handles has its return value looked at; one that delivered none ends
+    // the search.
+    CK_ULONG count = 0;
+    CK_RV rv = find(session, batch.data(), kSearchBatch, &count);
+    while (count != 0) {
+        result(rv, "C_FindObjects", errorcode::OBJECT_FAILED, &session);
+        objects.insert(objects.end(), batch.begin(), batch.begin() + std::min(count, kSearchBatch));
+        if (count != kSearchBatch) break;
+        count = 0;
+        rv = find(session, batch.data(), kSearchBatch, &count);
+    }
+    return CKR_OK;
+}
+
+CK_RV PKCS11Client::findObjectsFinal(CK_SESSION_HANDLE& session) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::findObjectsFinal()");
+    CK_C_FindObjectsFinal finish = function(&CK_FUNCTION_LIST::C_FindObjectsFinal, "C_FindObjectsFinal");
+    return result(finish(session), "C_FindObjectsFinal", errorcode::OBJECT_FAILED, &session);
+}
+
+CK_RV PKCS11Client::findObjects(CK_SESSION_HANDLE& session, AttributeTemplate& search,
+                                std::vector<CK_OBJECT_HANDLE>& objects) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::findObjects()");
+    CallLock lock(*this);
+    findObjectsInit(session, search);
+    findObjects(session, objects);
+    return findObjectsFinal(session);
+}
+
+CK_RV PKCS11Client::createObject(CK_SESSION_HANDLE& session, AttributeTemplate& attributes,
+                                 CK_OBJECT_HANDLE& object) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::createObject()");
+    CK_C_CreateObject create = function(&CK_FUNCTION_LIST::C_CreateObject, "C_CreateObject");
+    CallLock lock(*this);
+    object = 0;
+    if (attributes.size() == 0) return CKR_OK;
+    AttributeArray array(attributes);
+    return result(create(session, array.data(), array.count(), &object), "C_CreateObject",
+                  errorcode::OBJECT_FAILED, &session);
+}
+
+CK_RV PKCS11Client::destroyObject(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::destroyObject()");
+    CK_C_DestroyObject destroy = function(&CK_FUNCTION_LIST::C_DestroyObject, "C_DestroyObject");
+    CallLock lock(*this);
+    return result(destroy(session, object), "C_DestroyObject", errorcode::OBJECT_FAILED, &session);
+}
+
+CK_RV PKCS11Client::copyObject(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, AttributeTemplate& attributes,
+                               CK_OBJECT_HANDLE& copy) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::copyObject()");
+    CK_C_CopyObject duplicate = function(&CK_FUNCTION_LIST::C_CopyObject, "C_CopyObject");
+    CallLock lock(*this);
+    AttributeArray array(attributes);
+    return result(duplicate(session, object, array.data(), array.count(), &copy), "C_CopyObject",
+                  errorcode::OBJECT_FAILED, &session);
+}
+
+CK_RV PKCS11Client::getAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
+                                      AttributeTemplate& request, AttributeTemplate& result) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::getAttributeValue()");
+    CK_C_GetAttributeValue read = function(&CK_FUNCTION_LIST::C_GetAttributeValue, "C_GetAttributeValue");
+    CallLock lock(*this);
+    return getAttribute(read, session, object, request, result);
+}
+
+CK_RV PKCS11Client::getAttribute(CK_C_GetAttributeValue read, CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
+                                 AttributeTemplate& request, AttributeTemplate& values) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::getAttribute()");
+    if (request.size() == 0) return CKR_OK;
+    AttributeArray array(request);
+    const CK_RV rv = result(read(session, object, array.data(), array.count()), "C_GetAttributeValue",
+                            errorcode::OBJECT_FAILED, &session, {CKR_ATTRIBUTE_SENSITIVE, CKR_ATTRIBUTE_TYPE_INVALID});
+    AttributeTemplate pending;
+    size_t i = 0;
+    for (const auto& [type, buffer] : request.values()) {
+        const CK_ATTRIBUTE& answered = array[i++];
+        if (answered.ulValueLen == CK_UNAVAILABLE_INFORMATION) continue;  // sensitive or unknown
+        if (!answered.pValue && answered.ulValueLen != 0)
+            pending.setAttribute(type, ZEPBuffer(answered.ulValueLen, nullptr));
+        else
+            // Never past the buffer, whatever length the library claims.
+            values.setAttribute(type, answered.pValue, std::min<size_t>(answered.ulValueLen, buffer.getLength()));
+    }
+    return pending.size() == 0 ? rv : getAttribute(read, session, object, pending, values);
+}
+
+CK_RV PKCS11Client::setAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
+                                      AttributeTemplate& attributes) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::setAttributeValue()");
+    CK_C_SetAttributeValue set = function(&CK_FUNCTION_LIST::C_SetAttributeValue, "C_SetAttributeValue");
+    if (attributes.size() == 0) return CKR_OK;
+    CallLock lock(*this);
+    AttributeArray array(attributes);
+    return result(set(session, object, array.data(), array.count()), "C_SetAttributeValue",
+                  errorcode::OBJECT_FAILED, &session);
+}
+
+CK_RV PKCS11Client::generateKey(CK_SESSION_HANDLE& session, CK_MECHANISM_TYPE mechanism,
+                                AttributeTemplate& attributes, CK_OBJECT_HANDLE& key) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::generateKey()");
+    CK_C_GenerateKey generate = function(&CK_FUNCTION_LIST::C_GenerateKey, "C_GenerateKey");
+    CallLock lock(*this);
+    CK_MECHANISM method = mechanismOf(mechanism);
+    AttributeArray array(attributes);
+    return result(generate(session, &method, array.data(), array.count(), &key), "C_GenerateKey",
+                  errorcode::KEYGEN_FAILED, &session);
+}
+
+CK_RV PKCS11Client::generateKeyPair(CK_SESSION_HANDLE& session, CK_MECHANISM_TYPE mechanism,
+                                    AttributeTemplate& publicTemplate, AttributeTemplate& privateTemplate,
+                                    CK_OBJECT_HANDLE& publicKey, CK_OBJECT_HANDLE& privateKey) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11Client::generateKeyPair()");
+    CK_C_GenerateKeyPair generate = function(&CK_FUNCTION_LIST::C_GenerateKeyPair, "C_GenerateKeyPair");
+    CallLock lock(*this);
+    CK_MECHANISM method = mechanismOf(mechanism);
+    AttributeArray publicArray(publicTemplate);
+    AttributeArray privateArray(privateTemplate);
+    return result(generate(session, &method, publicArray.data(), publicArray.count(), privateArray.data(),
+                           privateArray.count(), &publicKey, &privateKey),
+                  "C_GenerateKeyPair", errorcode::KEYGEN_FAILED, &session);
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "attributetemplate.h"
 #include "cryptoki.h"
 #include "errorcodes.h"
 #include "zepbuffer.h"
@@ -58,6 +59,36 @@ public:
     CK_RV getOperationState(CK_SESSION_HANDLE& session, ZEPBuffer& state);
     CK_RV setOperationState(CK_SESSION_HANDLE& session, const ZEPBuffer& state);
 
+    // Object search in three steps. They take no lock of their own: use the
+    // composite findObjects below, which holds the lock across all three.
+    CK_RV findObjectsInit(CK_SESSION_HANDLE& session, AttributeTemplate& search);
+    // Appends every handle the search still delivers, fetched in batches.
+    CK_RV findObjects(CK_SESSION_HANDLE& session, std::vector<CK_OBJECT_HANDLE>& objects);
+    CK_RV findObjectsFinal(CK_SESSION_HANDLE& session);
+    // Appends the handles of all objects matching `search`.
+    CK_RV findObjects(CK_SESSION_HANDLE& session, AttributeTemplate& search, std::vector<CK_OBJECT_HANDLE>& objects);
+
+    // An empty template creates nothing and leaves `object` 0.
+    CK_RV createObject(CK_SESSION_HANDLE& session, AttributeTemplate& attributes, CK_OBJECT_HANDLE& object);
+    CK_RV destroyObject(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object);
+    CK_RV copyObject(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, AttributeTemplate& attributes,
+                     CK_OBJECT_HANDLE& copy);
+    // Reads the attributes named in `request` into `result`: an empty request
+    // buffer asks for a value of unknown size, which a second pass fetches.
+    // Sensitive and unknown attributes are left out; their return values
+    // (CKR_ATTRIBUTE_SENSITIVE, CKR_ATTRIBUTE_TYPE_INVALID) are returned.
+    CK_RV getAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, AttributeTemplate& request,
+                            AttributeTemplate& result);
+    // An empty template changes nothing and calls nothing.
+    CK_RV setAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, AttributeTemplate& attributes);
+
+    // Key generation with a mechanism that takes no parameter.
+    CK_RV generateKey(CK_SESSION_HANDLE& session, CK_MECHANISM_TYPE mechanism, AttributeTemplate& attributes,
+                      CK_OBJECT_HANDLE& key);
+    CK_RV generateKeyPair(CK_SESSION_HANDLE& session, CK_MECHANISM_TYPE mechanism, AttributeTemplate& publicTemplate,
+                          AttributeTemplate& privateTemplate, CK_OBJECT_HANDLE& publicKey,
+                          CK_OBJECT_HANDLE& privateKey);
+
 private:
     // Holds the client mutex while the locking switch is on (read once).
     class CallLock {
@@ -90,6 +121,11 @@ private:
     // the items, and appends them to `items` once the second call succeeded.
     template <typename Item, typename Call>
     CK_RV appendList(std::vector<Item>& items, Call call, const char* name, long family);
+
+    // One C_GetAttributeValue pass over `request`, storing what it fetched
+    // in `values`; a second pass follows for the lengths it learned.
+    CK_RV getAttribute(CK_C_GetAttributeValue read, CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
+                       AttributeTemplate& request, AttributeTemplate& values);
 
     void* library_ = nullptr;
     bool lockingSwitch_ = true;
