@@ -4,6 +4,7 @@
 
 #include "cryptoki.h"
 #include "cryptokierror.h"
+#include "testtoken/testtokencontrol.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -43,6 +44,25 @@ CK_RV returnList(const std::vector<T>& items, T* buffer, CK_ULONG* count) {
     }
     length = needed;
     return fits ? CKR_OK : CKR_BUFFER_TOO_SMALL;
+}
+
+// The attributes of a template argument, a later entry of a type replacing an earlier
+// one: CKR_ARGUMENTS_BAD for a null array with a count, CKR_ATTRIBUTE_VALUE_INVALID
+// for a null value with a length.
+inline Attributes readTemplate(const CK_ATTRIBUTE* attributes, CK_ULONG count) {
+    if (attributes == nullptr && count != 0) {
+        throw CryptokiError(CKR_ARGUMENTS_BAD);
+    }
+    Attributes read;
+    for (CK_ULONG i = 0; i < count; ++i) {
+        const CK_ATTRIBUTE& attribute = attributes[i];
+        if (attribute.pValue == nullptr && attribute.ulValueLen != 0) {
+            throw CryptokiError(CKR_ATTRIBUTE_VALUE_INVALID);
+        }
+        const auto* bytes = static_cast<const CK_BYTE*>(attribute.pValue);
+        read.insert_or_assign(attribute.type, AttributeValue(bytes, bytes + attribute.ulValueLen));
+    }
+    return read;
 }
 
 }  // namespace testtoken

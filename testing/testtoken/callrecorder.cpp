@@ -28,6 +28,16 @@ CallRecorder& CallRecorder::inOut(const char* name, const CK_ULONG* pointer) noe
     return output(name, pointer);
 }
 
+CallRecorder& CallRecorder::attributes(const char* name, const CK_ATTRIBUTE* pointer, const char* countName,
+                                       CK_ULONG count) noexcept {
+    given(name, pointer).value(countName, count);
+    assert(templateCount_ < templates_.size());
+    if (pointer != nullptr && templateCount_ < templates_.size()) {
+        templates_[templateCount_++] = {pointer, count};
+    }
+    return *this;
+}
+
 CallRecord CallRecorder::record(CK_RV result) const {
     CallRecord record;
     record.function = function_;
@@ -38,6 +48,12 @@ CallRecord CallRecorder::record(CK_RV result) const {
     }
     for (std::size_t i = 0; i < outputCount_; ++i) {
         record.args[std::string(outputs_[i].name) + ".out"] = *outputs_[i].pointer;
+    }
+    for (std::size_t i = 0; i < templateCount_; ++i) {
+        const Template& attributes = templates_[i];
+        for (CK_ULONG j = 0; j < attributes.count; ++j) {
+            record.attributeTypes.push_back(attributes.pointer[j].type);
+        }
     }
     return record;
 }

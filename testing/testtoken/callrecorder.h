@@ -31,6 +31,17 @@ public:
     // A count the call reads and writes: as output(), and "<name>.in" on entry.
     CallRecorder& inOut(const char* name, const CK_ULONG* pointer) noexcept;
 
+    // A mechanism argument: whether given, and its type as "mechanism" when given.
+    CallRecorder& mechanism(const char* name, const CK_MECHANISM* pointer) noexcept {
+        given(name, pointer);
+        return pointer != nullptr ? value("mechanism", pointer->mechanism) : *this;
+    }
+
+    // A template argument: whether given, its count under countName, and its
+    // attribute types in the record's attributeTypes.
+    CallRecorder& attributes(const char* name, const CK_ATTRIBUTE* pointer, const char* countName,
+                             CK_ULONG count) noexcept;
+
     const char* function() const noexcept { return function_; }
 
     CallRecord record(CK_RV result) const;
@@ -45,14 +56,20 @@ private:
         const char* name;
         const CK_ULONG* pointer;
     };
+    struct Template {
+        const CK_ATTRIBUTE* pointer;
+        CK_ULONG count;
+    };
 
     CallRecorder& add(const char* name, const char* suffix, CK_ULONG number) noexcept;
 
     const char* function_;
-    std::array<Argument, 8> arguments_{};
+    std::array<Argument, 10> arguments_{};
     std::size_t argumentCount_ = 0;
     std::array<Output, 2> outputs_{};
     std::size_t outputCount_ = 0;
+    std::array<Template, 2> templates_{};
+    std::size_t templateCount_ = 0;
 };
 
 }  // namespace testtoken

@@ -26,6 +26,10 @@ const std::string& functionName(const std::string& name) {
     return name;
 }
 
+ObjectInfo describe(CK_OBJECT_HANDLE handle, const TokenObject& object) {
+    return {handle, object.attributes(), object.owner()};
+}
+
 }  // namespace
 
 void Control::reset() {
@@ -97,6 +101,49 @@ void Control::failOnCall(const std::string& function, CK_RV result, unsigned cal
 
 void Control::failAlways(const std::string& function, CK_RV result) {
     TokenLibrary::access([&](LibraryState& state) { state.faults.failAlways(functionName(function), result); });
+}
+
+void Control::failAfterWork(const std::string& function, CK_RV result, unsigned callNumber) {
+    if (callNumber == 0) {
+        throw std::invalid_argument("calls are counted from 1");
+    }
+    TokenLibrary::access([&](LibraryState& state) {
+        state.faults.failOnCall(functionName(function), result, callNumber, FaultPlan::Timing::afterWork);
+    });
+}
+
+std::vector<ObjectInfo> Control::objects(CK_SLOT_ID slot) {
+    return TokenLibrary::access([&](LibraryState& state) {
+        std::vector<ObjectInfo> objects;
+        for (const auto& [handle, object] : existingSlot(state, slot).token().objects().objects()) {
+            objects.push_back(describe(handle, object));
+        }
+        return objects;
+    });
+}
+
+ObjectInfo Control::object(CK_SLOT_ID slot, CK_OBJECT_HANDLE handle) {
+    return TokenLibrary::access([&](LibraryState& state) {
+        const TokenObject* const object = existingSlot(state, slot).token().objects().find(handle);
+        if (object == nullptr) {
+            throw std::invalid_argument("no object " + std::to_string(handle));
+        }
+        return describe(handle, *object);
+    });
+}
+
+CK_OBJECT_HANDLE Control::addObject(CK_SLOT_ID slot, const Attributes& attributes, CK_SESSION_HANDLE session) {
+    if (!attributes.contains(CKA_CLASS)) {
+        throw std::invalid_argument("an object needs CKA_CLASS");
+    }
+    return TokenLibrary::access([&](LibraryState& state) {
+        ObjectStore& store = existingSlot(state, slot).token().objects();
+        TokenObject object(attributes, true, session);
+        if (object.owner() && !state.sessions.isOpen(session, slot)) {
+            throw std::invalid_argument("a session object needs an open session of slot " + std::to_string(slot));
+        }
+        return store.add(std::move(object));
+    });
 }
 
 std::vector<CallRecord> Control::calls() {

@@ -17,15 +17,24 @@ namespace testtoken {
 // planned for one function; when two fall due on the same call the earlier planned wins.
 class FaultPlan {
 public:
-    void failOnCall(const std::string& function, CK_RV result, unsigned callNumber);
+    // Whether the failing call answers at once or after doing its work.
+    enum class Timing { instead, afterWork };
+
+    struct Due {
+        CK_RV result;
+        Timing timing;
+    };
+
+    void failOnCall(const std::string& function, CK_RV result, unsigned callNumber,
+                    Timing timing = Timing::instead);
     void failAlways(const std::string& function, CK_RV result);
 
     // Counts a call of the function and gives the failure due on it, if any.
-    std::optional<CK_RV> take(std::string_view function);
+    std::optional<Due> take(std::string_view function);
 
 private:
     struct Fault {
-        CK_RV result;
+        Due due;
         std::optional<unsigned> callsLeft;  // none: every call
     };
 

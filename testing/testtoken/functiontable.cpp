@@ -21,9 +21,9 @@ namespace {
     ANSWERED(C_GetMechanismInfo) ANSWERED(C_InitToken) ANSWERED(C_InitPIN) ANSWERED(C_SetPIN)                    \
     ANSWERED(C_OpenSession) ANSWERED(C_CloseSession) ANSWERED(C_CloseAllSessions) ANSWERED(C_GetSessionInfo)     \
     ANSWERED(C_GetOperationState) ANSWERED(C_SetOperationState) ANSWERED(C_Login) ANSWERED(C_Logout)             \
-    UNSUPPORTED(C_CreateObject) UNSUPPORTED(C_CopyObject) UNSUPPORTED(C_DestroyObject)                           \
-    UNSUPPORTED(C_GetObjectSize) UNSUPPORTED(C_GetAttributeValue) UNSUPPORTED(C_SetAttributeValue)               \
-    UNSUPPORTED(C_FindObjectsInit) UNSUPPORTED(C_FindObjects) UNSUPPORTED(C_FindObjectsFinal)                    \
+    ANSWERED(C_CreateObject) ANSWERED(C_CopyObject) ANSWERED(C_DestroyObject)                                    \
+    ANSWERED(C_GetObjectSize) ANSWERED(C_GetAttributeValue) ANSWERED(C_SetAttributeValue)                        \
+    ANSWERED(C_FindObjectsInit) ANSWERED(C_FindObjects) ANSWERED(C_FindObjectsFinal)                             \
     UNSUPPORTED(C_EncryptInit) UNSUPPORTED(C_Encrypt) UNSUPPORTED(C_EncryptUpdate) UNSUPPORTED(C_EncryptFinal)   \
     UNSUPPORTED(C_DecryptInit) UNSUPPORTED(C_Decrypt) UNSUPPORTED(C_DecryptUpdate) UNSUPPORTED(C_DecryptFinal)   \
     UNSUPPORTED(C_DigestInit) UNSUPPORTED(C_Digest) UNSUPPORTED(C_DigestUpdate) UNSUPPORTED(C_DigestKey)         \
@@ -32,7 +32,7 @@ namespace {
     UNSUPPORTED(C_Verify) UNSUPPORTED(C_VerifyUpdate) UNSUPPORTED(C_VerifyFinal)                                 \
     UNSUPPORTED(C_VerifyRecoverInit) UNSUPPORTED(C_VerifyRecover) UNSUPPORTED(C_DigestEncryptUpdate)             \
     UNSUPPORTED(C_DecryptDigestUpdate) UNSUPPORTED(C_SignEncryptUpdate) UNSUPPORTED(C_DecryptVerifyUpdate)       \
-    UNSUPPORTED(C_GenerateKey) UNSUPPORTED(C_GenerateKeyPair) UNSUPPORTED(C_WrapKey) UNSUPPORTED(C_UnwrapKey)    \
+    ANSWERED(C_GenerateKey) ANSWERED(C_GenerateKeyPair) UNSUPPORTED(C_WrapKey) UNSUPPORTED(C_UnwrapKey)          \
     UNSUPPORTED(C_DeriveKey) UNSUPPORTED(C_SeedRandom) UNSUPPORTED(C_GenerateRandom)                             \
     UNSUPPORTED(C_GetFunctionStatus) UNSUPPORTED(C_CancelFunction) UNSUPPORTED(C_WaitForSlotEvent)
 

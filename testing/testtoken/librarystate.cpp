@@ -19,17 +19,26 @@ Slot& LibraryState::slot(CK_SLOT_ID id) {
 
 Token& LibraryState::tokenOf(const Session& session) { return slot(session.slotId).token(); }
 
+ObjectAccess LibraryState::objectsOf(CK_SESSION_HANDLE handle) {
+    Session& session = sessions.find(handle);
+    return ObjectAccess(tokenOf(session), session, handle);
+}
+
 void LibraryState::closeSession(CK_SESSION_HANDLE handle) {
     const CK_SLOT_ID slotId = sessions.find(handle).slotId;
+    Token& token = slot(slotId).token();
     sessions.close(handle);
+    token.objects().closeSession(handle);
     if (sessions.counts(slotId).all == 0) {
-        slot(slotId).token().forgetLogin();
+        token.forgetLogin();
     }
 }
 
 void LibraryState::closeAllSessions(CK_SLOT_ID slotId) {
+    Token& token = slot(slotId).token();
     sessions.closeSlot(slotId);
-    slot(slotId).token().forgetLogin();
+    token.objects().closeAllSessions();
+    token.forgetLogin();
 }
 
 void LibraryState::finalize() {

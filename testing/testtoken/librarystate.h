@@ -4,6 +4,7 @@
 
 #include "applicationmutex.h"
 #include "faultplan.h"
+#include "objectaccess.h"
 #include "sessiontable.h"
 #include "slot.h"
 
@@ -33,8 +34,11 @@ struct LibraryState {
     // CKR_SLOT_ID_INVALID when there is no such slot.
     Slot& slot(CK_SLOT_ID id);
     Token& tokenOf(const Session& session);
+    // CKR_SESSION_HANDLE_INVALID when the handle names no open session.
+    ObjectAccess objectsOf(CK_SESSION_HANDLE handle);
 
-    // Closing a token's last session logs the token out.
+    // Closing a session destroys its session objects; closing a token's last
+    // session logs the token out.
     void closeSession(CK_SESSION_HANDLE handle);
     void closeAllSessions(CK_SLOT_ID slot);
     void finalize();

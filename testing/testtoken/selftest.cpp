@@ -117,7 +117,7 @@ TEST_F(TestTokenTest, InjectedFailuresAndRemovedFunctions) {
     EXPECT_EQ(p11_->C_GetInfo(&info), CKR_OK);
     EXPECT_EQ(p11_->C_GetInfo(&info), CKR_DEVICE_ERROR);
     EXPECT_EQ(p11_->C_GetInfo(&info), CKR_OK);
-    EXPECT_EQ(p11_->C_CreateObject(1, nullptr, 0, nullptr), CKR_FUNCTION_NOT_SUPPORTED);
+    EXPECT_EQ(p11_->C_CancelFunction(1), CKR_FUNCTION_NOT_SUPPORTED);
 
     Control::removeFunction("C_GetSlotInfo");
     EXPECT_THROW(Control::removeFunction("C_GetSlotInfos"), std::invalid_argument);
@@ -173,6 +173,98 @@ TEST_F(TestTokenTest, ConcurrentSessionsThroughApplicationMutex) {
     EXPECT_EQ(Control::sessionCount(1), 0u);
     EXPECT_EQ(Control::callCount("C_OpenSession"), 400u);
     EXPECT_EQ(p11_->C_Finalize(nullptr), CKR_OK);
+}
+
+TEST_F(TestTokenTest, ObjectsLiveAsLongAsTheirSessionOrTokenAndHideWhilePrivate) {
+    ASSERT_EQ(p11_->C_Initialize(nullptr), CKR_OK);
+    CK_SESSION_HANDLE readOnly = 0, readWrite = 0;
+    ASSERT_EQ(p11_->C_OpenSession(1, CKF_SERIAL_SESSION, nullptr, nullptr, &readOnly), CKR_OK);
+    ASSERT_EQ(p11_->C_OpenSession(1, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &readWrite), CKR_OK);
+    CK_OBJECT_CLASS data = CKO_DATA;
+    CK_BBOOL yes = CK_TRUE;
+    CK_ATTRIBUTE tokenObject[] = {{CKA_CLASS, &data, sizeof data}, {CKA_TOKEN, &yes, 1}};
+    CK_ATTRIBUTE privateObject[] = {{CKA_CLASS, &data, sizeof data}, {CKA_PRIVATE, &yes, 1}};
+    CK_OBJECT_HANDLE object = 0;
+    EXPECT_EQ(p11_->C_CreateObject(readOnly, tokenObject, 2, &object), CKR_SESSION_READ_ONLY);
+    EXPECT_EQ(p11_->C_CreateObject(readWrite, privateObject, 2, &object), CKR_USER_NOT_LOGGED_IN);
+    ASSERT_EQ(p11_->C_CreateObject(readOnly, tokenObject, 1, &object), CKR_OK);
+    const CK_OBJECT_HANDLE hidden = Control::addObject(1, {{CKA_CLASS, testtoken::ulongValue(CKO_DATA)},
+                                                           {CKA_PRIVATE, testtoken::boolValue(true)}});
+    EXPECT_EQ(Control::object(1, object).session, readOnly);
+    EXPECT_EQ(Control::object(1, hidden).session, std::nullopt);
+
+    auto findAll = [&] {
+        std::vector<CK_OBJECT_HANDLE> found(4);
+        CK_ULONG count = 0;
+        EXPECT_EQ(p11_->C_FindObjectsInit(readWrite, nullptr, 0), CKR_OK);
+        EXPECT_EQ(p11_->C_FindObjectsInit(readWrite, nullptr, 0), CKR_OPERATION_ACTIVE);
+        EXPECT_EQ(p11_->C_FindObjects(readWrite, found.data(), found.size(), &count), CKR_OK);
+        EXPECT_EQ(p11_->C_FindObjectsFinal(readWrite), CKR_OK);
+        found.resize(count);
+        return found;
+    };
+    EXPECT_EQ(findAll(), std::vector<CK_OBJECT_HANDLE>{object});
+    CK_ULONG size = 0;
+    EXPECT_EQ(p11_->C_GetObjectSize(readWrite, hidden, &size), CKR_OBJECT_HANDLE_INVALID);
+    CK_UTF8CHAR user[] = "1234";
+    ASSERT_EQ(p11_->C_Login(readWrite, CKU_USER, user, 4), CKR_OK);
+    EXPECT_EQ(findAll(), (std::vector<CK_OBJECT_HANDLE>{object, hidden}));
+    EXPECT_EQ(p11_->C_FindObjectsFinal(readWrite), CKR_OPERATION_NOT_INITIALIZED);
+    const auto found = Control::callsOf("C_FindObjects").back();
+    EXPECT_EQ(found.arg("ulMaxObjectCount"), 4u);
+    EXPECT_EQ(found.arg("pulObjectCount.out"), 2u);
+
+    ASSERT_EQ(p11_->C_CloseSession(readOnly), CKR_OK);
+    EXPECT_EQ(Control::objects(1).size(), 1u);
+    ASSERT_EQ(p11_->C_CloseSession(readWrite), CKR_OK);
+    CK_UTF8CHAR so[] = "12345678", label[32] = {' '};
+    ASSERT_EQ(p11_->C_InitToken(1, so, 8, label), CKR_OK);
+    EXPECT_TRUE(Control::objects(1).empty());
+}
+
+TEST_F(TestTokenTest, AttributesAreReadAndChangedByTheStandardsRules) {
+    ASSERT_EQ(p11_->C_Initialize(nullptr), CKR_OK);
+    CK_SESSION_HANDLE readOnly = 0, readWrite = 0;
+    ASSERT_EQ(p11_->C_OpenSession(1, CKF_SERIAL_SESSION, nullptr, nullptr, &readOnly), CKR_OK);
+    ASSERT_EQ(p11_->C_OpenSession(1, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &readWrite), CKR_OK);
+    const CK_OBJECT_HANDLE key = Control::addObject(
+        1, {{CKA_CLASS, testtoken::ulongValue(CKO_PRIVATE_KEY)}, {CKA_PRIVATE, testtoken::boolValue(false)},
+            {CKA_SENSITIVE, testtoken::boolValue(true)}, {CKA_LABEL, testtoken::textValue("key")},
+            {CKA_MODULUS, {1, 2, 3}}, {CKA_PRIVATE_EXPONENT, {4, 5, 6}}});
+
+    CK_BYTE small[2], large[8];
+    CK_ATTRIBUTE read[] = {{CKA_LABEL, nullptr, 0},
+                           {CKA_MODULUS, small, sizeof small},
+                           {CKA_PRIVATE_EXPONENT, large, sizeof large},
+                           {CKA_ID, large, sizeof large}};
+    EXPECT_EQ(p11_->C_GetAttributeValue(readOnly, key, read, 4), CKR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(read[0].ulValueLen, 3u);
+    for (const CK_ATTRIBUTE& unavailable : {read[1], read[2], read[3]}) {
+        EXPECT_EQ(unavailable.ulValueLen, CK_UNAVAILABLE_INFORMATION);
+    }
+    EXPECT_EQ(p11_->C_GetAttributeValue(readOnly, key, read + 2, 2), CKR_ATTRIBUTE_SENSITIVE);
+    EXPECT_EQ(Control::callsOf("C_GetAttributeValue")[0].attributeTypes,
+              (std::vector<CK_ATTRIBUTE_TYPE>{CKA_LABEL, CKA_MODULUS, CKA_PRIVATE_EXPONENT, CKA_ID}));
+
+    CK_OBJECT_CLASS data = CKO_DATA;
+    CK_ATTRIBUTE relabel[] = {{CKA_LABEL, small, sizeof small}}, reclass[] = {{CKA_CLASS, &data, sizeof data}};
+    EXPECT_EQ(p11_->C_SetAttributeValue(readOnly, key, relabel, 1), CKR_SESSION_READ_ONLY);
+    EXPECT_EQ(p11_->C_SetAttributeValue(readWrite, key, reclass, 1), CKR_ATTRIBUTE_READ_ONLY);
+    ASSERT_EQ(p11_->C_SetAttributeValue(readWrite, key, relabel, 1), CKR_OK);
+    EXPECT_EQ(Control::object(1, key).attributes.at(CKA_LABEL).size(), sizeof small);
+    const CK_OBJECT_HANDLE fixed = Control::addObject(
+        1, {{CKA_CLASS, testtoken::ulongValue(CKO_DATA)}, {CKA_MODIFIABLE, testtoken::boolValue(false)}});
+    EXPECT_EQ(p11_->C_SetAttributeValue(readWrite, fixed, relabel, 1), CKR_ATTRIBUTE_READ_ONLY);
+
+    testtoken::SlotSettings writeProtected;
+    writeProtected.id = 2;
+    writeProtected.token.flags = CKF_WRITE_PROTECTED | CKF_TOKEN_INITIALIZED;
+    Control::addSlot(writeProtected);
+    CK_SESSION_HANDLE protectedSession = 0;
+    ASSERT_EQ(p11_->C_OpenSession(2, CKF_SERIAL_SESSION, nullptr, nullptr, &protectedSession), CKR_OK);
+    const CK_OBJECT_HANDLE stored = Control::addObject(2, {{CKA_CLASS, testtoken::ulongValue(CKO_DATA)}});
+    EXPECT_EQ(p11_->C_SetAttributeValue(protectedSession, stored, relabel, 1), CKR_TOKEN_WRITE_PROTECTED);
+    EXPECT_EQ(p11_->C_DestroyObject(protectedSession, stored), CKR_TOKEN_WRITE_PROTECTED);
 }
 
 TEST(NoFunctionListTest, LoadsButLacksGetFunctionList) {

@@ -23,10 +23,17 @@ std::vector<CK_BYTE> initialOperationState(CK_SESSION_HANDLE handle) {
 
 }  // namespace
 
+std::deque<CK_OBJECT_HANDLE>& Session::activeSearch() {
+    if (!search) {
+        throw CryptokiError(CKR_OPERATION_NOT_INITIALIZED);
+    }
+    return *search;
+}
+
 CK_SESSION_HANDLE SessionTable::open(CK_SLOT_ID slot, CK_FLAGS flags) {
     const CK_SESSION_HANDLE handle = next_++;
     sessions_.emplace(handle, Session{slot, flags & (CKF_SERIAL_SESSION | CKF_RW_SESSION),
-                                      initialOperationState(handle)});
+                                      initialOperationState(handle), std::nullopt});
     return handle;
 }
 
@@ -36,6 +43,11 @@ Session& SessionTable::find(CK_SESSION_HANDLE handle) {
         throw CryptokiError(CKR_SESSION_HANDLE_INVALID);
     }
     return found->second;
+}
+
+bool SessionTable::isOpen(CK_SESSION_HANDLE handle, CK_SLOT_ID slot) const {
+    const auto found = sessions_.find(handle);
+    return found != sessions_.end() && found->second.slotId == slot;
 }
 
 void SessionTable::close(CK_SESSION_HANDLE handle) { sessions_.erase(handle); }

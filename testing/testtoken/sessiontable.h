@@ -5,7 +5,9 @@
 #include "cryptoki.h"
 
 #include <cstddef>
+#include <deque>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace testtoken {
@@ -14,8 +16,12 @@ struct Session {
     CK_SLOT_ID slotId;
     CK_FLAGS flags;                         // CKF_SERIAL_SESSION, maybe CKF_RW_SESSION
     std::vector<CK_BYTE> operationState;   // what C_GetOperationState hands out
+    std::optional<std::deque<CK_OBJECT_HANDLE>> search;  // while a search is active: what is left to deliver
 
     bool readWrite() const noexcept { return (flags & CKF_RW_SESSION) != 0; }
+    // What the active search has still to deliver; CKR_OPERATION_NOT_INITIALIZED
+    // when no search is active.
+    std::deque<CK_OBJECT_HANDLE>& activeSearch();
 };
 
 struct SessionCounts {
@@ -29,6 +35,7 @@ public:
     CK_SESSION_HANDLE open(CK_SLOT_ID slot, CK_FLAGS flags);
     // CKR_SESSION_HANDLE_INVALID when the handle names no open session.
     Session& find(CK_SESSION_HANDLE handle);
+    bool isOpen(CK_SESSION_HANDLE handle, CK_SLOT_ID slot) const;
     void close(CK_SESSION_HANDLE handle);
     void closeSlot(CK_SLOT_ID slot);
     SessionCounts counts(CK_SLOT_ID slot) const;

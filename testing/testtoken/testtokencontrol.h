@@ -10,9 +10,11 @@
 #include "testtoken/testtokenexport.h"
 
 #include <cstddef>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testtoken {
@@ -55,14 +57,39 @@ struct SlotSettings {
     TokenSettings token;
 };
 
+// Attribute values as the token stores them: CK_ULONG and CK_BBOOL in native form,
+// text and byte strings as they are.
+using AttributeValue = std::vector<CK_BYTE>;
+using Attributes = std::map<CK_ATTRIBUTE_TYPE, AttributeValue>;
+
+inline AttributeValue ulongValue(CK_ULONG value) {
+    AttributeValue bytes(sizeof value);
+    std::memcpy(bytes.data(), &value, sizeof value);
+    return bytes;
+}
+inline AttributeValue boolValue(bool value) { return {static_cast<CK_BYTE>(value ? CK_TRUE : CK_FALSE)}; }
+inline AttributeValue textValue(std::string_view text) { return {text.begin(), text.end()}; }
+
+// An object on a token. Token objects (CKA_TOKEN true) stay until destroyed or the
+// token is initialised; session objects belong to the session that made them and go
+// when it closes. Objects with CKA_PRIVATE true are seen only while the user is
+// logged in.
+struct ObjectInfo {
+    CK_OBJECT_HANDLE handle = CK_INVALID_HANDLE;
+    Attributes attributes;
+    std::optional<CK_SESSION_HANDLE> session;  // the owner of a session object
+};
+
 // One Cryptoki call as the token answered it. args holds the call's key arguments
 // by their parameter names: numbers as passed; pointers as 1 when given and 0 when
 // null; for a count or handle passed by pointer also "<name>.in" (on entry, when
-// given) and "<name>.out" (on return, when given). PINs appear only as lengths.
+// given) and "<name>.out" (on return, when given). PINs appear only as lengths;
+// templates only as their count and attribute types, never values.
 struct TESTTOKEN_EXPORT CallRecord {
     std::string function;
     std::map<std::string, CK_ULONG> args;
-    std::vector<CK_ATTRIBUTE_TYPE> attributeTypes;  // of a template argument, in order
+    // Of the template arguments, in order; C_GenerateKeyPair's public template first.
+    std::vector<CK_ATTRIBUTE_TYPE> attributeTypes;
     CK_RV result = CKR_OK;
 
     // The named argument; std::out_of_range when the call has no such argument.
@@ -106,6 +133,20 @@ public:
     // call from now (1 = the next call), or on every call from now.
     static void failOnCall(const std::string& function, CK_RV result, unsigned callNumber = 1);
     static void failAlways(const std::string& function, CK_RV result);
+    // The function does its work as usual, outputs included, and then answers result
+    // on its callNumber-th call from now: a call that fails after delivering.
+    static void failAfterWork(const std::string& function, CK_RV result, unsigned callNumber = 1);
+
+    // The objects of the slot's token, in creation order, whoever may see them.
+    static std::vector<ObjectInfo> objects(CK_SLOT_ID slot);
+    // std::invalid_argument when the token has no such object.
+    static ObjectInfo object(CK_SLOT_ID slot, CK_OBJECT_HANDLE handle);
+    // Puts an object on the token without the checks of C_CreateObject. It needs
+    // CKA_CLASS; it is a token object unless CKA_TOKEN is CK_FALSE, and then belongs
+    // to `session`, an open session of the slot. Missing CKA_PRIVATE and
+    // CKA_MODIFIABLE get the token's defaults, as with C_CreateObject.
+    static CK_OBJECT_HANDLE addObject(CK_SLOT_ID slot, const Attributes& attributes,
+                                      CK_SESSION_HANDLE session = CK_INVALID_HANDLE);
 
     static std::vector<CallRecord> calls();
     static std::vector<CallRecord> callsOf(const std::string& function);

@@ -77,6 +77,7 @@ void Token::initialize(const PinInput& soPin, const CK_UTF8CHAR* label) {
     settings_.label = padded.substr(0, padded.find_last_not_of(' ') + 1);
     settings_.flags = (settings_.flags | CKF_TOKEN_INITIALIZED) & ~CKF_USER_PIN_INITIALIZED;
     settings_.userPin.clear();
+    objects_.clear();
 }
 
 void Token::initUserPin(const PinInput& pin) {

@@ -1,7 +1,8 @@
-// A token: its settings, PINs, mechanisms and who is logged in to it.
+// A token: its settings, PINs, mechanisms, objects and who is logged in to it.
 #ifndef TESTTOKEN_TOKEN_H
 #define TESTTOKEN_TOKEN_H
 
+#include "objectstore.h"
 #include "testtoken/testtokencontrol.h"
 
 #include <optional>
@@ -34,6 +35,8 @@ public:
     const CK_MECHANISM_INFO& mechanism(CK_MECHANISM_TYPE type) const;
     bool writeProtected() const noexcept { return (settings_.flags & CKF_WRITE_PROTECTED) != 0; }
 
+    ObjectStore& objects() noexcept { return objects_; }
+
     // Everything but the session counts, which belong to the session table.
     void describe(CK_TOKEN_INFO& info) const;
 
@@ -45,7 +48,7 @@ public:
     void forgetLogin() noexcept { user_.reset(); }
 
     // C_InitToken: the SO PIN is checked (or set, on a token never initialised), the
-    // label is the 32 bytes given, and the user PIN is gone.
+    // label is the 32 bytes given, and the user PIN and all objects are gone.
     void initialize(const PinInput& soPin, const CK_UTF8CHAR* label);
     // C_InitPIN; the caller has checked that the SO is logged in.
     void initUserPin(const PinInput& pin);
@@ -60,6 +63,7 @@ private:
 
     TokenSettings settings_;
     std::optional<CK_USER_TYPE> user_;
+    ObjectStore objects_;
 };
 
 }  // namespace testtoken

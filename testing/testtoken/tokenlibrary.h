@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 
 namespace testtoken {
 
@@ -20,8 +21,9 @@ public:
 
     // Answers a Cryptoki call: an injected failure first, then, holding the
     // application's mutex (when initialised with callbacks) and the state mutex,
-    // CKR_CRYPTOKI_NOT_INITIALIZED or the body's answer. A CryptokiError thrown by the
-    // body becomes the answer. The call is logged; no exception leaves.
+    // CKR_CRYPTOKI_NOT_INITIALIZED or the body's answer, which a failure injected
+    // after the work replaces. A CryptokiError thrown by the body becomes the answer.
+    // The call is logged; no exception leaves.
     template <typename Body>
     static CK_RV run(const CallRecorder& call, Body&& body, Needs needs = Needs::initialisation) noexcept;
 
@@ -48,10 +50,12 @@ CK_RV TokenLibrary::run(const CallRecorder& call, Body&& body, Needs needs) noex
     try {
         TokenLibrary& library = instance();
         std::shared_ptr<ApplicationMutex> applicationMutex;
+        std::optional<FaultPlan::Due> injected;
         {
             std::lock_guard lock(library.mutex_);
-            if (const auto injected = library.state_.faults.take(call.function())) {
-                return library.log(call, *injected);
+            injected = library.state_.faults.take(call.function());
+            if (injected && injected->timing == FaultPlan::Timing::instead) {
+                return library.log(call, injected->result);
             }
             applicationMutex = library.state_.applicationMutex;
         }
@@ -59,7 +63,11 @@ CK_RV TokenLibrary::run(const CallRecorder& call, Body&& body, Needs needs) noex
         // state mutex, and destroyed last when the call finalised the library.
         const ApplicationMutex::Hold hold(applicationMutex.get());
         std::lock_guard lock(library.mutex_);
-        return library.log(call, hold.result() != CKR_OK ? hold.result() : library.answer(body, needs));
+        if (hold.result() != CKR_OK) {
+            return library.log(call, hold.result());
+        }
+        const CK_RV answered = library.answer(body, needs);
+        return library.log(call, injected ? injected->result : answered);
     } catch (const std::bad_alloc&) {
         return CKR_HOST_MEMORY;
     } catch (...) {
