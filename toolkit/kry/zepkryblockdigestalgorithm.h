@@ -1,0 +1,46 @@
+// The toolkit's own digests (ZEPSHA1, ZEPMD5) behind the digest algorithm
+// interface, as the toolkit's algorithm factory hands them out.
+#ifndef MERVIL_ZEPKRYBLOCKDIGESTALGORITHM_H
+#define MERVIL_ZEPKRYBLOCKDIGESTALGORITHM_H
+
+#include "kry/zepkrydigestalgorithm.h"
+#include "kry/zepmd5.h"
+#include "kry/zepsha1.h"
+
+template <typename Digest>
+class ZEPKRYBlockDigestAlgorithm : public ZEPKRYDigestAlgorithm {
+public:
+    bool isKindOf(const ZEPString& className) const override {
+        return className.compare(getClassName()) == 0 || ZEPKRYDigestAlgorithm::isKindOf(className);
+    }
+    ZEPString getInstanceName() const override { return getClassName(); }
+
+    ZEPBuffer digestData(const r_buffer_t& data) override {
+        Digest digest;
+        digest.update(data.data, data.len);
+        return digest.final();
+    }
+    void digestDataInit() override { message_ = Digest(); }
+    void digestDataUpdate(const r_buffer_t& data) override { message_.update(data.data, data.len); }
+    // The digest ends the message; the next one starts empty.
+    ZEPBuffer digestDataFinal() override { return message_.final(); }
+
+    // "ZEPKRYSHA1DigestAlgorithm", "ZEPKRYMD5DigestAlgorithm".
+    static ZEPString getClassName();
+
+private:
+    Digest message_;
+};
+
+template <>
+ZEPString ZEPKRYBlockDigestAlgorithm<ZEPSHA1>::getClassName();
+template <>
+ZEPString ZEPKRYBlockDigestAlgorithm<ZEPMD5>::getClassName();
+
+extern template class ZEPKRYBlockDigestAlgorithm<ZEPSHA1>;
+extern template class ZEPKRYBlockDigestAlgorithm<ZEPMD5>;
+
+using ZEPKRYSHA1DigestAlgorithm = ZEPKRYBlockDigestAlgorithm<ZEPSHA1>;
+using ZEPKRYMD5DigestAlgorithm = ZEPKRYBlockDigestAlgorithm<ZEPMD5>;
+
+#endif
