@@ -1,0 +1,27 @@
+// Key and digest helpers of the toolkit.
+#ifndef MERVIL_ZEPKRYUTILITY_H
+#define MERVIL_ZEPKRYUTILITY_H
+
+#include "zepbuffer.h"
+
+class ZEPKRYAlgorithmFactory;
+class ZEPKRYKey;
+
+class ZEPKRYUtility {
+public:
+    // The SHA-1 (20 bytes) or MD5 (16 bytes) digest of `data`. With a
+    // factory, its digest maker computes it; without one, or when the
+    // factory offers no such digest (its maker returns null), the toolkit's
+    // own ZEPSHA1 or ZEPMD5 does.
+    static ZEPBuffer digestData_SHA1(const ZEPBuffer& data, const ZEPKRYAlgorithmFactory* factory = nullptr);
+    static ZEPBuffer digestData_MD5(const ZEPBuffer& data, const ZEPKRYAlgorithmFactory* factory = nullptr);
+
+    // The size of a key in bits: for an RSA key in SubjectPublicKeyInfo or
+    // PrivateKeyInfo format the bit length of its modulus, for a token key
+    // record the key size it holds. 0 when that is unknown: another format,
+    // or an algorithm identifier other than rsaEncryption. A blob that is no
+    // DER of its format throws ZEPASNException.
+    static unsigned int getKeySizeInBits(const ZEPKRYKey& key);
+};
+
+#endif
