@@ -1,0 +1,40 @@
+// A key pair waiting for its certificate: the public and the private key,
+// the subject the certificate is asked for (DER of a Name) and the label.
+// Both key items carry the request's label.
+#ifndef MERVIL_ZEPKEYCERTREQITEM_H
+#define MERVIL_ZEPKEYCERTREQITEM_H
+
+#include "keystore/zepkeyitem.h"
+
+class CertificationRequest;
+class ZEPKRYAlgorithmFactory;
+
+class ZEPKeyCertReqItem : public ZEPStoreItem {
+public:
+    ZEPKeyCertReqItem(const ZEPKRYKey& publicKey, const ZEPKRYKey& privateKey, const ZEPBuffer& subjectNameDER,
+                      const ZEPBuffer& label);
+
+    const ZEPKeyItem& getPublicKeyItem() const { return publicKeyItem_; }
+    const ZEPKeyItem& getPrivateKeyItem() const { return privateKeyItem_; }
+    const ZEPBuffer& getSubjectName() const { return subjectName_; }
+    // DER of the request made by the last getSignedCertificationRequest;
+    // empty before.
+    const ZEPBuffer& getSignedRequestDER() const { return signedRequestDER_; }
+
+    // Makes the PKCS#10 request for the subject and the public key (format
+    // FORMAT_SUBJECT_PUBLIC_KEY_INFO), signed SHA-1 with RSA by the
+    // factory's signature algorithm for the private key; keeps its DER in
+    // the item and decodes it into `out`. Throws ZEPException when the
+    // public key has another format or the factory has no such signature
+    // algorithm for the key, ZEPASNException when the subject or the public
+    // key is no valid DER; the item is unchanged then.
+    void getSignedCertificationRequest(CertificationRequest& out, const ZEPKRYAlgorithmFactory& factory);
+
+private:
+    ZEPKeyItem publicKeyItem_;
+    ZEPKeyItem privateKeyItem_;
+    ZEPBuffer subjectName_;
+    ZEPBuffer signedRequestDER_;
+};
+
+#endif

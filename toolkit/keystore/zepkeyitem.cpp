@@ -1,0 +1,3 @@
+#include "keystore/zepkeyitem.h"
+
+ZEPKeyItem::ZEPKeyItem(const ZEPKRYKey& key, const ZEPBuffer& label) : ZEPStoreItem(label), key_(key) {}

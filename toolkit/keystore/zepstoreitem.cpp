@@ -1,0 +1,5 @@
+#include "keystore/zepstoreitem.h"
+
+ZEPStoreItem::ZEPStoreItem(const ZEPBuffer& label) : label_(label) {}
+
+ZEPStoreItem::~ZEPStoreItem() = default;
