@@ -1,0 +1,3 @@
+#include "keystore/zepcertitemcontainer.h"
+
+template class ZEPItemContainer<ZEPCertItem>;

@@ -1,0 +1,3 @@
+#include "keystore/zepkeycertitemcontainer.h"
+
+template class ZEPItemContainer<ZEPKeyCertItem>;

@@ -1,0 +1,3 @@
+#include "keystore/zepkeycertreqitemcontainer.h"
+
+template class ZEPItemContainer<ZEPKeyCertReqItem>;

@@ -1,0 +1,3 @@
+#include "keystore/zepkeyitemcontainer.h"
+
+template class ZEPItemContainer<ZEPKeyItem>;
