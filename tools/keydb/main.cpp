@@ -33,6 +33,8 @@ int runSelected(const std::vector<std::unique_ptr<Command>>& commands) {
 int main(int argc, char** argv) {
     CLI::App app("keydb: PKCS#11 tokens seen through the mervil7 module", "keydb");
     app.require_subcommand(1);
+    // Global options may also follow the command: keydb info --trace.
+    app.fallthrough();
     bool trace = false;
     app.add_flag("--trace", trace, "Write the module's trace records to stderr");
 
