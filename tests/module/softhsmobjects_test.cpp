@@ -64,25 +64,4 @@ TEST_F(SoftHSMObjects, DataObjectIsFoundReadRelabelledAndDestroyed) {
     EXPECT_TRUE(findData("renamed").empty());
 }
 
-TEST_F(SoftHSMObjects, GeneratedKeyPairKeepsItsPrivateExponent) {
-    AttributeTemplate publicTemplate, privateTemplate;
-    publicTemplate.setAttribute(CKA_PUBLIC_EXPONENT, ZEPBuffer(3, "\x01\x00\x01"));
-    publicTemplate.setAttribute(CKA_MODULUS_BITS, CK_ULONG{1024});
-    publicTemplate.setAttribute(CKA_TOKEN, 1);
-    for (CK_ATTRIBUTE_TYPE flag : {CKA_TOKEN, CKA_PRIVATE, CKA_SENSITIVE, CKA_DECRYPT, CKA_SIGN})
-        privateTemplate.setAttribute(flag, 1);
-    CK_OBJECT_HANDLE publicKey = 0, privateKey = 0;
-    client_.generateKeyPair(session_, CKM_RSA_PKCS_KEY_PAIR_GEN, publicTemplate, privateTemplate, publicKey,
-                            privateKey);
-
-    AttributeTemplate request, result;
-    request.setAttribute(CKA_MODULUS, ZEPBuffer(128, nullptr));
-    request.addAttribute(CKA_PRIVATE_EXPONENT);
-    EXPECT_EQ(client_.getAttributeValue(session_, privateKey, request, result), CKR_ATTRIBUTE_SENSITIVE);
-    ZEPBuffer modulus;
-    EXPECT_TRUE(result.getAttribute(CKA_MODULUS, modulus));
-    EXPECT_EQ(modulus.getLength(), 128u);
-    EXPECT_EQ(result.size(), 1u);
-}
-
 }  // namespace
