@@ -25,12 +25,15 @@ namespace {
 class RSAPublicKey : public asn_sequence {
 public:
     RSAPublicKey() {
-        register_child(&modulus);
-        register_child(&publicExponent);
+        register_child(&modulus_);
+        register_child(&publicExponent_);
     }
 
-    asn_integer modulus;
-    asn_integer publicExponent;
+    const asn_integer& modulus() const { return modulus_; }
+
+private:
+    asn_integer modulus_;
+    asn_integer publicExponent_;
 };
 
 // RSAPrivateKey ::= SEQUENCE { version, modulus, publicExponent,
@@ -51,35 +54,20 @@ private:
     asn_any otherPrimeInfos_;
 };
 
-bool isRSA(const AlgorithmIdentifier& algorithm) {
-    return algorithm.algorithm.is_equal(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT);
-}
-
-unsigned int bitLength(const asn_integer& modulus) {
-    if (modulus.is_negative()) throw ZEPASNException(ZEP_HERE, ASN_BAD_VALUE, "negative RSA modulus");
+// The bit length of the modulus of an RSA key, given the algorithm
+// identifier and the key field (DER of an RSAKey) of its container; 0 for
+// another algorithm.
+template <typename RSAKey>
+unsigned int modulusBits(const AlgorithmIdentifier& algorithm, const r_buffer_t& keyField) {
+    if (!algorithm.algorithm.is_equal(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT)) return 0;
+    RSAKey key;
+    ZEPASNUtility::setDEREncoding(keyField, key);
+    if (key.modulus().is_negative()) throw ZEPASNException(ZEP_HERE, ASN_BAD_VALUE, "negative RSA modulus");
     ZEPBuffer magnitude;
-    zep_asn_check(ZEP_HERE, modulus.get_unsigned(magnitude));
+    zep_asn_check(ZEP_HERE, key.modulus().get_unsigned(magnitude));
     if (magnitude.empty()) return 0;
     return static_cast<unsigned int>(8 * (magnitude.getLength() - 1)) +
            static_cast<unsigned int>(std::bit_width(magnitude.getValue()[0]));
-}
-
-unsigned int publicKeyBits(const ZEPBuffer& der) {
-    SubjectPublicKeyInfo info;
-    ZEPASNUtility::setDEREncoding(der, info);
-    if (!isRSA(info.algorithm)) return 0;
-    RSAPublicKey key;
-    ZEPASNUtility::setDEREncoding(info.subjectPublicKey.value_view(), key);
-    return bitLength(key.modulus);
-}
-
-unsigned int privateKeyBits(const ZEPBuffer& der) {
-    PrivateKeyInfo info;
-    ZEPASNUtility::setDEREncoding(der, info);
-    if (!isRSA(info.privateKeyAlgorithm)) return 0;
-    RSAPrivateKey key;
-    ZEPASNUtility::setDEREncoding(info.privateKey.content_view(), key);
-    return bitLength(key.modulus());
 }
 
 // The digest by the algorithm a factory offered, else by the toolkit.
@@ -101,10 +89,16 @@ ZEPBuffer ZEPKRYUtility::digestData_MD5(const ZEPBuffer& data, const ZEPKRYAlgor
 
 unsigned int ZEPKRYUtility::getKeySizeInBits(const ZEPKRYKey& key) {
     switch (key.getFormat()) {
-        case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO:
-            return publicKeyBits(key.getKeyBlob());
-        case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
-            return privateKeyBits(key.getKeyBlob());
+        case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO: {
+            SubjectPublicKeyInfo info;
+            ZEPASNUtility::setDEREncoding(key.getKeyBlob(), info);
+            return modulusBits<RSAPublicKey>(info.algorithm, info.subjectPublicKey.value_view());
+        }
+        case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO: {
+            PrivateKeyInfo info;
+            ZEPASNUtility::setDEREncoding(key.getKeyBlob(), info);
+            return modulusBits<RSAPrivateKey>(info.privateKeyAlgorithm, info.privateKey.content_view());
+        }
         case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD:
             return ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getKeySize();
         default:
