@@ -1,0 +1,133 @@
+// Key-store items over openssl-made keys and certificates, and PKCS#10
+// requests signed through an algorithm factory that openssl accepts.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "asn/asn_x500name.h"
+#include "asn/certificationrequest.h"
+#include "asn/x509_certificate.h"
+#include "asn/zepasnutility.h"
+#include "keystore/zepkeycertitem.h"
+#include "keystore/zepkeycertreqitem.h"
+#include "kry/zepkryalgorithmfactory.h"
+#include "kry/zepkrysignaturealgorithm.h"
+#include "openssltool.h"
+#include "zepexception.h"
+
+namespace {
+
+// Signs SHA-1 with RSA by "openssl dgst" with the PKCS#8 key it was made for.
+class OpenSSLSignature : public ZEPKRYSignatureAlgorithm {
+public:
+    OpenSSLSignature(const OpenSSLTool& tool, const ZEPKRYKey& key) : tool_(tool) {
+        tool_.writeFile("signing.p8", key.getKeyBlob());
+    }
+    ZEPBuffer signData(const r_buffer_t& data) override {
+        tool_.writeFile("tbs.der", ZEPBuffer(data));
+        tool_.must("dgst -sha1 -sign signing.p8 -keyform DER -out signature.bin tbs.der");
+        return tool_.readFile("signature.bin");
+    }
+    void signDataInit() override { message_.clear(); }
+    void signDataUpdate(const r_buffer_t& data) override { message_.append(ZEPBuffer(data)); }
+    ZEPBuffer signDataFinal() override { return signData(message_.get()); }
+
+private:
+    const OpenSSLTool& tool_;
+    ZEPBuffer message_;
+};
+
+// A signature that fails, as one on a removed token does.
+class FailingSignature : public OpenSSLSignature {
+public:
+    using OpenSSLSignature::OpenSSLSignature;
+    ZEPBuffer signData(const r_buffer_t&) override { throw ZEPException("test", 1, 577909, "C_Sign"); }
+};
+
+// Signs with software keys (PrivateKeyInfo) only.
+template <typename Signature>
+class OpenSSLFactory : public ZEPKRYAlgorithmFactory {
+public:
+    explicit OpenSSLFactory(const OpenSSLTool& tool) : tool_(tool) {}
+    ZEPKRYSignatureAlgorithm* make_SHA1WithRSA_SignatureAlgorithm(const ZEPKRYKey& key) const override {
+        return key.getFormat() == ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO ? new Signature(tool_, key) : nullptr;
+    }
+
+private:
+    const OpenSSLTool& tool_;
+};
+
+class Items : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        tool = new OpenSSLTool();
+        tool->must("req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.der -outform DER -days 1 "
+                   "-subj '/CN=Alice/O=Example'");
+        tool->must("rsa -in key.pem -pubout -outform DER -out key.spki");
+        tool->must("pkcs8 -topk8 -nocrypt -in key.pem -outform DER -out key.p8");
+    }
+    static void TearDownTestSuite() {
+        delete tool;
+        tool = nullptr;
+    }
+
+    static ZEPKRYKey key(int type, int format, const std::string& file) {
+        return ZEPKRYKey(type, ZEPKRYKey::ALGORITHM_RSA, format, tool->readFile(file));
+    }
+    static ZEPKeyCertReqItem request() {
+        asn_x500name subject;
+        EXPECT_EQ(ASN_OK, subject.from_string("O=Example,CN=Alice"));
+        return ZEPKeyCertReqItem(key(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, "key.spki"),
+                                 key(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "key.p8"),
+                                 ZEPASNUtility::getDEREncoding(subject), ZEPBuffer(5, "alice"));
+    }
+
+    static OpenSSLTool* tool;
+};
+
+OpenSSLTool* Items::tool = nullptr;
+
+TEST_F(Items, KeyCertItemIsKnownByItsCertificate) {
+    ZEPKeyItem keyItem(key(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "key.p8"), ZEPBuffer(3, "key"));
+    ZEPKeyCertItem pair(keyItem, ZEPCertItem(tool->readFile("cert.der"), ZEPBuffer(4, "cert")));
+    EXPECT_EQ(ZEPBuffer(4, "cert"), pair.getLabel());
+    EXPECT_EQ(ZEPBuffer(3, "key"), pair.getKeyItem().getLabel());
+
+    x509_certificate certificate;
+    EXPECT_EQ("O=Example,CN=Alice", pair.getCertificate(certificate).get_subject().to_string());
+    ZEPCertItem broken(ZEPBuffer(2, "\x30\x01"), ZEPBuffer());
+    EXPECT_THROW(broken.getCertificate(certificate), ZEPASNException);
+}
+
+TEST_F(Items, SignedRequestIsAcceptedByOpenssl) {
+    ZEPKeyCertReqItem item = request();
+    EXPECT_EQ(ZEPBuffer(5, "alice"), item.getPrivateKeyItem().getLabel());
+    EXPECT_EQ(ZEPBuffer(5, "alice"), item.getPublicKeyItem().getLabel());
+
+    CertificationRequest out;
+    item.getSignedCertificationRequest(out, OpenSSLFactory<OpenSSLSignature>(*tool));
+    EXPECT_EQ(item.getSignedRequestDER(), ZEPASNUtility::getDEREncoding(out));
+    tool->writeFile("request.der", item.getSignedRequestDER());
+    int status = -1;
+    tool->run("req -inform DER -in request.der -verify -noout", &status);
+    EXPECT_EQ(0, status);
+    EXPECT_EQ(tool->must("rsa -in key.pem -noout -modulus"), tool->must("req -inform DER -in request.der -noout -modulus"));
+    EXPECT_EQ("subject=CN = Alice, O = Example\n", tool->must("req -inform DER -in request.der -noout -subject"));
+}
+
+TEST_F(Items, FailedSigningLeavesTheItemUnsigned) {
+    ZEPKeyCertReqItem item = request();
+    CertificationRequest out;
+    EXPECT_THROW(item.getSignedCertificationRequest(out, ZEPKRYAlgorithmFactory()), ZEPException);
+    EXPECT_THROW(item.getSignedCertificationRequest(out, OpenSSLFactory<FailingSignature>(*tool)), ZEPException);
+
+    ZEPKeyCertReqItem publicKeyAsPrivateKeyInfo(
+        key(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "key.p8"),
+        item.getPrivateKeyItem().getKey(), item.getSubjectName(), item.getLabel());
+    EXPECT_THROW(publicKeyAsPrivateKeyInfo.getSignedCertificationRequest(out, OpenSSLFactory<OpenSSLSignature>(*tool)), ZEPException);
+    EXPECT_TRUE(item.getSignedRequestDER().empty());
+    EXPECT_TRUE(publicKeyAsPrivateKeyInfo.getSignedRequestDER().empty());
+}
+
+}  // namespace
