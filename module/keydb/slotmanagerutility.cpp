@@ -1,0 +1,360 @@
+#include "slotmanagerutility.h"
+
+#include <memory>
+
+#include "asn/asn_string.h"
+#include "asn/issuerandserialnumber.h"
+#include "asn/x509_certificate.h"
+#include "asn/zepasnoid.h"
+#include "asn/zepasnutility.h"
+#include "asn/zepdbutility.h"
+#include "attributetemplate.h"
+#include "errorcodes.h"
+#include "keystore/zepcertitem.h"
+#include "keystore/zepkeycertitem.h"
+#include "keystore/zepkeycertreqitem.h"
+#include "keystore/zepkeyitem.h"
+#include "keystore/zeppkcs11asnkeyrecord.h"
+#include "kry/zepkrykey.h"
+#include "kry/zepkryutility.h"
+#include "pkcs11client.h"
+#include "slotmanager.h"
+#include "zepsubjectpublickeyinfo.h"
+#include "zeptrace.h"
+
+namespace {
+
+// Reads the attributes `types` of an object in one call.
+AttributeTemplate readAttributes(SlotManager& slot, CK_OBJECT_HANDLE object,
+                                 std::initializer_list<CK_ATTRIBUTE_TYPE> types) {
+    AttributeTemplate request, result;
+    for (CK_ATTRIBUTE_TYPE type : types) request.addAttribute(type);
+    slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, result);
+    return result;
+}
+
+// The attribute's value; an attribute the token did not return is empty.
+ZEPBuffer valueOf(const AttributeTemplate& attributes, CK_ATTRIBUTE_TYPE type) {
+    ZEPBuffer value;
+    attributes.getAttribute(type, value);
+    return value;
+}
+
+// The attribute's value; a missing one is reported in the trace and gives
+// `fallback`.
+ZEPBuffer valueOrReport(const AttributeTemplate& attributes, CK_ATTRIBUTE_TYPE type, const char* missingText,
+                        const ZEPBuffer& fallback = ZEPBuffer()) {
+    ZEPBuffer value;
+    if (attributes.getAttribute(type, value)) return value;
+    ZEP_TRACE_INFO(MODULE_TRACE, missingText);
+    return fallback;
+}
+
+bool passes(MatchType match, const AttributeTemplate& object, const ZEPBuffer& value) {
+    switch (match) {
+        case MATCH_VALUE: return valueOf(object, CKA_VALUE) == value;
+        case MATCH_ID: return valueOf(object, CKA_ID) == value;
+        case MATCH_LABEL: return SlotManagerUtility::compareLabel(value, valueOf(object, CKA_LABEL));
+        case MATCH_SUBJECT_NAME: return valueOf(object, CKA_SUBJECT) == value;
+        case MATCH_KEY_RECORD: {
+            ZEPPKCS11ASNKeyRecord record(value);
+            return valueOf(object, CKA_ID) == record.getObjectId() &&
+                   valueOf(object, CKA_SUBJECT) == record.getSubjectName();
+        }
+        default: return false;
+    }
+}
+
+std::initializer_list<CK_ATTRIBUTE_TYPE> attributesToTest(MatchType match) {
+    static const std::initializer_list<CK_ATTRIBUTE_TYPE> id = {CKA_ID}, label = {CKA_LABEL}, value = {CKA_VALUE},
+                                                          subject = {CKA_SUBJECT},
+                                                          keyRecord = {CKA_SUBJECT, CKA_ID}, none = {};
+    switch (match) {
+        case MATCH_ID: return id;
+        case MATCH_LABEL: return label;
+        case MATCH_VALUE: return value;
+        case MATCH_SUBJECT_NAME: return subject;
+        case MATCH_KEY_RECORD: return keyRecord;
+        default: return none;
+    }
+}
+
+x509_certificate decodeCertificate(const ZEPBuffer& der) {
+    x509_certificate certificate;
+    ZEPASNUtility::setDEREncoding(der, certificate);
+    return certificate;
+}
+
+CK_OBJECT_CLASS objectClassOf(const ZEPKRYKey& key) {
+    switch (key.getType()) {
+        case ZEPKRYKey::TYPE_PRIVATE: return CKO_PRIVATE_KEY;
+        case ZEPKRYKey::TYPE_PUBLIC: return CKO_PUBLIC_KEY;
+        case ZEPKRYKey::TYPE_SECRET: return CKO_SECRET_KEY;
+        default: return CKO_VENDOR_DEFINED;
+    }
+}
+
+}  // namespace
+
+bool SlotManagerUtility::findAllItems(SlotManager& slot, CK_OBJECT_CLASS objectClass,
+                                      std::vector<CK_OBJECT_HANDLE>& handles, MatchType match,
+                                      const ZEPBuffer& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::findAllItems()");
+    AttributeTemplate search;
+    search.setAttribute(CKA_CLASS, objectClass);
+    if (objectClass == CKO_PRIVATE_KEY) search.setAttribute(CKA_PRIVATE, int32_t(CK_TRUE));
+    if (!value.empty()) {
+        if (match == MATCH_ID) search.setAttribute(CKA_ID, value);
+        if (match == MATCH_SUBJECT_NAME) search.setAttribute(CKA_SUBJECT, value);
+    }
+    slot.getClient()->findObjects(slot.getSessionHandle(), search, handles);
+    return !handles.empty();
+}
+
+bool SlotManagerUtility::findItem(SlotManager& slot, CK_OBJECT_CLASS objectClass, MatchType match,
+                                  const ZEPBuffer& value, CK_OBJECT_HANDLE& handle) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::findItem()");
+    handle = 0;
+    std::vector<CK_OBJECT_HANDLE> candidates;
+    findAllItems(slot, objectClass, candidates, match, value);
+    for (CK_OBJECT_HANDLE candidate : candidates) {
+        if (passes(match, readAttributes(slot, candidate, attributesToTest(match)), value)) {
+            handle = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SlotManagerUtility::getCert(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
+                                 const asn_object& criterion, ZEPBuffer& certificateDER, ZEPBuffer& label,
+                                 ZEPBuffer& id) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::getCert()");
+    AttributeTemplate object = readAttributes(slot, handle, {CKA_LABEL, CKA_VALUE, CKA_ID});
+    ZEPBuffer objectLabel, value, objectId;
+    if (!object.getAttribute(CKA_LABEL, objectLabel)) {
+        ZEP_TRACE_INFO(MODULE_TRACE, "CKA_LABEL missing on Cert Object");
+        return false;
+    }
+    if (!object.getAttribute(CKA_VALUE, value)) {
+        ZEP_TRACE_INFO(MODULE_TRACE, "CKA_VALUE missing on Cert Object");
+        return false;
+    }
+    if (!object.getAttribute(CKA_ID, objectId)) {
+        ZEP_TRACE_INFO(MODULE_TRACE, "CKA_ID missing on Cert Object");
+        return false;
+    }
+    x509_certificate certificate = decodeCertificate(value);
+    bool passed = false;
+    switch (match) {
+        case MATCH_ALL: passed = true; break;
+        case MATCH_LABEL: passed = compareLabel(objectLabel, ZEPASNUtility::getDEREncoding(criterion)); break;
+        case MATCH_SIGNATURE: passed = compareSignature(certificate, criterion); break;
+        case MATCH_ISSUER_AND_SERIAL: passed = compareIssuerAndSerialNumber(certificate, criterion); break;
+        case MATCH_UNSIGNED_CERTIFICATE: passed = compareUnsignedCertificate(certificate, criterion); break;
+        case MATCH_SUBJECT_NAME: passed = compareSubjectName(certificate, criterion); break;
+        case MATCH_SUBJECT_PUBLIC_KEY_INFO: passed = compareSubjectPublicKeyInfo(certificate, criterion); break;
+        default: break;
+    }
+    if (!passed) return false;
+    certificateDER = value;
+    label = objectLabel;
+    id = objectId;
+    return true;
+}
+
+bool SlotManagerUtility::compareSignature(const x509_certificate& certificate, const asn_object& criterion) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::compareSignature()");
+    return certificate.get_signature() == ZEPDBUtility::downcastBitString(criterion);
+}
+
+bool SlotManagerUtility::compareIssuerAndSerialNumber(const x509_certificate& certificate,
+                                                      const asn_object& criterion) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::compareIssuerAndSerialNumber()");
+    IssuerAndSerialNumber own =
+        ZEPASNUtility::getIssuerAndSerialNumber(certificate.get_issuer(), certificate.get_serial_number());
+    return own == ZEPDBUtility::downcastIssuerAndSerialNumber(criterion);
+}
+
+bool SlotManagerUtility::compareUnsignedCertificate(const x509_certificate& certificate, const asn_object& criterion) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::compareUnsignedCertificate()");
+    return certificate.get_tbs_certificate() == ZEPDBUtility::downcastTBSCertificate(criterion);
+}
+
+bool SlotManagerUtility::compareSubjectName(const x509_certificate& certificate, const asn_object& criterion) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::compareSubjectName()");
+    return certificate.get_subject() == ZEPDBUtility::downcastX500name(criterion);
+}
+
+bool SlotManagerUtility::compareSubjectPublicKeyInfo(const x509_certificate& certificate,
+                                                     const asn_object& criterion) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::compareSubjectPublicKeyInfo()");
+    return certificate.get_subject_public_key_info() == ZEPDBUtility::downcastSubjectPublicKeyInfo(criterion);
+}
+
+ZEPBuffer SlotManagerUtility::normalizeLabel(const ZEPBuffer& label) {
+    asn_UTF8String text;
+    if (text.read(label.get()) == 0) return label;
+    text.set_value(label.getValue(), label.getLength());
+    return ZEPASNUtility::getDEREncoding(text);
+}
+
+bool SlotManagerUtility::compareLabel(const ZEPBuffer& a, const ZEPBuffer& b) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::compareLabel()");
+    return normalizeLabel(a) == normalizeLabel(b);
+}
+
+bool SlotManagerUtility::exists(SlotManager& slot, const ZEPKeyItem& item, int& reason) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::exists()");
+    const ZEPKRYKey& key = item.getKey();
+    CK_OBJECT_HANDLE handle = 0;
+    if (key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD) {
+        if (!findItem(slot, objectClassOf(key), MATCH_KEY_RECORD, key.getKeyBlob(), handle)) return false;
+        reason = errorcode::DUPLICATE_TOKEN_KEY;
+        return true;
+    }
+    if (!findItem(slot, objectClassOf(key), MATCH_LABEL, item.getLabel(), handle)) return false;
+    reason = errorcode::DUPLICATE_LABEL;
+    return true;
+}
+
+bool SlotManagerUtility::exists(SlotManager& slot, const ZEPCertItem& item, int& reason) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::exists()");
+    x509_certificate certificate;
+    item.getCertificate(certificate);
+    IssuerAndSerialNumber issuerAndSerial =
+        ZEPASNUtility::getIssuerAndSerialNumber(certificate.get_issuer(), certificate.get_serial_number());
+    std::vector<CK_OBJECT_HANDLE> sameSubject;
+    findAllItems(slot, CKO_CERTIFICATE, sameSubject, MATCH_SUBJECT_NAME,
+                 ZEPASNUtility::getDEREncoding(certificate.get_subject()));
+    for (CK_OBJECT_HANDLE handle : sameSubject) {
+        ZEPBuffer der, label, id;
+        if (!getCert(slot, handle, MATCH_ALL, certificate, der, label, id)) continue;
+        x509_certificate stored = decodeCertificate(der);
+        if (compareLabel(label, item.getLabel()))
+            reason = errorcode::DUPLICATE_LABEL;
+        else if (compareSignature(stored, certificate.get_signature()))
+            reason = errorcode::DUPLICATE_SIGNATURE;
+        else if (compareUnsignedCertificate(stored, certificate.get_tbs_certificate()))
+            reason = errorcode::DUPLICATE_UNSIGNED_CERTIFICATE;
+        else if (compareIssuerAndSerialNumber(stored, issuerAndSerial))
+            reason = errorcode::DUPLICATE_ISSUER_AND_SERIAL;
+        else
+            continue;
+        return true;
+    }
+    return false;
+}
+
+namespace {
+template <typename Item>
+bool throwIfDuplicate(SlotManager& slot, const Item& item) {
+    int reason = 0;
+    if (SlotManagerUtility::exists(slot, item, reason)) throw ZEPPKCS11Exception(ZEP_HERE, reason, "");
+    return true;
+}
+}  // namespace
+
+bool SlotManagerUtility::isUnique(SlotManager& slot, const ZEPKeyItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::isUnique()");
+    return throwIfDuplicate(slot, item);
+}
+
+bool SlotManagerUtility::isUnique(SlotManager& slot, const ZEPCertItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::isUnique()");
+    return throwIfDuplicate(slot, item);
+}
+
+bool SlotManagerUtility::isUnique(SlotManager& slot, const ZEPKeyCertItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::isUnique()");
+    return isUnique(slot, item.getKeyItem()) && isUnique(slot, item.getCertItem());
+}
+
+ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(CK_OBJECT_HANDLE)");
+    AttributeTemplate object = readAttributes(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID});
+    CK_ULONG objectClass = CKO_DATA, keyType = CKK_DSA;
+    if (!object.getAttribute(CKA_CLASS, objectClass) ||
+        (objectClass != CKO_PRIVATE_KEY && objectClass != CKO_PUBLIC_KEY))
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only PUBLIC and PRIVATE key types are supported.");
+    if (!object.getAttribute(CKA_KEY_TYPE, keyType) || keyType != CKK_RSA)
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only RSA Keys are supported.");
+    const bool isPrivate = objectClass == CKO_PRIVATE_KEY;
+    ZEPBuffer label = valueOrReport(object, CKA_LABEL, "CKA_LABEL missing on Key Object");
+    ZEPBuffer subject = valueOrReport(object, CKA_SUBJECT, "CKA_SUBJECT missing on Key Object");
+    ZEPBuffer id = valueOrReport(object, CKA_ID, "CKA_ID missing on Key Object");
+
+    // Components the token does not give stand in as one blank byte.
+    const ZEPBuffer placeholder(1, " ");
+    AttributeTemplate components = readAttributes(slot, handle, {CKA_MODULUS, CKA_PUBLIC_EXPONENT});
+    ZEPSubjectPublicKeyInfo publicKeyInfo;
+    publicKeyInfo.setModulus(valueOrReport(components, CKA_MODULUS,
+                                           isPrivate ? "CKA_MODULUS missing on Private Key Object"
+                                                     : "CKA_MODULUS missing on Public Key Object",
+                                           placeholder));
+    publicKeyInfo.setPublicExponent(valueOrReport(components, CKA_PUBLIC_EXPONENT,
+                                                  isPrivate ? "CKA_PUBLIC_EXPONENT missing on Private Key Object"
+                                                            : "CKA_PUBLIC_EXPONENT missing on Public Key Object",
+                                                  placeholder));
+    publicKeyInfo.setAlgorithm(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT);
+    const ZEPBuffer publicKeyDER = publicKeyInfo.getDER();
+
+    ZEPKRYKey key(isPrivate ? ZEPKRYKey::TYPE_PRIVATE : ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA);
+    if (isPrivate) {
+        // The private key stays on the token: the item names it.
+        ZEPKRYKey publicKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA,
+                            ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, publicKeyDER);
+        ZEPPKCS11ASNKeyRecord record(slot.getLabel(), id, ZEPKRYUtility::getKeySizeInBits(publicKey), subject);
+        key.setFormat(ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
+        key.setKeyBlob(record.getBuffer());
+    } else {
+        key.setFormat(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO);
+        key.setKeyBlob(publicKeyDER);
+    }
+    return new ZEPKeyItem(key, normalizeLabel(label));
+}
+
+ZEPCertItem* SlotManagerUtility::makeCertItem(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
+                                              const asn_object& criterion) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeCertItem(CK_OBJECT_HANDLE)");
+    ZEPBuffer der, label, id;
+    if (!getCert(slot, handle, match, criterion, der, label, id)) return nullptr;
+    return new ZEPCertItem(der, normalizeLabel(label));
+}
+
+ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
+                                                    const asn_object& criterion) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertItem()");
+    ZEPBuffer der, label, id;
+    if (!getCert(slot, handle, match, criterion, der, label, id)) return nullptr;
+    x509_certificate certificate = decodeCertificate(der);
+    ZEPPKCS11ASNKeyRecord search(" ", id, 0, ZEPASNUtility::getDEREncoding(certificate.get_subject()));
+    CK_OBJECT_HANDLE privateKey = 0;
+    if (!findItem(slot, CKO_PRIVATE_KEY, MATCH_KEY_RECORD, search.getBuffer(), privateKey)) return nullptr;
+    ZEPCertItem certificateItem(der, normalizeLabel(label));
+    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
+    return new ZEPKeyCertItem(*keyItem, certificateItem);
+}
+
+ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertReqItem()");
+    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
+    // Signing the request with the token's key follows once the slot hands
+    // out its algorithm factory.
+    return makeKeyCertReqItem(slot, *keyItem);
+}
+
+ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertReqItem()");
+    const ZEPKRYKey& privateKey = privateKeyItem.getKey();
+    ZEPPKCS11ASNKeyRecord record(privateKey.getKeyBlob());
+    const ZEPBuffer recordDER = record.getBuffer();
+    CK_OBJECT_HANDLE publicKey = 0, certificate = 0;
+    if (!findItem(slot, CKO_PUBLIC_KEY, MATCH_KEY_RECORD, recordDER, publicKey)) return nullptr;
+    if (record.getSubjectName().empty()) return nullptr;
+    // A key with a certificate is a key+certificate pair, no request.
+    if (findItem(slot, CKO_CERTIFICATE, MATCH_KEY_RECORD, recordDER, certificate)) return nullptr;
+    std::unique_ptr<ZEPKeyItem> publicKeyItem(makeKeyItem(slot, publicKey));
+    return new ZEPKeyCertReqItem(publicKeyItem->getKey(), privateKey, record.getSubjectName(),
+                                 privateKeyItem.getLabel());
+}

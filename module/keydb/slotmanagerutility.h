@@ -1,0 +1,83 @@
+// Conversions between token objects and the toolkit's items, for the slot
+// manager: object searches by criterion, certificate comparisons, label
+// normalisation, duplicate checks, and items made from token objects. Every
+// operation works on the slot manager's client and its open session.
+#ifndef MERVIL7_SLOTMANAGERUTILITY_H
+#define MERVIL7_SLOTMANAGERUTILITY_H
+
+#include <vector>
+
+#include "cryptoki.h"
+#include "zepbuffer.h"
+
+class SlotManager;
+class asn_object;
+class x509_certificate;
+class ZEPKeyItem;
+class ZEPCertItem;
+class ZEPKeyCertItem;
+class ZEPKeyCertReqItem;
+
+// The criterion of an object search or an item maker.
+enum MatchType {
+    MATCH_ALL = 1,
+    MATCH_VALUE = 2,
+    MATCH_ID = 3,
+    MATCH_LABEL = 4,
+    MATCH_SIGNATURE = 5,
+    MATCH_ISSUER_AND_SERIAL = 6,
+    MATCH_UNSIGNED_CERTIFICATE = 7,
+    MATCH_SUBJECT_NAME = 8,
+    MATCH_SUBJECT_PUBLIC_KEY_INFO = 9,
+    MATCH_KEY_RECORD = 10,
+};
+
+class SlotManagerUtility {
+public:
+    // Appends the handles of the objects of `objectClass` that the search
+    // template selects; only MATCH_ID and MATCH_SUBJECT_NAME with a value
+    // filter the search. True when `handles` holds any handle afterwards.
+    static bool findAllItems(SlotManager& slot, CK_OBJECT_CLASS objectClass, std::vector<CK_OBJECT_HANDLE>& handles,
+                             MatchType match, const ZEPBuffer& value);
+    // The first object of the class, in the token's order, that passes the
+    // match; `handle` is 0 when there is none.
+    static bool findItem(SlotManager& slot, CK_OBJECT_CLASS objectClass, MatchType match, const ZEPBuffer& value,
+                         CK_OBJECT_HANDLE& handle);
+    // True when the object is a certificate with label, value and id that
+    // passes the match; then the outputs hold its CKA_VALUE, CKA_LABEL and
+    // CKA_ID.
+    static bool getCert(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match, const asn_object& criterion,
+                        ZEPBuffer& certificateDER, ZEPBuffer& label, ZEPBuffer& id);
+
+    static bool compareSignature(const x509_certificate& certificate, const asn_object& criterion);
+    static bool compareIssuerAndSerialNumber(const x509_certificate& certificate, const asn_object& criterion);
+    static bool compareUnsignedCertificate(const x509_certificate& certificate, const asn_object& criterion);
+    static bool compareSubjectName(const x509_certificate& certificate, const asn_object& criterion);
+    static bool compareSubjectPublicKeyInfo(const x509_certificate& certificate, const asn_object& criterion);
+
+    // Labels as the DER of a UTF8String: plain text is wrapped, a label that
+    // already is one is kept, so both forms compare equal.
+    static ZEPBuffer normalizeLabel(const ZEPBuffer& label);
+    static bool compareLabel(const ZEPBuffer& a, const ZEPBuffer& b);
+
+    // Whether the item is on the token already; `reason` gets the duplicate
+    // code (577009 to 577013) when it is.
+    static bool exists(SlotManager& slot, const ZEPKeyItem& item, int& reason);
+    static bool exists(SlotManager& slot, const ZEPCertItem& item, int& reason);
+    // True, or throws the duplicate code with an empty message.
+    static bool isUnique(SlotManager& slot, const ZEPKeyItem& item);
+    static bool isUnique(SlotManager& slot, const ZEPCertItem& item);
+    static bool isUnique(SlotManager& slot, const ZEPKeyCertItem& item);
+
+    // Items made from token objects, owned by the caller; null when the
+    // object does not make such an item.
+    static ZEPKeyItem* makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE key);
+    static ZEPCertItem* makeCertItem(SlotManager& slot, CK_OBJECT_HANDLE certificate, MatchType match,
+                                     const asn_object& criterion);
+    static ZEPKeyCertItem* makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE certificate, MatchType match,
+                                           const asn_object& criterion);
+    static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey);
+    static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem);
+};
+
+#endif

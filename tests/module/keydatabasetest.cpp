@@ -1,0 +1,76 @@
+#include "keydatabasetest.h"
+
+#include <sstream>
+
+std::unique_ptr<TestCertificates> KeyDatabaseTest::certificates_;
+
+namespace {
+ZEPBuffer fromHex(const std::string& hex) {
+    ZEPBuffer bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        unsigned char byte = static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16));
+        bytes.append(1, &byte);
+    }
+    return bytes;
+}
+}  // namespace
+
+void KeyDatabaseTest::SetUpTestSuite() {
+    OpenSSLTool openssl;
+    auto certificates = std::make_unique<TestCertificates>();
+    openssl.must("genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out key.pem");
+    const std::string request = "req -new -x509 -key key.pem -subj /CN=Alice/O=Example -outform DER ";
+    openssl.must(request + "-set_serial 1 -days 10 -out first.der");
+    openssl.must(request + "-set_serial 1 -days 20 -out same.der");
+    openssl.must(request + "-set_serial 2 -days 10 -out other.der");
+    certificates->first = openssl.readFile("first.der");
+    certificates->sameSerial = openssl.readFile("same.der");
+    certificates->otherSerial = openssl.readFile("other.der");
+    // The signature closes the certificate: changing its last byte gives the
+    // same unsigned certificate with another signature.
+    certificates->resigned = certificates->first;
+    certificates->resigned.getValue()[certificates->resigned.getLength() - 1] ^= 0x01;
+    std::string modulus = openssl.must("rsa -in key.pem -noout -modulus");
+    certificates->modulus = fromHex(modulus.substr(modulus.find('=') + 1));
+    certificates->exponent = ZEPBuffer(3, "\x01\x00\x01");
+    certificates_ = std::move(certificates);
+}
+
+KeyDatabaseTest::KeyDatabaseTest() {
+    testtoken::SlotSettings settings;
+    settings.id = kSlot;
+    settings.token.label = "database";
+    Control::addSlot(settings);
+    manager_ = connect();
+    slot_.reset(static_cast<SlotManager*>(manager_->getSlotManager(kSlot, 1)));
+    slot_->login(pin("1234"));
+}
+
+ZEPBuffer KeyDatabaseTest::subjectOf(const ZEPBuffer& certificateDER) {
+    x509_certificate certificate;
+    ZEPASNUtility::setDEREncoding(certificateDER, certificate);
+    return ZEPASNUtility::getDEREncoding(certificate.get_subject());
+}
+
+CK_OBJECT_HANDLE KeyDatabaseTest::addCertificate(const ZEPBuffer& der, const std::string& label, const ZEPBuffer& id) {
+    return Control::addObject(kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_CERTIFICATE)},
+                                      {CKA_CERTIFICATE_TYPE, testtoken::ulongValue(CKC_X_509)},
+                                      {CKA_LABEL, testtoken::textValue(label)},
+                                      {CKA_ID, bytesOf(id)},
+                                      {CKA_SUBJECT, bytesOf(subjectOf(der))},
+                                      {CKA_VALUE, bytesOf(der)}});
+}
+
+CK_OBJECT_HANDLE KeyDatabaseTest::addKey(CK_OBJECT_CLASS keyClass, const std::string& label, const ZEPBuffer& id,
+                                         const ZEPBuffer& subject, std::initializer_list<CK_ATTRIBUTE_TYPE> without) {
+    Attributes attributes = {{CKA_CLASS, testtoken::ulongValue(keyClass)},
+                             {CKA_KEY_TYPE, testtoken::ulongValue(CKK_RSA)},
+                             {CKA_PRIVATE, testtoken::boolValue(keyClass == CKO_PRIVATE_KEY)},
+                             {CKA_LABEL, testtoken::textValue(label)},
+                             {CKA_ID, bytesOf(id)},
+                             {CKA_SUBJECT, bytesOf(subject)},
+                             {CKA_MODULUS, bytesOf(certificates_->modulus)},
+                             {CKA_PUBLIC_EXPONENT, bytesOf(certificates_->exponent)}};
+    for (CK_ATTRIBUTE_TYPE type : without) attributes.erase(type);
+    return Control::addObject(kSlot, attributes);
+}

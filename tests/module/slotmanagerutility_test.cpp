@@ -1,0 +1,233 @@
+// Object search, certificate comparison, duplicate checks and the items
+// made from token objects.
+#include "asn/asn_string.h"
+#include "asn/asn_x500name.h"
+#include "keydatabasetest.h"
+#include "keystore/zepcertitem.h"
+#include "keystore/zepkeycertitem.h"
+#include "keystore/zepkeycertreqitem.h"
+#include "keystore/zepkeyitem.h"
+#include "keystore/zeppkcs11asnkeyrecord.h"
+#include "kry/zepkrykey.h"
+#include "kry/zepsha1.h"
+#include "slotmanagerutility.h"
+#include "tracecapture.h"
+#include "zepsubjectpublickeyinfo.h"
+
+namespace {
+
+using Utility = SlotManagerUtility;
+
+class TokenObjectSearch : public KeyDatabaseTest {
+protected:
+    std::vector<CK_ATTRIBUTE_TYPE> lastSearchTemplate() {
+        return Control::callsOf("C_FindObjectsInit").back().attributeTypes;
+    }
+};
+
+TEST_F(TokenObjectSearch, FiltersOnlyWhereTheCriterionSays) {
+    std::vector<CK_OBJECT_HANDLE> handles;
+    Utility::findAllItems(slot(), CKO_PRIVATE_KEY, handles, MATCH_LABEL, bufferOf("x"));
+    EXPECT_EQ(lastSearchTemplate(), (std::vector<CK_ATTRIBUTE_TYPE>{CKA_CLASS, CKA_PRIVATE}));
+    Utility::findAllItems(slot(), CKO_PUBLIC_KEY, handles, MATCH_ID, ZEPBuffer());
+    EXPECT_EQ(lastSearchTemplate(), std::vector<CK_ATTRIBUTE_TYPE>{CKA_CLASS});
+    Utility::findAllItems(slot(), CKO_PUBLIC_KEY, handles, MATCH_ID, bufferOf("id"));
+    EXPECT_EQ(lastSearchTemplate(), (std::vector<CK_ATTRIBUTE_TYPE>{CKA_CLASS, CKA_ID}));
+    Utility::findAllItems(slot(), CKO_CERTIFICATE, handles, MATCH_SUBJECT_NAME, bufferOf("subject"));
+    EXPECT_EQ(lastSearchTemplate(), (std::vector<CK_ATTRIBUTE_TYPE>{CKA_CLASS, CKA_SUBJECT}));
+    EXPECT_TRUE(handles.empty());
+}
+
+TEST_F(TokenObjectSearch, FirstMatchInTokenOrderWins) {
+    addCertificate(certificates_->otherSerial, "other", bufferOf("2"));
+    CK_OBJECT_HANDLE first = addCertificate(certificates_->first, "same", bufferOf("1"));
+    addCertificate(certificates_->sameSerial, "same", bufferOf("1"));
+    CK_OBJECT_HANDLE found = 99;
+    EXPECT_TRUE(Utility::findItem(slot(), CKO_CERTIFICATE, MATCH_ID, bufferOf("1"), found));
+    EXPECT_EQ(found, first);
+    EXPECT_FALSE(Utility::findItem(slot(), CKO_CERTIFICATE, MATCH_VALUE, bufferOf("nothing"), found));
+    EXPECT_EQ(found, 0u);
+}
+
+TEST_F(TokenObjectSearch, LabelsMatchAsTextAndAsUTF8String) {
+    asn_UTF8String label;
+    label.set_text("Alice");
+    const ZEPBuffer labelDER = ZEPASNUtility::getDEREncoding(label);
+    CK_OBJECT_HANDLE plain = addCertificate(certificates_->first, "Alice", bufferOf("1"));
+    CK_OBJECT_HANDLE found = 0;
+    EXPECT_TRUE(Utility::findItem(slot(), CKO_CERTIFICATE, MATCH_LABEL, labelDER, found));
+    EXPECT_EQ(found, plain);
+    EXPECT_TRUE(Utility::compareLabel(labelDER, bufferOf("Alice")));
+    EXPECT_TRUE(Utility::compareLabel(bufferOf("Alice"), labelDER));
+    EXPECT_FALSE(Utility::compareLabel(bufferOf("Alice"), bufferOf("alice")));
+    EXPECT_EQ(Utility::normalizeLabel(ZEPBuffer()), ZEPBuffer(2, "\x0c\x00"));
+}
+
+TEST_F(TokenObjectSearch, KeyRecordMatchNeedsIdAndSubject) {
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    addKey(CKO_PUBLIC_KEY, "k", bufferOf("id"), bufferOf("other subject"));
+    CK_OBJECT_HANDLE wanted = addKey(CKO_PUBLIC_KEY, "k", bufferOf("id"), subject);
+    ZEPPKCS11ASNKeyRecord record(" ", bufferOf("id"), 0, subject);
+    CK_OBJECT_HANDLE found = 0;
+    EXPECT_TRUE(Utility::findItem(slot(), CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record.getBuffer(), found));
+    EXPECT_EQ(found, wanted);
+}
+
+TEST_F(TokenObjectSearch, CertificateWithoutIdIsNoCertificateItem) {
+    TraceCapture trace;
+    CK_OBJECT_HANDLE handle = Control::addObject(
+        kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_CERTIFICATE)},
+                {CKA_LABEL, testtoken::textValue("no id")},
+                {CKA_VALUE, bytesOf(certificates_->first)}});
+    std::unique_ptr<ZEPCertItem> item(Utility::makeCertItem(slot(), handle, MATCH_ALL, asn_x500name()));
+    EXPECT_EQ(item, nullptr);
+    EXPECT_TRUE(trace.contains(ZEPTrace::LEVEL_INFO, "CKA_ID missing on Cert Object"));
+}
+
+TEST_F(TokenObjectSearch, CertificatesAreComparedByTheirParts) {
+    CK_OBJECT_HANDLE handle = addCertificate(certificates_->first, "Alice", bufferOf("1"));
+    x509_certificate same, other;
+    ZEPASNUtility::setDEREncoding(certificates_->first, same);
+    ZEPASNUtility::setDEREncoding(certificates_->otherSerial, other);
+    auto matches = [&](MatchType match, const asn_object& criterion) {
+        std::unique_ptr<ZEPCertItem> item(Utility::makeCertItem(slot(), handle, match, criterion));
+        return item != nullptr;
+    };
+    EXPECT_TRUE(matches(MATCH_SIGNATURE, same.get_signature()));
+    EXPECT_FALSE(matches(MATCH_SIGNATURE, other.get_signature()));
+    EXPECT_TRUE(matches(MATCH_UNSIGNED_CERTIFICATE, same.get_tbs_certificate()));
+    EXPECT_FALSE(matches(MATCH_UNSIGNED_CERTIFICATE, other.get_tbs_certificate()));
+    EXPECT_TRUE(matches(MATCH_ISSUER_AND_SERIAL,
+                        ZEPASNUtility::getIssuerAndSerialNumber(same.get_issuer(), same.get_serial_number())));
+    EXPECT_FALSE(matches(MATCH_ISSUER_AND_SERIAL,
+                         ZEPASNUtility::getIssuerAndSerialNumber(other.get_issuer(), other.get_serial_number())));
+    EXPECT_TRUE(matches(MATCH_SUBJECT_NAME, other.get_subject()));
+    EXPECT_TRUE(matches(MATCH_SUBJECT_PUBLIC_KEY_INFO, other.get_subject_public_key_info()));
+    asn_UTF8String label;
+    label.set_text("Alice");
+    EXPECT_TRUE(matches(MATCH_LABEL, label));
+    EXPECT_FALSE(matches(MatchType(0), label));
+}
+
+class DuplicateCheck : public KeyDatabaseTest {
+protected:
+    DuplicateCheck() { addCertificate(certificates_->first, "stored", bufferOf("1")); }
+
+    int reasonFor(const ZEPBuffer& der, const std::string& label) {
+        int reason = 0;
+        return Utility::exists(slot(), ZEPCertItem(der, bufferOf(label)), reason) ? reason : 0;
+    }
+};
+
+TEST_F(DuplicateCheck, GivesTheFirstReasonThatHolds) {
+    EXPECT_EQ(reasonFor(certificates_->otherSerial, "stored"), 577009);
+    EXPECT_EQ(reasonFor(certificates_->first, "new"), 577010);
+    EXPECT_EQ(reasonFor(certificates_->resigned, "new"), 577012);
+    EXPECT_EQ(reasonFor(certificates_->sameSerial, "new"), 577013);
+    EXPECT_EQ(reasonFor(certificates_->otherSerial, "new"), 0);
+}
+
+TEST_F(DuplicateCheck, IsUniqueThrowsTheReasonWithAnEmptyMessage) {
+    expectFailure([&] { Utility::isUnique(slot(), ZEPCertItem(certificates_->first, bufferOf("new"))); }, 577010, "");
+    EXPECT_TRUE(Utility::isUnique(slot(), ZEPCertItem(certificates_->otherSerial, bufferOf("new"))));
+}
+
+TEST_F(DuplicateCheck, KeysAreDuplicatesByLabelOrByTokenKey) {
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    addKey(CKO_PRIVATE_KEY, "mine", bufferOf("id"), subject);
+    ZEPKRYKey plain(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO);
+    expectFailure([&] { Utility::isUnique(slot(), ZEPKeyItem(plain, bufferOf("mine"))); }, 577009, "");
+    ZEPPKCS11ASNKeyRecord record(slot().getLabel(), bufferOf("id"), 1024, subject);
+    ZEPKRYKey onToken(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD,
+                      record.getBuffer());
+    expectFailure([&] { Utility::isUnique(slot(), ZEPKeyItem(onToken, bufferOf("another"))); }, 577011, "");
+    record.setSubjectName(bufferOf("other subject"));
+    onToken.setKeyBlob(record.getBuffer());
+    EXPECT_TRUE(Utility::isUnique(slot(), ZEPKeyItem(onToken, bufferOf("mine"))));
+}
+
+class ItemsFromObjects : public KeyDatabaseTest {};
+
+TEST_F(ItemsFromObjects, PrivateKeyBecomesARecordNamingIt) {
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    const ZEPBuffer id = ZEPSHA1::digest(certificates_->modulus);
+    std::unique_ptr<ZEPKeyItem> item(Utility::makeKeyItem(slot(), addKey(CKO_PRIVATE_KEY, "Alice", id, subject)));
+    const ZEPKRYKey& key = item->getKey();
+    EXPECT_EQ(key.getType(), ZEPKRYKey::TYPE_PRIVATE);
+    ASSERT_EQ(key.getFormat(), ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
+    ZEPPKCS11ASNKeyRecord record(key.getKeyBlob());
+    EXPECT_EQ(record.getTokenLabel().str(), "database" + std::string(24, ' '));
+    EXPECT_EQ(record.getObjectId(), id);
+    EXPECT_EQ(record.getSubjectName(), subject);
+    EXPECT_EQ(record.getKeySize(), 1024u);
+    EXPECT_TRUE(Utility::compareLabel(item->getLabel(), bufferOf("Alice")));
+}
+
+TEST_F(ItemsFromObjects, PublicKeyIsRebuiltFromItsComponents) {
+    std::unique_ptr<ZEPKeyItem> item(
+        Utility::makeKeyItem(slot(), addKey(CKO_PUBLIC_KEY, "Alice", bufferOf("1"), ZEPBuffer())));
+    ASSERT_EQ(item->getKey().getFormat(), ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO);
+    ZEPSubjectPublicKeyInfo publicKey(item->getKey().getKeyBlob());
+    EXPECT_EQ(publicKey.getModulus(true), certificates_->modulus);
+    EXPECT_EQ(publicKey.getPublicExponent(), certificates_->exponent);
+}
+
+TEST_F(ItemsFromObjects, MissingAttributesAreReportedNotFatal) {
+    TraceCapture trace;
+    std::unique_ptr<ZEPKeyItem> item(Utility::makeKeyItem(
+        slot(), addKey(CKO_PUBLIC_KEY, "", ZEPBuffer(), ZEPBuffer(), {CKA_LABEL, CKA_MODULUS})));
+    EXPECT_EQ(item->getLabel(), ZEPBuffer(2, "\x0c\x00"));
+    EXPECT_EQ(ZEPSubjectPublicKeyInfo(item->getKey().getKeyBlob()).getModulus(false), ZEPBuffer(1, " "));
+    EXPECT_TRUE(trace.contains(ZEPTrace::LEVEL_INFO, "CKA_LABEL missing on Key Object"));
+    EXPECT_TRUE(trace.contains(ZEPTrace::LEVEL_INFO, "CKA_MODULUS missing on Public Key Object"));
+}
+
+TEST_F(ItemsFromObjects, OnlyPublicAndPrivateRsaKeysMakeKeyItems) {
+    CK_OBJECT_HANDLE dsa = Control::addObject(kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_PUBLIC_KEY)},
+                                                      {CKA_KEY_TYPE, testtoken::ulongValue(CKK_DSA)}});
+    expectFailure([&] { delete Utility::makeKeyItem(slot(), dsa); }, 571004, "Only RSA Keys are supported.");
+    CK_OBJECT_HANDLE secret = Control::addObject(kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_SECRET_KEY)},
+                                                         {CKA_KEY_TYPE, testtoken::ulongValue(CKK_RSA)}});
+    expectFailure([&] { delete Utility::makeKeyItem(slot(), secret); }, 571004,
+                  "Only PUBLIC and PRIVATE key types are supported.");
+}
+
+TEST_F(ItemsFromObjects, PairsNeedAPrivateKeyOfTheSameIdAndSubject) {
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    CK_OBJECT_HANDLE certificate = addCertificate(certificates_->first, "Alice", bufferOf("1"));
+    addKey(CKO_PRIVATE_KEY, "Alice", bufferOf("1"), bufferOf("another subject"));
+    std::unique_ptr<ZEPKeyCertItem> none(Utility::makeKeyCertItem(slot(), certificate, MATCH_ALL, asn_x500name()));
+    EXPECT_EQ(none, nullptr);
+    addKey(CKO_PRIVATE_KEY, "Alice", bufferOf("1"), subject);
+    std::unique_ptr<ZEPKeyCertItem> pair(Utility::makeKeyCertItem(slot(), certificate, MATCH_ALL, asn_x500name()));
+    ASSERT_NE(pair, nullptr);
+    EXPECT_EQ(pair->getCertificateDER(), certificates_->first);
+    EXPECT_EQ(ZEPPKCS11ASNKeyRecord(pair->getKey().getKeyBlob()).getSubjectName(), subject);
+}
+
+TEST_F(ItemsFromObjects, RequestsArePrivateKeysWithPublicKeySubjectAndNoCertificate) {
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    CK_OBJECT_HANDLE noSubject = addKey(CKO_PRIVATE_KEY, "a", bufferOf("a"), ZEPBuffer());
+    addKey(CKO_PUBLIC_KEY, "a", bufferOf("a"), ZEPBuffer());
+    CK_OBJECT_HANDLE noPublic = addKey(CKO_PRIVATE_KEY, "b", bufferOf("b"), subject);
+    CK_OBJECT_HANDLE certified = addKey(CKO_PRIVATE_KEY, "c", bufferOf("c"), subject);
+    addKey(CKO_PUBLIC_KEY, "c", bufferOf("c"), subject);
+    addCertificate(certificates_->first, "c", bufferOf("c"));
+    CK_OBJECT_HANDLE pending = addKey(CKO_PRIVATE_KEY, "d", bufferOf("d"), subject);
+    addKey(CKO_PUBLIC_KEY, "d", bufferOf("d"), subject);
+
+    for (CK_OBJECT_HANDLE handle : {noSubject, noPublic, certified}) {
+        std::unique_ptr<ZEPKeyCertReqItem> request(Utility::makeKeyCertReqItem(slot(), handle));
+        EXPECT_EQ(request, nullptr) << "handle " << handle;
+    }
+    std::unique_ptr<ZEPKeyCertReqItem> request(Utility::makeKeyCertReqItem(slot(), pending));
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(request->getSubjectName(), subject);
+    EXPECT_EQ(request->getPublicKeyItem().getKey().getFormat(), ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO);
+    EXPECT_EQ(request->getPrivateKeyItem().getKey().getFormat(), ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
+    EXPECT_TRUE(Utility::compareLabel(request->getLabel(), bufferOf("d")));
+    // Not yet signed on the token: that needs the slot's algorithm factory.
+    EXPECT_TRUE(request->getSignedRequestDER().empty());
+}
+
+}  // namespace
