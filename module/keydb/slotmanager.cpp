@@ -1,6 +1,18 @@
 #include "slotmanager.h"
 
+#include "asn/asn_x500name.h"
+#include "asn/buffer_t.h"
+#include "asn/zepasnutility.h"
 #include "errorcodes.h"
+#include "keystore/zepcertitem.h"
+#include "keystore/zepcertitemcontainer.h"
+#include "keystore/zepkeycertitem.h"
+#include "keystore/zepkeycertitemcontainer.h"
+#include "keystore/zepkeycertreqitem.h"
+#include "keystore/zepkeycertreqitemcontainer.h"
+#include "keystore/zepkeyitem.h"
+#include "keystore/zepkeyitemcontainer.h"
+#include "slotmanageriterator.h"
 #include "pkcs11client.h"
 #include "pkcs11manager.h"
 #include "zepplatform.h"
@@ -182,30 +194,258 @@ void SlotManager::notYetAvailable(const char* operation) {
     throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, ZEPString(operation) + " is not yet available");
 }
 
-// The key database's listing, lookup and writing operations follow in
-// their own files as they are built.
-ZEPSlotManager::Iterator* SlotManager::getKeyIterator() { notYetAvailable("getKeyIterator"); }
-ZEPSlotManager::Iterator* SlotManager::getCertIterator() { notYetAvailable("getCertIterator"); }
-ZEPSlotManager::Iterator* SlotManager::getKeyCertIterator() { notYetAvailable("getKeyCertIterator"); }
-ZEPSlotManager::Iterator* SlotManager::getKeyCertReqIterator() { notYetAvailable("getKeyCertReqIterator"); }
-ZEPKeyItem* SlotManager::getNextKeyItem(Iterator&) { notYetAvailable("getNextKeyItem"); }
-ZEPCertItem* SlotManager::getNextCertItem(Iterator&) { notYetAvailable("getNextCertItem"); }
-ZEPKeyCertItem* SlotManager::getNextKeyCertItem(Iterator&) { notYetAvailable("getNextKeyCertItem"); }
-ZEPKeyCertReqItem* SlotManager::getNextKeyCertReqItem(Iterator&) { notYetAvailable("getNextKeyCertReqItem"); }
-ZEPKeyCertReqItem* SlotManager::getItem(KeyCertReqUniqueIndex, const asn_object&) { notYetAvailable("getItem"); }
-ZEPKeyCertItem* SlotManager::getItem(KeyCertUniqueIndex, const asn_object&) { notYetAvailable("getItem"); }
-ZEPCertItem* SlotManager::getItem(CertUniqueIndex, const asn_object&) { notYetAvailable("getItem"); }
-ZEPKeyItem* SlotManager::getItem(KeyUniqueIndex, const asn_object&) { notYetAvailable("getItem"); }
-ZEPKeyCertReqItemContainer* SlotManager::getItems(KeyCertReqMultiIndex, const asn_object&) {
-    notYetAvailable("getItems");
+namespace {
+
+// What a lookup value selects: the criterion for the item makers and the
+// value that filters the search.
+struct Selection {
+    MatchType match;
+    ZEPBuffer searchValue;
+};
+
+// Unique certificate indexes: label, signature, unsigned certificate, issuer
+// and serial number; any other index matches nothing.
+Selection uniqueCertificateSelection(int index, const asn_object& value) {
+    switch (index) {
+        case 0: return {MATCH_LABEL, ZEPASNUtility::getDEREncoding(value)};
+        case 1: return {MATCH_SIGNATURE, {}};
+        case 2: return {MATCH_UNSIGNED_CERTIFICATE, {}};
+        case 3: return {MATCH_ISSUER_AND_SERIAL, {}};
+        default: return {MatchType(0), {}};
+    }
 }
-ZEPKeyCertItemContainer* SlotManager::getItems(KeyCertMultiIndex, const asn_object&) { notYetAvailable("getItems"); }
-ZEPCertItemContainer* SlotManager::getItems(CertMultiIndex, const asn_object&) { notYetAvailable("getItems"); }
-ZEPKeyItemContainer* SlotManager::getItems(KeyMultiIndex, const asn_object&) { notYetAvailable("getItems"); }
-unsigned int SlotManager::getItemCount(KeyCertReqMultiIndex, const asn_object&) { notYetAvailable("getItemCount"); }
-unsigned int SlotManager::getItemCount(KeyCertMultiIndex, const asn_object&) { notYetAvailable("getItemCount"); }
-unsigned int SlotManager::getItemCount(CertMultiIndex, const asn_object&) { notYetAvailable("getItemCount"); }
-unsigned int SlotManager::getItemCount(KeyMultiIndex, const asn_object&) { notYetAvailable("getItemCount"); }
+
+// The DER of a subject name as the object writes it; empty when it cannot.
+ZEPBuffer subjectNameDER(const asn_object& value) {
+    buffer_t der;
+    return value.write(der) == 0 ? der.to_buffer() : ZEPBuffer();
+}
+
+// Multi certificate indexes: subject name or subject public key info; any
+// other index selects all.
+Selection multiCertificateSelection(int index, const asn_object& value) {
+    switch (index) {
+        case 1: return {MATCH_SUBJECT_NAME, subjectNameDER(value)};
+        case 2: return {MATCH_SUBJECT_PUBLIC_KEY_INFO, {}};
+        default: return {MATCH_ALL, {}};
+    }
+}
+
+template <typename Iterator>
+Iterator& iteratorOf(ZEPSlotManager::Iterator& iterator) {
+    if (!iterator.isKindOf(Iterator::getClassName()))
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The iterator is not compatible with the function");
+    return static_cast<Iterator&>(iterator);
+}
+
+// Visits handles from the iterator's position until `make` gives an item;
+// the position moves past a handle only once it was made or gave nothing.
+template <typename Item, typename Make>
+Item* nextItem(SlotManagerHandleIterator& iterator, Make make) {
+    while (!iterator.atEnd()) {
+        std::unique_ptr<Item> item(make(iterator.current()));
+        iterator.advance();
+        if (item) return item.release();
+    }
+    return nullptr;
+}
+
+template <typename Container, typename Make>
+Container* collect(const std::vector<CK_OBJECT_HANDLE>& handles, Make make) {
+    auto container = std::make_unique<Container>(Container::OWN_ITEMS);
+    for (CK_OBJECT_HANDLE handle : handles) {
+        auto item = make(handle);
+        container->push_back(item.get());
+        item.release();
+    }
+    return container.release();
+}
+
+template <typename Container>
+unsigned int countOf(Container* items) {
+    std::unique_ptr<Container> owned(items);
+    return static_cast<unsigned int>(owned->size());
+}
+
+}  // namespace
+
+std::vector<CK_OBJECT_HANDLE> SlotManager::find(CK_OBJECT_CLASS objectClass, MatchType match,
+                                                const ZEPBuffer& value) {
+    std::vector<CK_OBJECT_HANDLE> handles;
+    SlotManagerUtility::findAllItems(*this, objectClass, handles, match, value);
+    return handles;
+}
+
+std::vector<CK_OBJECT_HANDLE> SlotManager::findKeys() {
+    std::vector<CK_OBJECT_HANDLE> handles = find(CKO_PRIVATE_KEY, MATCH_ALL, ZEPBuffer());
+    SlotManagerUtility::findAllItems(*this, CKO_PUBLIC_KEY, handles, MATCH_ALL, ZEPBuffer());
+    return handles;
+}
+
+void SlotManager::requireLogin() {
+    if (isLoginRequired())
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::ACCESS_DENIED, "Login is required to access private keys");
+}
+
+ZEPSlotManager::Iterator* SlotManager::getKeyIterator() {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getKeyIterator()");
+    openSession();
+    return new SlotManagerKeyIterator(findKeys());
+}
+
+ZEPSlotManager::Iterator* SlotManager::getCertIterator() {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getCertIterator()");
+    openSession();
+    return new SlotManagerCertIterator(find(CKO_CERTIFICATE, MATCH_ALL, ZEPBuffer()));
+}
+
+ZEPSlotManager::Iterator* SlotManager::getKeyCertIterator() {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getKeyCertIterator()");
+    openSession();
+    return new SlotManagerKeyCertIterator(find(CKO_CERTIFICATE, MATCH_ALL, ZEPBuffer()));
+}
+
+ZEPSlotManager::Iterator* SlotManager::getKeyCertReqIterator() {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getKeyCertReqIterator()");
+    openSession();
+    return new SlotManagerKeyIterator(find(CKO_PRIVATE_KEY, MATCH_ALL, ZEPBuffer()));
+}
+
+ZEPKeyItem* SlotManager::getNextKeyItem(Iterator& iterator) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyItem()");
+    auto& keys = iteratorOf<SlotManagerKeyIterator>(iterator);
+    if (keys.atEnd()) return nullptr;
+    ZEPKeyItem* item = SlotManagerUtility::makeKeyItem(*this, keys.current());
+    keys.advance();
+    return item;
+}
+
+ZEPCertItem* SlotManager::getNextCertItem(Iterator& iterator) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextCertItem()");
+    const asn_x500name anyName;
+    return nextItem<ZEPCertItem>(iteratorOf<SlotManagerCertIterator>(iterator), [&](CK_OBJECT_HANDLE handle) {
+        return SlotManagerUtility::makeCertItem(*this, handle, MATCH_ALL, anyName);
+    });
+}
+
+ZEPKeyCertItem* SlotManager::getNextKeyCertItem(Iterator& iterator) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyCertItem()");
+    const asn_x500name anyName;
+    return nextItem<ZEPKeyCertItem>(iteratorOf<SlotManagerKeyCertIterator>(iterator), [&](CK_OBJECT_HANDLE handle) {
+        return SlotManagerUtility::makeKeyCertItem(*this, handle, MATCH_ALL, anyName);
+    });
+}
+
+ZEPKeyCertReqItem* SlotManager::getNextKeyCertReqItem(Iterator& iterator) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyCertReqItem()");
+    return nextItem<ZEPKeyCertReqItem>(iteratorOf<SlotManagerKeyIterator>(iterator), [&](CK_OBJECT_HANDLE handle) {
+        return SlotManagerUtility::makeKeyCertReqItem(*this, handle);
+    });
+}
+
+ZEPKeyCertReqItem* SlotManager::getItem(KeyCertReqUniqueIndex, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyCertReqUniqueIndex)");
+    requireLogin();
+    CK_OBJECT_HANDLE handle = 0;
+    if (!SlotManagerUtility::findItem(*this, CKO_PRIVATE_KEY, MATCH_LABEL, ZEPASNUtility::getDEREncoding(value),
+                                      handle))
+        return nullptr;
+    return SlotManagerUtility::makeKeyCertReqItem(*this, handle);
+}
+
+ZEPKeyCertItem* SlotManager::getItem(KeyCertUniqueIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyCertUniqueIndex)");
+    requireLogin();
+    Selection selection = uniqueCertificateSelection(static_cast<int>(index), value);
+    for (CK_OBJECT_HANDLE handle : find(CKO_CERTIFICATE, selection.match, selection.searchValue))
+        if (ZEPKeyCertItem* item = SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value))
+            return item;
+    return nullptr;
+}
+
+ZEPCertItem* SlotManager::getItem(CertUniqueIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(CertUniqueIndex)");
+    openSession();
+    Selection selection = uniqueCertificateSelection(static_cast<int>(index), value);
+    for (CK_OBJECT_HANDLE handle : find(CKO_CERTIFICATE, selection.match, selection.searchValue))
+        if (ZEPCertItem* item = SlotManagerUtility::makeCertItem(*this, handle, selection.match, value)) return item;
+    return nullptr;
+}
+
+ZEPKeyItem* SlotManager::getItem(KeyUniqueIndex, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyUniqueIndex)");
+    openSession();
+    const ZEPBuffer label = ZEPASNUtility::getDEREncoding(value);
+    CK_OBJECT_HANDLE handle = 0;
+    if (!SlotManagerUtility::findItem(*this, CKO_PRIVATE_KEY, MATCH_LABEL, label, handle) &&
+        !SlotManagerUtility::findItem(*this, CKO_PUBLIC_KEY, MATCH_LABEL, label, handle))
+        return nullptr;
+    return SlotManagerUtility::makeKeyItem(*this, handle);
+}
+
+ZEPKeyCertReqItemContainer* SlotManager::getItems(KeyCertReqMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyCertReqMultiIndex)");
+    requireLogin();
+    Selection selection = index == KeyCertReqMultiIndex::SUBJECT_NAME
+                              ? Selection{MATCH_SUBJECT_NAME, ZEPASNUtility::getDEREncoding(value)}
+                              : Selection{MATCH_ALL, {}};
+    return collect<ZEPKeyCertReqItemContainer>(
+        find(CKO_PRIVATE_KEY, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
+            return std::unique_ptr<ZEPKeyCertReqItem>(SlotManagerUtility::makeKeyCertReqItem(*this, handle));
+        });
+}
+
+ZEPKeyCertItemContainer* SlotManager::getItems(KeyCertMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyCertMultiIndex)");
+    requireLogin();
+    Selection selection = multiCertificateSelection(static_cast<int>(index), value);
+    return collect<ZEPKeyCertItemContainer>(
+        find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
+            return std::unique_ptr<ZEPKeyCertItem>(
+                SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value));
+        });
+}
+
+ZEPCertItemContainer* SlotManager::getItems(CertMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(CertMultiIndex)");
+    openSession();
+    Selection selection = multiCertificateSelection(static_cast<int>(index), value);
+    return collect<ZEPCertItemContainer>(
+        find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
+            return std::unique_ptr<ZEPCertItem>(
+                SlotManagerUtility::makeCertItem(*this, handle, selection.match, value));
+        });
+}
+
+ZEPKeyItemContainer* SlotManager::getItems(KeyMultiIndex, const asn_object&) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItems(KeyMultiIndex)");
+    openSession();
+    return collect<ZEPKeyItemContainer>(findKeys(), [&](CK_OBJECT_HANDLE handle) {
+        return std::unique_ptr<ZEPKeyItem>(SlotManagerUtility::makeKeyItem(*this, handle));
+    });
+}
+
+unsigned int SlotManager::getItemCount(KeyCertReqMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItemCount(KeyCertReqMultiIndex)");
+    return countOf(getItems(index, value));
+}
+
+unsigned int SlotManager::getItemCount(KeyCertMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItemCount(KeyCertMultiIndex)");
+    return countOf(getItems(index, value));
+}
+
+unsigned int SlotManager::getItemCount(CertMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItemCount(CertMultiIndex)");
+    return countOf(getItems(index, value));
+}
+
+unsigned int SlotManager::getItemCount(KeyMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::getItemCount(KeyMultiIndex)");
+    return countOf(getItems(index, value));
+}
+
+// Writing to the key database follows in its own step.
 bool SlotManager::insertItem(const ZEPKeyCertReqItem&) { notYetAvailable("insertItem"); }
 bool SlotManager::insertItem(const ZEPKeyCertItem&) { notYetAvailable("insertItem"); }
 bool SlotManager::insertItem(const ZEPCertItem&) { notYetAvailable("insertItem"); }

@@ -11,7 +11,10 @@
 #include <memory>
 
 #include "cryptoki.h"
+#include <vector>
+
 #include "keystore/zepslotmanager.h"
+#include "slotmanagerutility.h"
 #include "zepmutex.h"
 
 class PKCS11Client;
@@ -112,6 +115,12 @@ public:
 private:
     struct State;
 
+    // Handles of the objects of a class that the search selects.
+    std::vector<CK_OBJECT_HANDLE> find(CK_OBJECT_CLASS objectClass, MatchType match, const ZEPBuffer& value);
+    // Private keys, then public keys.
+    std::vector<CK_OBJECT_HANDLE> findKeys();
+    // Throws 577007 while the token wants a login.
+    void requireLogin();
     CK_TOKEN_INFO tokenInfo();
     // The PIN to send: empty on a token with a protected authentication path,
     // whose PINs are entered at the device.

@@ -1,0 +1,143 @@
+// Listing, lookups and counts of the key database on the test token.
+#include "asn/asn_string.h"
+#include "asn/asn_x500name.h"
+#include "keydatabasetest.h"
+#include "keystore/zepcertitem.h"
+#include "keystore/zepcertitemcontainer.h"
+#include "keystore/zepkeycertitem.h"
+#include "keystore/zepkeycertitemcontainer.h"
+#include "keystore/zepkeycertreqitem.h"
+#include "keystore/zepkeyitem.h"
+#include "keystore/zepkeyitemcontainer.h"
+#include "kry/zepkrykey.h"
+#include "slotmanagerutility.h"
+
+namespace {
+
+using Index = ZEPSlotManager;
+
+asn_UTF8String labelValue(const std::string& text) {
+    asn_UTF8String label;
+    label.set_text(text);
+    return label;
+}
+
+class KeyDatabaseLookup : public KeyDatabaseTest {
+protected:
+    std::unique_ptr<ZEPSlotManager::Iterator> iterator(ZEPSlotManager::Iterator* made) {
+        return std::unique_ptr<ZEPSlotManager::Iterator>(made);
+    }
+    template <typename Item>
+    static std::unique_ptr<Item> owned(Item* item) {
+        return std::unique_ptr<Item>(item);
+    }
+};
+
+TEST_F(KeyDatabaseLookup, KeyIteratorGivesPrivateKeysFirst) {
+    addKey(CKO_PUBLIC_KEY, "pair", bufferOf("1"), ZEPBuffer());
+    addKey(CKO_PRIVATE_KEY, "pair", bufferOf("1"), ZEPBuffer());
+    auto keys = iterator(slot().getKeyIterator());
+    auto first = owned(slot().getNextKeyItem(*keys));
+    auto second = owned(slot().getNextKeyItem(*keys));
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->getKey().getType(), ZEPKRYKey::TYPE_PRIVATE);
+    EXPECT_EQ(second->getKey().getType(), ZEPKRYKey::TYPE_PUBLIC);
+    EXPECT_EQ(owned(slot().getNextKeyItem(*keys)), nullptr);
+}
+
+TEST_F(KeyDatabaseLookup, IteratorsAreCheckedByKind) {
+    auto certificates = iterator(slot().getCertIterator());
+    expectFailure([&] { delete slot().getNextKeyItem(*certificates); }, 571002,
+                  "The iterator is not compatible with the function");
+    auto keys = iterator(slot().getKeyIterator());
+    EXPECT_EQ(owned(slot().getNextKeyCertReqItem(*keys)), nullptr);
+    EXPECT_TRUE(keys->isKindOf("SlotManagerKeyIterator"));
+    EXPECT_FALSE(keys->isKindOf("Iterator"));
+}
+
+TEST_F(KeyDatabaseLookup, CertificateIteratorSkipsObjectsThatAreNoCertificateItem) {
+    Control::addObject(kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_CERTIFICATE)},
+                               {CKA_LABEL, testtoken::textValue("no id")},
+                               {CKA_VALUE, bytesOf(certificates_->first)}});
+    addCertificate(certificates_->otherSerial, "second", bufferOf("2"));
+    auto certificates = iterator(slot().getCertIterator());
+    auto item = owned(slot().getNextCertItem(*certificates));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->getCertificateDER(), certificates_->otherSerial);
+    EXPECT_EQ(owned(slot().getNextCertItem(*certificates)), nullptr);
+}
+
+TEST_F(KeyDatabaseLookup, FailingItemKeepsTheCursorOnIt) {
+    Control::addObject(kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_PUBLIC_KEY)},
+                               {CKA_KEY_TYPE, testtoken::ulongValue(CKK_DSA)}});
+    auto keys = iterator(slot().getKeyIterator());
+    EXPECT_THROW(delete slot().getNextKeyItem(*keys), ZEPPKCS11Exception);
+    EXPECT_THROW(delete slot().getNextKeyItem(*keys), ZEPPKCS11Exception);
+}
+
+TEST_F(KeyDatabaseLookup, PairsAndRequestsAreListed) {
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    addCertificate(certificates_->first, "pair", bufferOf("p"));
+    addKey(CKO_PRIVATE_KEY, "pair", bufferOf("p"), subject);
+    addKey(CKO_PRIVATE_KEY, "request", bufferOf("r"), subject);
+    addKey(CKO_PUBLIC_KEY, "request", bufferOf("r"), subject);
+
+    auto pairs = iterator(slot().getKeyCertIterator());
+    auto pair = owned(slot().getNextKeyCertItem(*pairs));
+    ASSERT_NE(pair, nullptr);
+    EXPECT_TRUE(SlotManagerUtility::compareLabel(pair->getLabel(), bufferOf("pair")));
+    EXPECT_EQ(owned(slot().getNextKeyCertItem(*pairs)), nullptr);
+
+    auto requests = iterator(slot().getKeyCertReqIterator());
+    auto request = owned(slot().getNextKeyCertReqItem(*requests));
+    ASSERT_NE(request, nullptr);
+    EXPECT_TRUE(SlotManagerUtility::compareLabel(request->getLabel(), bufferOf("request")));
+    EXPECT_EQ(owned(slot().getNextKeyCertReqItem(*requests)), nullptr);
+}
+
+TEST_F(KeyDatabaseLookup, UniqueLookups) {
+    addKey(CKO_PUBLIC_KEY, "both", bufferOf("1"), ZEPBuffer());
+    addKey(CKO_PRIVATE_KEY, "both", bufferOf("1"), ZEPBuffer());
+    addCertificate(certificates_->first, "cert", bufferOf("c"));
+    auto key = owned(slot().getItem(Index::KeyUniqueIndex::LABEL, labelValue("both")));
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->getKey().getType(), ZEPKRYKey::TYPE_PRIVATE);
+    EXPECT_EQ(owned(slot().getItem(Index::KeyUniqueIndex::LABEL, labelValue("none"))), nullptr);
+
+    x509_certificate certificate;
+    ZEPASNUtility::setDEREncoding(certificates_->first, certificate);
+    EXPECT_NE(owned(slot().getItem(Index::CertUniqueIndex::LABEL, labelValue("cert"))), nullptr);
+    EXPECT_NE(owned(slot().getItem(Index::CertUniqueIndex::SIGNATURE, certificate.get_signature())), nullptr);
+    EXPECT_NE(owned(slot().getItem(Index::CertUniqueIndex::UNSIGNED_CERTIFICATE, certificate.get_tbs_certificate())),
+              nullptr);
+    EXPECT_EQ(owned(slot().getItem(Index::CertUniqueIndex(4), labelValue("cert"))), nullptr);
+}
+
+TEST_F(KeyDatabaseLookup, MultiLookupsAndCounts) {
+    addKey(CKO_PUBLIC_KEY, "a", bufferOf("1"), ZEPBuffer());
+    addKey(CKO_PRIVATE_KEY, "b", bufferOf("2"), ZEPBuffer());
+    addCertificate(certificates_->first, "first", bufferOf("1"));
+    addCertificate(certificates_->otherSerial, "other", bufferOf("2"));
+    asn_x500name anyValue;
+    EXPECT_EQ(slot().getItemCount(Index::KeyMultiIndex::ALL, anyValue), 2u);
+    x509_certificate certificate;
+    ZEPASNUtility::setDEREncoding(certificates_->first, certificate);
+    EXPECT_EQ(slot().getItemCount(Index::CertMultiIndex::SUBJECT_NAME, certificate.get_subject()), 2u);
+    asn_x500name otherName;
+    otherName.from_string("CN=Bob");
+    EXPECT_EQ(slot().getItemCount(Index::CertMultiIndex::SUBJECT_NAME, otherName), 0u);
+    std::unique_ptr<ZEPCertItemContainer> all(slot().getItems(Index::CertMultiIndex::ALL, anyValue));
+    EXPECT_EQ(all->size(), 2u);
+}
+
+TEST_F(KeyDatabaseLookup, PrivateLookupsNeedALogin) {
+    slot().logout();
+    asn_x500name anyValue;
+    expectFailure([&] { slot().getItemCount(Index::KeyCertMultiIndex::ALL, anyValue); }, 577007,
+                  "Login is required to access private keys");
+    expectFailure([&] { delete slot().getItem(Index::KeyCertReqUniqueIndex::LABEL, labelValue("x")); }, 577007,
+                  "Login is required to access private keys");
+    EXPECT_EQ(slot().getItemCount(Index::CertMultiIndex::ALL, anyValue), 0u);
+}
+
+}  // namespace
