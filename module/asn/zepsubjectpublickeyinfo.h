@@ -16,44 +16,10 @@
 #include <cstddef>
 
 #include "asn/privatekeyinfo.h"
+#include "asn/rsaprivatekey.h"
+#include "asn/rsapublickey.h"
 #include "asn/subjectpublickeyinfo.h"
 #include "zepbuffer.h"
-
-// RSAPublicKey ::= SEQUENCE { modulus INTEGER, publicExponent INTEGER }
-class RSAPublicKey : public asn_sequence {
-public:
-    RSAPublicKey() {
-        register_child(&modulus);
-        register_child(&publicExponent);
-    }
-
-    asn_integer modulus;
-    asn_integer publicExponent;
-};
-
-// RSAPrivateKey ::= SEQUENCE { version INTEGER (0), modulus, publicExponent,
-//     privateExponent, prime1, prime2, exponent1, exponent2, coefficient
-//     INTEGER }   (two primes; all of it flagged as key material)
-class RSAPrivateKey : public asn_sequence {
-public:
-    RSAPrivateKey()
-        : asn_sequence(1), version(1), modulus(1), publicExponent(1), privateExponent(1), prime1(1), prime2(1),
-          exponent1(1), exponent2(1), coefficient(1) {
-        for (asn_integer* child : {&version, &modulus, &publicExponent, &privateExponent, &prime1, &prime2,
-                                   &exponent1, &exponent2, &coefficient})
-            register_child(child);
-    }
-
-    asn_integer version;
-    asn_integer modulus;
-    asn_integer publicExponent;
-    asn_integer privateExponent;
-    asn_integer prime1;
-    asn_integer prime2;
-    asn_integer exponent1;
-    asn_integer exponent2;
-    asn_integer coefficient;
-};
 
 // A string literal as a template argument: the class name in trace labels.
 template <size_t N>

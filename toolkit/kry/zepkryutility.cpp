@@ -15,44 +15,12 @@
 #include "kry/zepkrydigestalgorithm.h"
 #include "kry/zepkrykey.h"
 #include "kry/zepmd5.h"
+#include "asn/rsaprivatekey.h"
+#include "asn/rsapublickey.h"
 #include "kry/zepsha1.h"
 #include "zeptrace.h"
 
 namespace {
-
-// RSAPublicKey ::= SEQUENCE { modulus INTEGER, publicExponent INTEGER }
-// (PKCS#1).
-class RSAPublicKey : public asn_sequence {
-public:
-    RSAPublicKey() {
-        register_child(&modulus_);
-        register_child(&publicExponent_);
-    }
-
-    const asn_integer& modulus() const { return modulus_; }
-
-private:
-    asn_integer modulus_;
-    asn_integer publicExponent_;
-};
-
-// RSAPrivateKey ::= SEQUENCE { version, modulus, publicExponent,
-//     privateExponent, prime1, prime2, exponent1, exponent2, coefficient
-//     (all INTEGER), otherPrimeInfos OPTIONAL }   (PKCS#1)
-class RSAPrivateKey : public asn_sequence {
-public:
-    RSAPrivateKey() {
-        for (asn_integer& component : components_) register_child(&component);
-        otherPrimeInfos_.set_optional(true);
-        register_child(&otherPrimeInfos_);
-    }
-
-    const asn_integer& modulus() const { return components_[1]; }
-
-private:
-    asn_integer components_[9];
-    asn_any otherPrimeInfos_;
-};
 
 // The bit length of the modulus of an RSA key, given the algorithm
 // identifier and the key field (DER of an RSAKey) of its container; 0 for
@@ -62,9 +30,9 @@ unsigned int modulusBits(const AlgorithmIdentifier& algorithm, const r_buffer_t&
     if (!algorithm.algorithm.is_equal(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT)) return 0;
     RSAKey key;
     ZEPASNUtility::setDEREncoding(keyField, key);
-    if (key.modulus().is_negative()) throw ZEPASNException(ZEP_HERE, ASN_BAD_VALUE, "negative RSA modulus");
+    if (key.modulus.is_negative()) throw ZEPASNException(ZEP_HERE, ASN_BAD_VALUE, "negative RSA modulus");
     ZEPBuffer magnitude;
-    zep_asn_check(ZEP_HERE, key.modulus().get_unsigned(magnitude));
+    zep_asn_check(ZEP_HERE, key.modulus.get_unsigned(magnitude));
     if (magnitude.empty()) return 0;
     return static_cast<unsigned int>(8 * (magnitude.getLength() - 1)) +
            static_cast<unsigned int>(std::bit_width(magnitude.getValue()[0]));
