@@ -1,5 +1,6 @@
 #include "openssltool.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -59,4 +60,16 @@ void OpenSSLTool::writeFile(const std::string& name, const ZEPBuffer& bytes) con
 
 void OpenSSLTool::writeFile(const std::string& name, const std::string& text) const {
     writeFile(name, ZEPBuffer(text.size(), text.data()));
+}
+
+ZEPBuffer OpenSSLTool::hexBytes(const std::string& text) {
+    std::string digits;
+    for (char c : text)
+        if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
+    ZEPBuffer bytes;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) {
+        unsigned char byte = static_cast<unsigned char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+        bytes.append(1, &byte);
+    }
+    return bytes;
 }

@@ -22,6 +22,8 @@ public:
     std::string must(const std::string& arguments) const;
     // "name=value\n" output with the "name=" and the newline removed.
     std::string field(const std::string& arguments) const;
+    // The bytes of hexadecimal text such as openssl prints ("c301", "C3:01").
+    static ZEPBuffer hexBytes(const std::string& text);
 
     ZEPBuffer readFile(const std::string& name) const;
     void writeFile(const std::string& name, const ZEPBuffer& bytes) const;

@@ -17,14 +17,7 @@
 
 namespace {
 
-ZEPBuffer hex(const std::string& text) {
-    ZEPBuffer bytes;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        unsigned char byte = static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16));
-        bytes.append(1, &byte);
-    }
-    return bytes;
-}
+ZEPBuffer hex(const std::string& text) { return OpenSSLTool::hexBytes(text); }
 
 ZEPBuffer subjectDER(const std::string& text) {
     asn_x500name name;

@@ -4,17 +4,6 @@
 
 std::unique_ptr<TestCertificates> KeyDatabaseTest::certificates_;
 
-namespace {
-ZEPBuffer fromHex(const std::string& hex) {
-    ZEPBuffer bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-        unsigned char byte = static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16));
-        bytes.append(1, &byte);
-    }
-    return bytes;
-}
-}  // namespace
-
 void KeyDatabaseTest::SetUpTestSuite() {
     OpenSSLTool openssl;
     auto certificates = std::make_unique<TestCertificates>();
@@ -31,7 +20,7 @@ void KeyDatabaseTest::SetUpTestSuite() {
     certificates->resigned = certificates->first;
     certificates->resigned.getValue()[certificates->resigned.getLength() - 1] ^= 0x01;
     std::string modulus = openssl.must("rsa -in key.pem -noout -modulus");
-    certificates->modulus = fromHex(modulus.substr(modulus.find('=') + 1));
+    certificates->modulus = OpenSSLTool::hexBytes(modulus.substr(modulus.find('=') + 1));
     certificates->exponent = ZEPBuffer(3, "\x01\x00\x01");
     certificates_ = std::move(certificates);
 }
