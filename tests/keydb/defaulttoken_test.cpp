@@ -1,6 +1,7 @@
 // keydb with no --library: its own SoftHSM2 token in the data folder.
 #include <sys/stat.h>
 
+#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "keydbtest.h"
@@ -41,6 +42,15 @@ TEST_F(DefaultTokenTest, FirstUseCreatesTheTokenOnceWithWorkingPins) {
     EXPECT_EQ(second.out.find("Created"), std::string::npos) << second.out;
     EXPECT_EQ(second.out.find("PIN"), std::string::npos) << second.out;
     EXPECT_EQ(fields(second.out)["Slots"], fields(first.out)["Slots"]);
+}
+
+TEST_F(DefaultTokenTest, JsonOutputStaysValidOnFirstUse) {
+    ProgramResult first = keydb({"slots", "--json"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.err.find("Created token \"keydb\""), std::string::npos) << first.err;
+    nlohmann::json slots = nlohmann::json::parse(first.out);
+    ASSERT_FALSE(slots.empty());
+    EXPECT_EQ(slots[0]["label"], "keydb");
 }
 
 TEST_F(DefaultTokenTest, OverridesAnInheritedSoftHSMConfiguration) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@
 
 class KeydbTest : public ::testing::Test {
 protected:
-    ProgramResult keydb(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment = {});
+    // `input`, when given, is keydb's standard input (no terminal).
+    ProgramResult keydb(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment = {},
+                        const std::optional<std::string>& input = std::nullopt);
 
     std::filesystem::path defaultTokenFolder() const { return dataHome_.path() / "keydb"; }
 

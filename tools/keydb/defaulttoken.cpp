@@ -7,7 +7,10 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "keystore/zepslotmanager.h"
+#include "modulesession.h"
 #include "randompin.h"
+#include "slotchoice.h"
 
 namespace {
 constexpr std::size_t userPinDigits = 8;
@@ -40,7 +43,18 @@ std::string DefaultToken::prepare(std::ostream& out) const {
 void DefaultToken::create(std::ostream& out) const {
     std::string userPin = randomPin(userPinDigits);
     std::string soPin = randomPin(soPinDigits);
-    home_.initToken(label, soPin, userPin);
+    // Through the module, so that the PINs never appear on a command line.
+    {
+        ModuleSession session(SoftHSMHome::libraryPath);
+        auto free = SlotChoice::firstSlot(session, [](const SlotInfo& info) {
+            return info.tokenPresent() && !info.tokenInitialised();
+        });
+        if (!free) throw std::runtime_error("SoftHSM2 offers no free slot in " + home_.folder().string());
+        auto slot = session.openSlot(*free, 1);
+        ZEPBuffer so(soPin.size(), soPin.data());
+        slot->initToken(so, label);
+        slot->initPassword(so, ZEPBuffer(userPin.size(), userPin.data()));
+    }
     out << "Created token \"" << label << "\" in " << home_.folder().string() << "\n"
         << "User PIN: " << userPin << "\n"
         << "SO PIN: " << soPin << "\n"

@@ -12,12 +12,12 @@ InfoCommand::InfoCommand(CLI::App& app)
 }
 
 void InfoCommand::run() {
-    ModuleSession session(library_.resolve(std::cout));
+    Output output(Output::formatFor(json_));
+    ModuleSession session(library_.resolve(output.format()));
     ZEPPKCS11Manager& manager = session.manager();
     std::vector<CK_SLOT_ID> slots;
     manager.getSlotIds(slots);
 
-    Output output(json_ ? Output::Format::json : Output::Format::text);
     output.field("Library", "library", manager.getDllName().str());
     output.field("Description", "description", withoutPadding(manager.getLibraryDescription().view()));
     output.field("Manufacturer", "manufacturer", withoutPadding(manager.getManufacturer().view()));

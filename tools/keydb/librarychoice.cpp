@@ -1,5 +1,7 @@
 #include "librarychoice.h"
 
+#include <iostream>
+
 #include "defaulttoken.h"
 
 LibraryChoice::LibraryChoice(CLI::App& command) {
@@ -7,6 +9,7 @@ LibraryChoice::LibraryChoice(CLI::App& command) {
         ->type_name("PATH");
 }
 
-std::string LibraryChoice::resolve(std::ostream& out) const {
-    return library_.empty() ? DefaultToken().prepare(out) : library_;
+std::string LibraryChoice::resolve(Output::Format format) const {
+    if (!library_.empty()) return library_;
+    return DefaultToken().prepare(format == Output::Format::json ? std::cerr : std::cout);
 }

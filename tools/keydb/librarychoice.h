@@ -3,10 +3,11 @@
 #ifndef KEYDB_LIBRARYCHOICE_H
 #define KEYDB_LIBRARYCHOICE_H
 
-#include <iosfwd>
 #include <string>
 
 #include <CLI/CLI.hpp>
+
+#include "output.h"
 
 class LibraryChoice {
 public:
@@ -14,8 +15,9 @@ public:
     explicit LibraryChoice(CLI::App& command);
 
     // The library path to connect to. Without --library it prepares the
-    // default token first; `out` receives its creation notice.
-    std::string resolve(std::ostream& out) const;
+    // default token first. Its creation notice goes to stdout before text
+    // output, to stderr when stdout carries JSON.
+    std::string resolve(Output::Format format) const;
 
 private:
     std::string library_;

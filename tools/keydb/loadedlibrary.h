@@ -13,6 +13,10 @@ public:
     LoadedLibrary(const LoadedLibrary&) = delete;
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
+    // The address of an exported symbol; throws std::runtime_error naming
+    // it when the library does not export it.
+    void* symbol(const char* name) const;
+
 private:
     void* handle_ = nullptr;
 };

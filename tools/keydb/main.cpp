@@ -10,6 +10,9 @@
 #include "command.h"
 #include "failuretext.h"
 #include "infocommand.h"
+#include "mechanismscommand.h"
+#include "pincommands.h"
+#include "slotscommand.h"
 #include "tracetostderr.h"
 #include "zepexception.h"
 
@@ -40,6 +43,11 @@ int main(int argc, char** argv) {
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<InfoCommand>(app));
+    commands.push_back(std::make_unique<SlotsCommand>(app));
+    commands.push_back(std::make_unique<MechanismsCommand>(app));
+    commands.push_back(std::make_unique<InitTokenCommand>(app));
+    commands.push_back(std::make_unique<InitPinCommand>(app));
+    commands.push_back(std::make_unique<ChangePinCommand>(app));
 
     try {
         app.parse(argc, argv);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "failuretext.h"
+#include "keystore/zepslotmanager.h"
 #include "zepexception.h"
 #include "zeplibrarymanager.h"
 #include "zepobject.h"
@@ -13,7 +14,7 @@ namespace {
 constexpr const char* moduleName = "mervil7";
 }  // namespace
 
-ModuleSession::ModuleSession(const std::string& cryptokiPath) : module_(modulePath()) {
+ModuleSession::ModuleSession(const std::string& cryptokiPath) : module_(modulePath()), diagnostics_(module_) {
     ZEPLibraryFunction factory = ZEPLibraryManager::findLibEntry(moduleName);
     if (!factory) throw std::runtime_error(modulePath() + " registered no module \"" + moduleName + "\"");
     ZEPPKCS11ConnectInfo info(cryptokiPath.c_str());
@@ -22,6 +23,18 @@ ModuleSession::ModuleSession(const std::string& cryptokiPath) : module_(modulePa
     } catch (const ZEPException& failure) {
         throw std::runtime_error("cannot connect to Cryptoki library " + cryptokiPath + ": " + failureText(failure));
     }
+}
+
+std::vector<SlotInfo> ModuleSession::slots() {
+    std::vector<CK_SLOT_ID> ids;
+    manager_->getSlotIds(ids);
+    std::vector<SlotInfo> result;
+    for (CK_SLOT_ID id : ids) result.push_back(diagnostics_.slotInfo(*manager_, id));
+    return result;
+}
+
+std::unique_ptr<ZEPSlotManager> ModuleSession::openSlot(CK_SLOT_ID slot, int sessionType) {
+    return std::unique_ptr<ZEPSlotManager>(manager_->getSlotManager(slot, sessionType));
 }
 
 std::string ModuleSession::modulePath() {

@@ -7,8 +7,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "loadedlibrary.h"
+#include "modulediagnostics.h"
 #include "zeppkcs11manager.h"
 
 class ModuleSession {
@@ -18,6 +20,12 @@ public:
     explicit ModuleSession(const std::string& cryptokiPath);
 
     ZEPPKCS11Manager& manager() { return *manager_; }
+    const ModuleDiagnostics& diagnostics() const { return diagnostics_; }
+
+    // Every slot of the library, with its token's information.
+    std::vector<SlotInfo> slots();
+    // A slot manager for `slot`; session type 1 opens read-write sessions.
+    std::unique_ptr<ZEPSlotManager> openSlot(CK_SLOT_ID slot, int sessionType);
 
     // $KEYDB_MODULE when set, else libmervil7.so in the lib folder beside
     // the folder of the keydb program.
@@ -25,6 +33,7 @@ public:
 
 private:
     LoadedLibrary module_;
+    ModuleDiagnostics diagnostics_;
     std::unique_ptr<ZEPPKCS11Manager> manager_;
 };
 

@@ -20,10 +20,8 @@ public:
     FileActions(const FileActions&) = delete;
     FileActions& operator=(const FileActions&) = delete;
 
-    void redirect(int descriptor, const std::optional<std::filesystem::path>& file) {
-        if (file)
-            posix_spawn_file_actions_addopen(&actions_, descriptor, file->c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                             0600);
+    void redirect(int descriptor, const std::optional<std::filesystem::path>& file, int flags) {
+        if (file) posix_spawn_file_actions_addopen(&actions_, descriptor, file->c_str(), flags, 0600);
     }
     const posix_spawn_file_actions_t* get() const { return &actions_; }
 
@@ -61,6 +59,11 @@ Subprocess& Subprocess::environment(const std::string& name, std::optional<std::
     return *this;
 }
 
+Subprocess& Subprocess::standardInput(std::filesystem::path file) {
+    standardInput_ = std::move(file);
+    return *this;
+}
+
 Subprocess& Subprocess::standardOutput(std::filesystem::path file) {
     standardOutput_ = std::move(file);
     return *this;
@@ -73,8 +76,10 @@ Subprocess& Subprocess::standardError(std::filesystem::path file) {
 
 int Subprocess::run() const {
     FileActions actions;
-    actions.redirect(STDOUT_FILENO, standardOutput_);
-    actions.redirect(STDERR_FILENO, standardError_);
+    constexpr int written = O_WRONLY | O_CREAT | O_TRUNC;
+    actions.redirect(STDIN_FILENO, standardInput_, O_RDONLY);
+    actions.redirect(STDOUT_FILENO, standardOutput_, written);
+    actions.redirect(STDERR_FILENO, standardError_, written);
     std::vector<std::string> arguments = arguments_;
     std::vector<std::string> environment = childEnvironment(environment_);
     std::vector<char*> argv = pointers(arguments);

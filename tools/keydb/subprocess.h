@@ -17,6 +17,9 @@ public:
     // Sets (or, with no value, removes) one variable of the child's
     // environment; the rest is inherited.
     Subprocess& environment(const std::string& name, std::optional<std::string> value);
+    // Feeds the child's standard input from a file; by default it is the
+    // caller's.
+    Subprocess& standardInput(std::filesystem::path file);
     // Sends the child's standard output or error to a file (created or
     // truncated); by default they are the caller's.
     Subprocess& standardOutput(std::filesystem::path file);
@@ -30,6 +33,7 @@ public:
 private:
     std::vector<std::string> arguments_;
     std::map<std::string, std::optional<std::string>> environment_;
+    std::optional<std::filesystem::path> standardInput_;
     std::optional<std::filesystem::path> standardOutput_;
     std::optional<std::filesystem::path> standardError_;
 };

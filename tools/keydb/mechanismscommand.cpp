@@ -1,0 +1,8 @@
+#include "mechanismscommand.h"
+
+MechanismsCommand::MechanismsCommand(CLI::App& app)
+    : TokenCommand(app, "mechanisms", "List a token's mechanisms with their flags", 0) {}
+
+void MechanismsCommand::runOn(ModuleSession& session, ZEPSlotManager& slot) {
+    session.diagnostics().dumpMechanisms(slot);
+}

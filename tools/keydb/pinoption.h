@@ -1,0 +1,38 @@
+// A PIN a command needs: from its option, else from an environment
+// variable, else typed at a prompt without echo (a line read from standard
+// input when that is no terminal). PINs are held in wiping buffers and are
+// never printed.
+#ifndef KEYDB_PINOPTION_H
+#define KEYDB_PINOPTION_H
+
+#include <optional>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "zepbuffer.h"
+
+class PinOption {
+public:
+    // Adds `option` (such as "--pin") to the command's options.
+    PinOption(CLI::App& command, const std::string& option, std::string variable, std::string prompt,
+              const std::string& description);
+    PinOption(const PinOption&) = delete;
+    PinOption& operator=(const PinOption&) = delete;
+    ~PinOption();
+
+    // The PIN from the option or the environment, if either gives one.
+    std::optional<ZEPBuffer> given() const;
+    // given(), else the prompt's answer.
+    ZEPBuffer get() const;
+
+    // Whether standard input is a terminal someone could type a PIN at.
+    static bool canPrompt();
+
+private:
+    std::string value_;
+    std::string variable_;
+    std::string prompt_;
+};
+
+#endif
