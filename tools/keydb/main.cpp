@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "certinfocommand.h"
 #include "command.h"
 #include "failuretext.h"
 #include "infocommand.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<InitTokenCommand>(app));
     commands.push_back(std::make_unique<InitPinCommand>(app));
     commands.push_back(std::make_unique<ChangePinCommand>(app));
+    commands.push_back(std::make_unique<CertInfoCommand>(app));
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,106 @@
+// keydb cert-info on certificates openssl makes, compared with what openssl
+// reports about them.
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <fstream>
+
+#include "keydbtest.h"
+#include "kry/zepkryutility.h"
+#include "openssltool.h"
+
+namespace {
+
+std::string lowerHexOfHexText(const std::string& hexText) {
+    ZEPBuffer bytes;
+    for (std::size_t i = 0; i + 1 < hexText.size(); i += 2) {
+        auto byte = static_cast<unsigned char>(std::stoul(hexText.substr(i, 2), nullptr, 16));
+        bytes.append(1, &byte);
+    }
+    ZEPBuffer digest = ZEPKRYUtility::digestData_SHA1(bytes);
+    std::string text;
+    char digits[3];
+    for (std::size_t i = 0; i < digest.getLength(); ++i) {
+        std::snprintf(digits, sizeof digits, "%02x", digest.getValue()[i]);
+        text += digits;
+    }
+    return text;
+}
+
+// "2026-12-06 10:00:00Z" as keydb writes it: 2026-12-06T10:00:00Z.
+std::string isoDate(std::string openssl) {
+    std::replace(openssl.begin(), openssl.end(), ' ', 'T');
+    return openssl;
+}
+
+class CertInfoTest : public KeydbTest {
+protected:
+    // keydb cert-info --json on the file `name` of the openssl folder.
+    nlohmann::json certInfo(const std::string& name) {
+        std::filesystem::path file = dataHome_.path() / name;
+        ZEPBuffer bytes = openssl_.readFile(name);
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.getValue()), static_cast<std::streamsize>(bytes.getLength()));
+        ProgramResult info = keydb({"cert-info", file.string(), "--json"});
+        EXPECT_EQ(info.status, 0) << info.err;
+        EXPECT_EQ(info.err, "");
+        return nlohmann::json::parse(info.out);
+    }
+
+    void expectAgreement(const std::string& name, unsigned bits) {
+        SCOPED_TRACE(name);
+        nlohmann::json info = certInfo(name);
+        std::string in = " -in " + name + " -noout ";
+        std::string nameopt = " -nameopt RFC2253";
+        EXPECT_EQ(info["subject"], openssl_.field("x509" + in + "-subject" + nameopt));
+        EXPECT_EQ(info["issuer"], openssl_.field("x509" + in + "-issuer" + nameopt));
+        EXPECT_EQ(info["serial"], openssl_.field("x509" + in + "-serial"));
+        EXPECT_EQ(info["notBefore"], isoDate(openssl_.field("x509" + in + "-startdate -dateopt iso_8601")));
+        EXPECT_EQ(info["notAfter"], isoDate(openssl_.field("x509" + in + "-enddate -dateopt iso_8601")));
+        EXPECT_EQ(info["keyAlgorithm"], "RSA");
+        EXPECT_EQ(info["bits"], bits);
+        std::string modulus = openssl_.field("x509" + in + "-pubkey | openssl rsa -pubin -noout -modulus");
+        EXPECT_EQ(info["id"], lowerHexOfHexText(modulus));
+    }
+
+    OpenSSLTool openssl_;
+};
+
+TEST_F(CertInfoTest, AgreesWithOpenSSLForEveryKeySize) {
+    openssl_.must("req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 -subj '/O=Example/CN=Test CA'");
+    for (unsigned bits : {1024u, 2048u, 4096u}) {
+        std::string name = "leaf" + std::to_string(bits);
+        // A multi-valued RDN, UTF-8, a serial with its top bit set and a
+        // validity past 2049 (GeneralizedTime).
+        openssl_.must("req -x509 -newkey rsa:" + std::to_string(bits) + " -nodes -keyout " + name + ".key -out " +
+                      name + ".pem -days 9500 -utf8 -subj '/C=DE/O=Beispiel+OU=Einheit/CN=Zoë Müller'" +
+                      " -set_serial 0x8FEDCBA987654321 -CA ca.pem -CAkey ca.key");
+        openssl_.must("x509 -in " + name + ".pem -outform DER -out " + name + ".der");
+        expectAgreement(name + ".pem", bits);
+        expectAgreement(name + ".der", bits);
+    }
+    expectAgreement("ca.pem", 2048);
+}
+
+TEST_F(CertInfoTest, TextCarriesTheSameFields) {
+    openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout k.pem -out c.pem -days 1 -subj '/CN=a,b' -set_serial 0");
+    nlohmann::json json = certInfo("c.pem");
+    ProgramResult text = keydb({"cert-info", (dataHome_.path() / "c.pem").string()});
+    auto field = fields(text.out);
+    EXPECT_EQ(field["Subject"], "CN=a\\,b");
+    EXPECT_EQ(field["Subject"], json["subject"]);
+    EXPECT_EQ(field["Serial"], "00");
+    EXPECT_EQ(field["Id"], json["id"]);
+    EXPECT_EQ(field["Bits"], "1024");
+}
+
+TEST_F(CertInfoTest, RefusesWhatIsNoCertificate) {
+    std::filesystem::path file = dataHome_.path() / "garbage.pem";
+    std::ofstream(file) << "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n";
+    ProgramResult garbage = keydb({"cert-info", file.string()});
+    EXPECT_EQ(garbage.status, 1);
+    EXPECT_EQ(garbage.err.rfind("keydb: ", 0), 0u);
+    EXPECT_EQ(keydb({"cert-info", "/nonexistent/cert.pem"}).status, 1);
+}
+
+}  // namespace
