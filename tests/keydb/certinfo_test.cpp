@@ -6,26 +6,8 @@
 #include <fstream>
 
 #include "keydbtest.h"
-#include "kry/zepkryutility.h"
-#include "openssltool.h"
 
 namespace {
-
-std::string lowerHexOfHexText(const std::string& hexText) {
-    ZEPBuffer bytes;
-    for (std::size_t i = 0; i + 1 < hexText.size(); i += 2) {
-        auto byte = static_cast<unsigned char>(std::stoul(hexText.substr(i, 2), nullptr, 16));
-        bytes.append(1, &byte);
-    }
-    ZEPBuffer digest = ZEPKRYUtility::digestData_SHA1(bytes);
-    std::string text;
-    char digits[3];
-    for (std::size_t i = 0; i < digest.getLength(); ++i) {
-        std::snprintf(digits, sizeof digits, "%02x", digest.getValue()[i]);
-        text += digits;
-    }
-    return text;
-}
 
 // "2026-12-06 10:00:00Z" as keydb writes it: 2026-12-06T10:00:00Z.
 std::string isoDate(std::string openssl) {
@@ -37,10 +19,7 @@ class CertInfoTest : public KeydbTest {
 protected:
     // keydb cert-info --json on the file `name` of the openssl folder.
     nlohmann::json certInfo(const std::string& name) {
-        std::filesystem::path file = dataHome_.path() / name;
-        ZEPBuffer bytes = openssl_.readFile(name);
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.getValue()), static_cast<std::streamsize>(bytes.getLength()));
+        std::filesystem::path file = copyOut(openssl_, name);
         ProgramResult info = keydb({"cert-info", file.string(), "--json"});
         EXPECT_EQ(info.status, 0) << info.err;
         EXPECT_EQ(info.err, "");
@@ -59,8 +38,7 @@ protected:
         EXPECT_EQ(info["notAfter"], isoDate(openssl_.field("x509" + in + "-enddate -dateopt iso_8601")));
         EXPECT_EQ(info["keyAlgorithm"], "RSA");
         EXPECT_EQ(info["bits"], bits);
-        std::string modulus = openssl_.field("x509" + in + "-pubkey | openssl rsa -pubin -noout -modulus");
-        EXPECT_EQ(info["id"], lowerHexOfHexText(modulus));
+        EXPECT_EQ(info["id"], modulusId(openssl_, name));
     }
 
     OpenSSLTool openssl_;

@@ -1,7 +1,10 @@
 #include "keydbtest.h"
 
 #include <fstream>
+#include <cstdio>
 #include <sstream>
+
+#include "kry/zepkryutility.h"
 
 ProgramResult KeydbTest::keydb(std::vector<std::string> arguments,
                                const std::map<std::string, std::string>& environment,
@@ -26,4 +29,29 @@ std::map<std::string, std::string> fields(const std::string& text) {
         if (colon != std::string::npos) result[line.substr(0, colon)] = line.substr(colon + 2);
     }
     return result;
+}
+
+std::filesystem::path KeydbTest::copyOut(const OpenSSLTool& openssl, const std::string& name) const {
+    std::filesystem::path file = dataHome_.path() / name;
+    ZEPBuffer bytes = openssl.readFile(name);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.getValue()), static_cast<std::streamsize>(bytes.getLength()));
+    return file;
+}
+
+std::string modulusId(const OpenSSLTool& openssl, const std::string& name) {
+    std::string hexText = openssl.field("x509 -in " + name + " -noout -pubkey | openssl rsa -pubin -noout -modulus");
+    ZEPBuffer modulus;
+    for (std::size_t i = 0; i + 1 < hexText.size(); i += 2) {
+        auto byte = static_cast<unsigned char>(std::stoul(hexText.substr(i, 2), nullptr, 16));
+        modulus.append(1, &byte);
+    }
+    ZEPBuffer digest = ZEPKRYUtility::digestData_SHA1(modulus);
+    std::string id;
+    char digits[3];
+    for (std::size_t i = 0; i < digest.getLength(); ++i) {
+        std::snprintf(digits, sizeof digits, "%02x", digest.getValue()[i]);
+        id += digits;
+    }
+    return id;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "openssltool.h"
 #include "programresult.h"
 #include "temporaryfolder.h"
 
@@ -21,9 +22,15 @@ protected:
                         const std::optional<std::string>& input = std::nullopt);
 
     std::filesystem::path defaultTokenFolder() const { return dataHome_.path() / "keydb"; }
+    // Copies the file `name` of openssl's folder into the data folder.
+    std::filesystem::path copyOut(const OpenSSLTool& openssl, const std::string& name) const;
 
     TemporaryFolder dataHome_{"keydb-data"};
 };
+
+// The SHA-1 of the RSA modulus of the certificate `name` in openssl's folder,
+// in lower-case hexadecimal.
+std::string modulusId(const OpenSSLTool& openssl, const std::string& name);
 
 // The "Label: value" lines of keydb's text output.
 std::map<std::string, std::string> fields(const std::string& text);

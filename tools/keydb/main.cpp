@@ -11,6 +11,8 @@
 #include "command.h"
 #include "failuretext.h"
 #include "infocommand.h"
+#include "listcommand.h"
+#include "lookupcommands.h"
 #include "mechanismscommand.h"
 #include "pincommands.h"
 #include "slotscommand.h"
@@ -50,6 +52,9 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<InitPinCommand>(app));
     commands.push_back(std::make_unique<ChangePinCommand>(app));
     commands.push_back(std::make_unique<CertInfoCommand>(app));
+    commands.push_back(std::make_unique<ListCommand>(app));
+    commands.push_back(std::make_unique<ShowCommand>(app));
+    commands.push_back(std::make_unique<ExportCertCommand>(app));
 
     try {
         app.parse(argc, argv);

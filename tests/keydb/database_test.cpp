@@ -1,0 +1,115 @@
+// keydb list, show and export-cert on a SoftHSM2 token holding a key and a
+// certificate made by openssl and written by pkcs11-tool, as people load
+// them: CKA_ID is the SHA-1 of the modulus, labels are plain text, the
+// private key has no CKA_SUBJECT and there is no public key object, so the
+// two form no pair.
+#include <nlohmann/json.hpp>
+
+#include <set>
+
+#include "keydbtest.h"
+#include "softhsmtoken.h"
+
+namespace {
+
+class DatabaseTest : public KeydbTest {
+protected:
+    void SetUp() override {
+        openssl_.must("req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 30 -utf8"
+                      " -subj '/O=Beispiel/CN=Jürgen' -set_serial 0xC0FFEE");
+        openssl_.must("x509 -in cert.pem -outform DER -out cert.der");
+        openssl_.must("rsa -in key.pem -outform DER -out key.der");
+        id_ = modulusId(openssl_, "cert.pem");
+        write("cert.der", "cert", "alice");
+        write("key.der", "privkey", "alice");
+        write("key.der", "privkey", "bob");
+    }
+
+    void write(const std::string& file, const std::string& type, const std::string& label) {
+        ProgramResult written =
+            pkcs11Tool({"--token-label", token_.label(), "--login", "--pin", token_.userPin(), "--write-object",
+                        copyOut(openssl_, file).string(), "--type", type, "--id", id_, "--label", label});
+        ASSERT_EQ(written.status, 0) << written.err;
+    }
+
+    ProgramResult onToken(std::vector<std::string> arguments, bool loggedIn) {
+        arguments.insert(arguments.end(), {"--library", token_.libraryPath()});
+        if (!loggedIn) return keydb(std::move(arguments), {}, "");
+        return keydb(std::move(arguments), {{"KEYDB_PIN", token_.userPin()}});
+    }
+
+    nlohmann::json list(bool loggedIn) {
+        ProgramResult listed = onToken({"list", "--json"}, loggedIn);
+        EXPECT_EQ(listed.status, 0) << listed.err;
+        return nlohmann::json::parse(listed.out);
+    }
+
+    void expectCertificate(const nlohmann::json& item) {
+        EXPECT_EQ(item["kind"], "certificate");
+        EXPECT_EQ(item["label"], "alice");
+        EXPECT_EQ(item["id"], id_);
+        EXPECT_EQ(item["subject"], openssl_.field("x509 -in cert.pem -noout -subject -nameopt RFC2253"));
+        EXPECT_EQ(item["issuer"], item["subject"]);
+        EXPECT_EQ(item["serial"], "C0FFEE");
+    }
+
+    SoftHSMToken token_;
+    OpenSSLTool openssl_;
+    std::string id_;
+};
+
+TEST_F(DatabaseTest, ListsPrivateKeysOnlyAfterLogin) {
+    nlohmann::json before = list(false);
+    ASSERT_EQ(before.size(), 1u) << before.dump();
+    expectCertificate(before[0]);
+
+    nlohmann::json after = list(true);
+    ASSERT_EQ(after.size(), 3u) << after.dump();
+    std::set<std::string> keyLabels;
+    for (int key : {0, 1}) {
+        keyLabels.insert(after[key]["label"].get<std::string>());
+        EXPECT_EQ(after[key]["kind"], "private-key");
+        EXPECT_EQ(after[key]["id"], id_);
+        EXPECT_EQ(after[key]["subject"], "");
+        EXPECT_EQ(after[key]["bits"], 2048);
+    }
+    // In the token's order, which SoftHSM2 does not keep.
+    EXPECT_EQ(keyLabels, (std::set<std::string>{"alice", "bob"}));
+    expectCertificate(after[2]);
+
+    ProgramResult pairs = onToken({"list", "--pairs", "--requests", "--json"}, true);
+    EXPECT_EQ(nlohmann::json::parse(pairs.out).size(), 0u) << pairs.out;
+    ProgramResult text = onToken({"list", "--certs"}, true);
+    EXPECT_EQ(fields(text.out)["Id"], id_);
+    EXPECT_EQ(text.out.find("Keys:"), std::string::npos);
+}
+
+TEST_F(DatabaseTest, FindsItemsByLabel) {
+    ProgramResult alice = onToken({"show", "--label", "alice", "--json"}, true);
+    ASSERT_EQ(alice.status, 0) << alice.err;
+    expectCertificate(nlohmann::json::parse(alice.out));
+
+    ProgramResult bob = onToken({"show", "--label", "bob"}, true);
+    ASSERT_EQ(bob.status, 0) << bob.err;
+    EXPECT_EQ(fields(bob.out)["Kind"], "private-key");
+    EXPECT_EQ(fields(bob.out)["Id"], id_);
+
+    ProgramResult hidden = onToken({"show", "--label", "bob"}, false);
+    EXPECT_EQ(hidden.status, 1);
+    EXPECT_EQ(hidden.err, "keydb: no item labelled \"bob\"\n");
+}
+
+TEST_F(DatabaseTest, ExportsTheCertificateAsPemOrDer) {
+    std::filesystem::path der = dataHome_.path() / "exported.der";
+    ProgramResult exported = onToken({"export-cert", "--label", "alice", "--der", "--out", der.string()}, false);
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(fileText(der), fileText(copyOut(openssl_, "cert.der")));
+
+    ProgramResult pem = onToken({"export-cert", "--label", "alice"}, true);
+    ASSERT_EQ(pem.status, 0) << pem.err;
+    EXPECT_EQ(pem.out, fileText(copyOut(openssl_, "cert.pem")));
+
+    EXPECT_EQ(onToken({"export-cert", "--label", "bob"}, true).status, 1);
+}
+
+}  // namespace

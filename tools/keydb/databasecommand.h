@@ -1,0 +1,23 @@
+// A command that reads the key database of one token. It logs the user in
+// first when a PIN is at hand (--pin or $KEYDB_PIN), or asks for one when
+// the token requires login and standard input is a terminal; otherwise it
+// sees the public objects only.
+#ifndef KEYDB_DATABASECOMMAND_H
+#define KEYDB_DATABASECOMMAND_H
+
+#include "pinoption.h"
+#include "tokencommand.h"
+
+class DatabaseCommand : public TokenCommand {
+protected:
+    DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description);
+
+    virtual void read(ZEPSlotManager& slot) = 0;
+
+private:
+    void runOn(ModuleSession& session, ZEPSlotManager& slot) final;
+
+    PinOption pin_;
+};
+
+#endif

@@ -1,0 +1,23 @@
+// keydb list: the key database's keys, certificates, key+certificate pairs
+// and certificate requests, walked with its iterators.
+#ifndef KEYDB_LISTCOMMAND_H
+#define KEYDB_LISTCOMMAND_H
+
+#include "databasecommand.h"
+
+class ListCommand : public DatabaseCommand {
+public:
+    explicit ListCommand(CLI::App& app);
+
+private:
+    Output::Format format() const override { return Output::formatFor(json_); }
+    void read(ZEPSlotManager& slot) override;
+
+    bool keys_ = false;
+    bool certs_ = false;
+    bool pairs_ = false;
+    bool requests_ = false;
+    bool json_ = false;
+};
+
+#endif
