@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -19,21 +18,25 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-// pkcs11-tool -L, per slot id: the "name : value" lines after its "Slot"
-// line, with "description" for the text after the slot id.
+std::string trimmed(const std::string& text) {
+    size_t begin = text.find_first_not_of(' ');
+    return begin == std::string::npos ? "" : text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+// pkcs11-tool -L, per slot id: the "name : value" lines after its
+// "Slot 0 (0x2b7c3ba1): description" line, and "description".
 std::map<unsigned long, std::map<std::string, std::string>> toolSlots(const std::string& listing) {
     std::map<unsigned long, std::map<std::string, std::string>> slots;
     std::map<std::string, std::string>* slot = nullptr;
-    std::regex slotLine(R"(^Slot \d+ \((0x[0-9a-f]+)\): (.*\S)\s*$)");
-    std::regex fieldLine(R"(^\s+([a-z /]*[a-z])\s*:\s*(.*?)\s*$)");
     std::istringstream lines(listing);
-    std::smatch match;
     for (std::string line; std::getline(lines, line);) {
-        if (std::regex_match(line, match, slotLine)) {
-            slot = &slots[std::stoul(match[1].str(), nullptr, 16)];
-            (*slot)["description"] = match[2].str();
-        } else if (slot && std::regex_match(line, match, fieldLine)) {
-            (*slot)[match[1].str()] = match[2].str();
+        size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        if (line.rfind("Slot ", 0) == 0) {
+            slot = &slots[std::stoul(line.substr(line.find("(0x") + 1), nullptr, 16)];
+            (*slot)["description"] = trimmed(line.substr(colon + 1));
+        } else if (slot && line.rfind("  ", 0) == 0) {
+            (*slot)[trimmed(line.substr(0, colon))] = trimmed(line.substr(colon + 1));
         }
     }
     return slots;
@@ -86,22 +89,24 @@ TEST_F(TokenCommandsTest, SlotsAgreeWithPkcs11Tool) {
 TEST_F(TokenCommandsTest, MechanismsAgreeWithPkcs11Tool) {
     ProgramResult tool = pkcs11Tool({"--token-label", token_.label(), "-M"});
     ASSERT_EQ(tool.status, 0) << tool.err;
+    // "  SHA-1, digest": the name up to the first comma.
     std::set<std::string> toolNames;
-    std::regex toolLine(R"(^  ([^ ,]+))");
     std::istringstream toolLines(tool.out);
-    std::smatch match;
     for (std::string line; std::getline(toolLines, line);)
-        if (std::regex_search(line, match, toolLine)) toolNames.insert(lowerCase(match[1].str()));
+        if (line.rfind("  ", 0) == 0) toolNames.insert(lowerCase(line.substr(2, line.find(',') - 2)));
 
     // With no slot named keydb takes the initialised token, not the free slot.
     ProgramResult ours = onToken({"mechanisms"});
     ASSERT_EQ(ours.status, 0) << ours.err;
-    std::regex ourLine(R"(^ Mechanism: 0x[0-9a-f]{8} flags=0x[0-9a-f]{8}  (\S+)$)");
+    // " Mechanism: 0x00000006 flags=0x00002800  CKM_SHA1_RSA_PKCS"
+    constexpr size_t nameColumn = 41;
     std::istringstream ourLines(ours.out);
     std::size_t lines = 0, named = 0;
     for (std::string line; std::getline(ourLines, line); ++lines) {
-        ASSERT_TRUE(std::regex_match(line, match, ourLine)) << line;
-        std::string name = match[1].str();
+        ASSERT_EQ(line.rfind(" Mechanism: 0x", 0), 0u) << line;
+        ASSERT_EQ(line.substr(22, 9), " flags=0x") << line;
+        ASSERT_EQ(line.substr(nameColumn - 2, 2), "  ") << line;
+        std::string name = line.substr(nameColumn);
         if (name == "Unknown") continue;
         ++named;
         // PKCS#11 v2.11 gave the MAYFLY values (v2.01 names, the module's) to
