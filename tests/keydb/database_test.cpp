@@ -25,10 +25,14 @@ protected:
         write("key.der", "privkey", "bob");
     }
 
-    void write(const std::string& file, const std::string& type, const std::string& label) {
-        ProgramResult written =
-            pkcs11Tool({"--token-label", token_.label(), "--login", "--pin", token_.userPin(), "--write-object",
-                        copyOut(openssl_, file).string(), "--type", type, "--id", id_, "--label", label});
+    // `subjectFrom` names a certificate whose subject goes into CKA_SUBJECT.
+    void write(const std::string& file, const std::string& type, const std::string& label,
+               const std::string& id = {}, const std::string& subjectFrom = {}) {
+        std::vector<std::string> arguments = {"--token-label", token_.label(), "--login", "--pin", token_.userPin(),
+                                              "--write-object", copyOut(openssl_, file).string(), "--type", type,
+                                              "--id", id.empty() ? id_ : id, "--label", label};
+        if (!subjectFrom.empty()) arguments.insert(arguments.end(), {"--attr-from", copyOut(openssl_, subjectFrom).string()});
+        ProgramResult written = pkcs11Tool(arguments);
         ASSERT_EQ(written.status, 0) << written.err;
     }
 
@@ -110,6 +114,31 @@ TEST_F(DatabaseTest, ExportsTheCertificateAsPemOrDer) {
     EXPECT_EQ(pem.out, fileText(copyOut(openssl_, "cert.pem")));
 
     EXPECT_EQ(onToken({"export-cert", "--label", "bob"}, true).status, 1);
+}
+
+TEST_F(DatabaseTest, ObjectsSharingIdAndSubjectAreAPairOrARequest) {
+    // The key pair of the certificate, with its subject: a pair.
+    openssl_.must("x509 -in cert.pem -pubkey -noout -out public.pem");
+    write("key.der", "privkey", "carol", id_, "cert.der");
+    write("public.pem", "pubkey", "carol", id_, "cert.der");
+    // Another key pair with that subject and no certificate: a request.
+    openssl_.must("genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out pending.pem");
+    openssl_.must("rsa -in pending.pem -outform DER -out pending.der");
+    openssl_.must("rsa -in pending.pem -pubout -out pending-public.pem");
+    const std::string pendingId = modulusId(openssl_, "pending.pem");
+    write("pending.der", "privkey", "dave", pendingId, "cert.der");
+    write("pending-public.pem", "pubkey", "dave", pendingId, "cert.der");
+
+    nlohmann::json listed = nlohmann::json::parse(onToken({"list", "--pairs", "--requests", "--json"}, true).out);
+    ASSERT_EQ(listed.size(), 2u) << listed.dump();
+    EXPECT_EQ(listed[0]["kind"], "key-certificate");
+    EXPECT_EQ(listed[0]["label"], "alice");
+    EXPECT_EQ(listed[0]["id"], id_);
+    EXPECT_EQ(listed[0]["serial"], "C0FFEE");
+    EXPECT_EQ(listed[0]["bits"], 2048);
+    EXPECT_EQ(listed[1]["kind"], "request");
+    EXPECT_EQ(listed[1]["label"], "dave");
+    EXPECT_EQ(listed[1]["id"], pendingId);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "keydbtest.h"
 
+#include "zeputility.h"
+
 #include <fstream>
 #include <cstdio>
 #include <sstream>
@@ -40,18 +42,11 @@ std::filesystem::path KeydbTest::copyOut(const OpenSSLTool& openssl, const std::
 }
 
 std::string modulusId(const OpenSSLTool& openssl, const std::string& name) {
-    std::string hexText = openssl.field("x509 -in " + name + " -noout -pubkey | openssl rsa -pubin -noout -modulus");
-    ZEPBuffer modulus;
-    for (std::size_t i = 0; i + 1 < hexText.size(); i += 2) {
-        auto byte = static_cast<unsigned char>(std::stoul(hexText.substr(i, 2), nullptr, 16));
-        modulus.append(1, &byte);
-    }
-    ZEPBuffer digest = ZEPKRYUtility::digestData_SHA1(modulus);
-    std::string id;
-    char digits[3];
-    for (std::size_t i = 0; i < digest.getLength(); ++i) {
-        std::snprintf(digits, sizeof digits, "%02x", digest.getValue()[i]);
-        id += digits;
-    }
-    return id;
+    // A certificate's public key, or a key file as it is.
+    int status = 0;
+    openssl.run("x509 -in " + name + " -noout", &status);
+    const bool certificate = status == 0;
+    std::string modulus = openssl.field(certificate ? "x509 -in " + name + " -noout -pubkey | openssl rsa -pubin -noout -modulus"
+                                                    : "rsa -in " + name + " -noout -modulus");
+    return ZEPUtility::binaryToHexString(ZEPKRYUtility::digestData_SHA1(OpenSSLTool::hexBytes(modulus))).str();
 }

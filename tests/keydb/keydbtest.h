@@ -28,8 +28,8 @@ protected:
     TemporaryFolder dataHome_{"keydb-data"};
 };
 
-// The SHA-1 of the RSA modulus of the certificate `name` in openssl's folder,
-// in lower-case hexadecimal.
+// The SHA-1 of the RSA modulus of the certificate or private key `name` in
+// openssl's folder, in lower-case hexadecimal.
 std::string modulusId(const OpenSSLTool& openssl, const std::string& name);
 
 // The "Label: value" lines of keydb's text output.
