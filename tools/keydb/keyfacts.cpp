@@ -4,6 +4,7 @@
 
 #include "asn/asn_integer.h"
 #include "asn/asn_x500name.h"
+#include "asn/rsapublickey.h"
 #include "asn/subjectpublickeyinfo.h"
 #include "asn/x509_certificate.h"
 #include "asn/zepasnoid.h"
@@ -14,18 +15,6 @@
 #include "zeptrace.h"
 
 namespace {
-
-// RSAPublicKey ::= SEQUENCE { modulus INTEGER, publicExponent INTEGER }
-class RSAPublicKey : public asn_sequence {
-public:
-    RSAPublicKey() {
-        register_child(&modulus);
-        register_child(&publicExponent);
-    }
-
-    asn_integer modulus;
-    asn_integer publicExponent;
-};
 
 std::string hex(const ZEPBuffer& bytes, const char* format) {
     std::string text;
