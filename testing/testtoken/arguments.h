@@ -31,9 +31,9 @@ void fillPadded(CK_UTF8CHAR (&field)[N], std::string_view text) {
     std::fill(field + length, field + N, ' ');
 }
 
-// The two-call protocol of list answers: a null buffer asks for the length; a
-// buffer shorter than the list gets CKR_BUFFER_TOO_SMALL and the length needed;
-// otherwise the list is copied. *count always ends as the list's length.
+// The two-call protocol of list and byte-string answers: a null buffer asks for the
+// length; a buffer shorter than the list gets CKR_BUFFER_TOO_SMALL and the length
+// needed; otherwise the list is copied. *count always ends as the list's length.
 template <typename T>
 CK_RV returnList(const std::vector<T>& items, T* buffer, CK_ULONG* count) {
     CK_ULONG& length = required(count);
@@ -45,6 +45,24 @@ CK_RV returnList(const std::vector<T>& items, T* buffer, CK_ULONG* count) {
     length = needed;
     return fits ? CKR_OK : CKR_BUFFER_TOO_SMALL;
 }
+
+// A byte-string argument, read when the call needs it: CKR_ARGUMENTS_BAD for a null
+// pointer with a length.
+class ByteArgument {
+public:
+    ByteArgument(const CK_BYTE* pointer, CK_ULONG length) noexcept : pointer_(pointer), length_(length) {}
+
+    Bytes read() const {
+        if (pointer_ == nullptr && length_ != 0) {
+            throw CryptokiError(CKR_ARGUMENTS_BAD);
+        }
+        return Bytes(pointer_, pointer_ + length_);
+    }
+
+private:
+    const CK_BYTE* pointer_;
+    CK_ULONG length_;
+};
 
 // The attributes of a template argument, a later entry of a type replacing an earlier
 // one: CKR_ARGUMENTS_BAD for a null array with a count, CKR_ATTRIBUTE_VALUE_INVALID

@@ -38,6 +38,16 @@ CallRecorder& CallRecorder::attributes(const char* name, const CK_ATTRIBUTE* poi
     return *this;
 }
 
+CallRecorder& CallRecorder::input(const char* name, const CK_BYTE* pointer, const char* lengthName,
+                                  CK_ULONG length) noexcept {
+    given(name, pointer).value(lengthName, length);
+    assert(inputCount_ < inputs_.size());
+    if (pointer != nullptr && inputCount_ < inputs_.size()) {
+        inputs_[inputCount_++] = {name, pointer, length};
+    }
+    return *this;
+}
+
 CallRecord CallRecorder::record(CK_RV result) const {
     CallRecord record;
     record.function = function_;
@@ -54,6 +64,10 @@ CallRecord CallRecorder::record(CK_RV result) const {
         for (CK_ULONG j = 0; j < attributes.count; ++j) {
             record.attributeTypes.push_back(attributes.pointer[j].type);
         }
+    }
+    for (std::size_t i = 0; i < inputCount_; ++i) {
+        const Input& input = inputs_[i];
+        record.inputs.emplace(input.name, Bytes(input.pointer, input.pointer + input.length));
     }
     return record;
 }

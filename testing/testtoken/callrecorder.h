@@ -42,6 +42,10 @@ public:
     CallRecorder& attributes(const char* name, const CK_ATTRIBUTE* pointer, const char* countName,
                              CK_ULONG count) noexcept;
 
+    // A byte-string input: whether given, its length under lengthName, and its bytes
+    // in the record's inputs when given.
+    CallRecorder& input(const char* name, const CK_BYTE* pointer, const char* lengthName, CK_ULONG length) noexcept;
+
     const char* function() const noexcept { return function_; }
 
     CallRecord record(CK_RV result) const;
@@ -60,6 +64,11 @@ private:
         const CK_ATTRIBUTE* pointer;
         CK_ULONG count;
     };
+    struct Input {
+        const char* name;
+        const CK_BYTE* pointer;
+        CK_ULONG length;
+    };
 
     CallRecorder& add(const char* name, const char* suffix, CK_ULONG number) noexcept;
 
@@ -70,6 +79,8 @@ private:
     std::size_t outputCount_ = 0;
     std::array<Template, 2> templates_{};
     std::size_t templateCount_ = 0;
+    std::array<Input, 2> inputs_{};
+    std::size_t inputCount_ = 0;
 };
 
 }  // namespace testtoken

@@ -24,16 +24,16 @@ namespace {
     ANSWERED(C_CreateObject) ANSWERED(C_CopyObject) ANSWERED(C_DestroyObject)                                    \
     ANSWERED(C_GetObjectSize) ANSWERED(C_GetAttributeValue) ANSWERED(C_SetAttributeValue)                        \
     ANSWERED(C_FindObjectsInit) ANSWERED(C_FindObjects) ANSWERED(C_FindObjectsFinal)                             \
-    UNSUPPORTED(C_EncryptInit) UNSUPPORTED(C_Encrypt) UNSUPPORTED(C_EncryptUpdate) UNSUPPORTED(C_EncryptFinal)   \
-    UNSUPPORTED(C_DecryptInit) UNSUPPORTED(C_Decrypt) UNSUPPORTED(C_DecryptUpdate) UNSUPPORTED(C_DecryptFinal)   \
-    UNSUPPORTED(C_DigestInit) UNSUPPORTED(C_Digest) UNSUPPORTED(C_DigestUpdate) UNSUPPORTED(C_DigestKey)         \
-    UNSUPPORTED(C_DigestFinal) UNSUPPORTED(C_SignInit) UNSUPPORTED(C_Sign) UNSUPPORTED(C_SignUpdate)             \
-    UNSUPPORTED(C_SignFinal) UNSUPPORTED(C_SignRecoverInit) UNSUPPORTED(C_SignRecover) UNSUPPORTED(C_VerifyInit) \
-    UNSUPPORTED(C_Verify) UNSUPPORTED(C_VerifyUpdate) UNSUPPORTED(C_VerifyFinal)                                 \
+    ANSWERED(C_EncryptInit) ANSWERED(C_Encrypt) ANSWERED(C_EncryptUpdate) ANSWERED(C_EncryptFinal)               \
+    ANSWERED(C_DecryptInit) ANSWERED(C_Decrypt) ANSWERED(C_DecryptUpdate) ANSWERED(C_DecryptFinal)               \
+    ANSWERED(C_DigestInit) ANSWERED(C_Digest) ANSWERED(C_DigestUpdate) ANSWERED(C_DigestKey)                     \
+    ANSWERED(C_DigestFinal) ANSWERED(C_SignInit) ANSWERED(C_Sign) ANSWERED(C_SignUpdate)                         \
+    ANSWERED(C_SignFinal) UNSUPPORTED(C_SignRecoverInit) UNSUPPORTED(C_SignRecover) ANSWERED(C_VerifyInit)       \
+    ANSWERED(C_Verify) ANSWERED(C_VerifyUpdate) ANSWERED(C_VerifyFinal)                                          \
     UNSUPPORTED(C_VerifyRecoverInit) UNSUPPORTED(C_VerifyRecover) UNSUPPORTED(C_DigestEncryptUpdate)             \
     UNSUPPORTED(C_DecryptDigestUpdate) UNSUPPORTED(C_SignEncryptUpdate) UNSUPPORTED(C_DecryptVerifyUpdate)       \
     ANSWERED(C_GenerateKey) ANSWERED(C_GenerateKeyPair) UNSUPPORTED(C_WrapKey) UNSUPPORTED(C_UnwrapKey)          \
-    UNSUPPORTED(C_DeriveKey) UNSUPPORTED(C_SeedRandom) UNSUPPORTED(C_GenerateRandom)                             \
+    UNSUPPORTED(C_DeriveKey) ANSWERED(C_SeedRandom) ANSWERED(C_GenerateRandom)                                   \
     UNSUPPORTED(C_GetFunctionStatus) UNSUPPORTED(C_CancelFunction) UNSUPPORTED(C_WaitForSlotEvent)
 
 // A function name as a template argument.

@@ -1,11 +1,12 @@
 // Key generation. The token does no real cryptography: an RSA key pair is made of
-// deterministic stand-in bytes of the right sizes, enough for the objects' life
-// cycle. Secret-key generation knows no mechanism.
+// deterministic stand-in bytes of the right sizes, and the token's signatures and
+// ciphertexts are worked out from its modulus (RsaStandIn). Secret-key generation
+// knows no mechanism.
 #include "arguments.h"
 #include "entrypoints.h"
+#include "standinbytes.h"
 #include "tokenlibrary.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -15,31 +16,6 @@ namespace {
 
 constexpr CK_ULONG minimumModulusBits = 512;
 constexpr CK_ULONG maximumModulusBits = 8192;
-
-// A repeatable byte stream (splitmix64).
-class StandInBytes {
-public:
-    explicit StandInBytes(std::uint64_t seed) noexcept : state_(seed) {}
-
-    AttributeValue next(std::size_t length) {
-        AttributeValue bytes(length);
-        for (std::size_t i = 0; i < length; i += sizeof(std::uint64_t)) {
-            const std::uint64_t word = nextWord();
-            std::memcpy(bytes.data() + i, &word, std::min(sizeof word, length - i));
-        }
-        return bytes;
-    }
-
-private:
-    std::uint64_t nextWord() noexcept {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-
-    std::uint64_t state_;
-};
 
 // Enters a value the token decides; CKR_TEMPLATE_INCONSISTENT when the template
 // asked for another.

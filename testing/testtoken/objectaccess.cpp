@@ -12,6 +12,17 @@ TokenObject& ObjectAccess::find(CK_OBJECT_HANDLE handle) {
     return *object;
 }
 
+const TokenObject& ObjectAccess::key(CK_OBJECT_HANDLE handle) const {
+    const TokenObject* const object = token_.objects().find(handle);
+    if (object == nullptr) {
+        throw CryptokiError(CKR_KEY_HANDLE_INVALID);
+    }
+    if (!canSee(*object)) {
+        throw CryptokiError(CKR_USER_NOT_LOGGED_IN);
+    }
+    return *object;
+}
+
 std::deque<CK_OBJECT_HANDLE> ObjectAccess::search(const Attributes& filter) const {
     std::deque<CK_OBJECT_HANDLE> found;
     for (const auto& [handle, object] : token_.objects().objects()) {

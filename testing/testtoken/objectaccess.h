@@ -20,6 +20,10 @@ public:
 
     // CKR_OBJECT_HANDLE_INVALID for an object the session cannot see.
     TokenObject& find(CK_OBJECT_HANDLE handle);
+    // The key of a cryptographic operation: CKR_KEY_HANDLE_INVALID when there is no
+    // such object, CKR_USER_NOT_LOGGED_IN for a private one without the user.
+    const TokenObject& key(CK_OBJECT_HANDLE handle) const;
+    const Token& token() const noexcept { return token_; }
     // The visible objects matching the filter, in creation order.
     std::deque<CK_OBJECT_HANDLE> search(const Attributes& filter) const;
 

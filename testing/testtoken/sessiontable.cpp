@@ -33,7 +33,7 @@ std::deque<CK_OBJECT_HANDLE>& Session::activeSearch() {
 CK_SESSION_HANDLE SessionTable::open(CK_SLOT_ID slot, CK_FLAGS flags) {
     const CK_SESSION_HANDLE handle = next_++;
     sessions_.emplace(handle, Session{slot, flags & (CKF_SERIAL_SESSION | CKF_RW_SESSION),
-                                      initialOperationState(handle), std::nullopt});
+                                      initialOperationState(handle), std::nullopt, {}});
     return handle;
 }
 

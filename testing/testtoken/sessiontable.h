@@ -2,7 +2,7 @@
 #ifndef TESTTOKEN_SESSIONTABLE_H
 #define TESTTOKEN_SESSIONTABLE_H
 
-#include "cryptoki.h"
+#include "cryptooperation.h"
 
 #include <cstddef>
 #include <deque>
@@ -17,6 +17,7 @@ struct Session {
     CK_FLAGS flags;                         // CKF_SERIAL_SESSION, maybe CKF_RW_SESSION
     std::vector<CK_BYTE> operationState;   // what C_GetOperationState hands out
     std::optional<std::deque<CK_OBJECT_HANDLE>> search;  // while a search is active: what is left to deliver
+    std::map<OperationKind, CryptoOperation> operations;  // the active ones, at most one of each kind
 
     bool readWrite() const noexcept { return (flags & CKF_RW_SESSION) != 0; }
     // What the active search has still to deliver; CKR_OPERATION_NOT_INITIALIZED

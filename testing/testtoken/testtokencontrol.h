@@ -29,6 +29,43 @@ struct LibraryInfo {
 
 using MechanismTable = std::map<CK_MECHANISM_TYPE, CK_MECHANISM_INFO>;
 
+// Data passed to and returned by the cryptographic calls.
+using Bytes = std::vector<CK_BYTE>;
+
+// The cryptographic calls take a mechanism only when the token's table lists it
+// with the call's flag (CKF_SIGN, CKF_DIGEST and so on). They know CKM_RSA_PKCS,
+// CKM_MD5_RSA_PKCS and CKM_SHA1_RSA_PKCS, and CKM_MD5 and CKM_SHA_1, which give
+// real digests. RSA results are repeatable stand-ins worked out from the key's
+// CKA_MODULUS, modulus-length: what one half of a key pair makes the other undoes
+// or verifies, a key with another modulus fails, and a combined mechanism signs
+// exactly as CKM_RSA_PKCS over the DigestInfo of the data's digest. A key needs
+// CKA_CLASS, CKA_KEY_TYPE CKK_RSA and CKA_MODULUS; CKA_SIGN, CKA_VERIFY,
+// CKA_ENCRYPT or CKA_DECRYPT set false forbids that use, missing allows it. A
+// multi-part operation answers at its final call. C_GenerateRandom continues a
+// repeatable sequence per token, CKR_RANDOM_NO_RNG without CKF_RNG; C_SeedRandom
+// accepts any seed and changes nothing.
+
+// A typical RSA token: key-pair generation, raw PKCS#1 v1.5, the combined MD5 and
+// SHA-1 signature mechanisms and the two digests.
+inline MechanismTable rsaMechanisms() {
+    return {{CKM_RSA_PKCS_KEY_PAIR_GEN, {512, 4096, CKF_GENERATE_KEY_PAIR}},
+            {CKM_RSA_PKCS, {512, 4096, CKF_ENCRYPT | CKF_DECRYPT | CKF_SIGN | CKF_VERIFY | CKF_WRAP | CKF_UNWRAP}},
+            {CKM_MD5_RSA_PKCS, {512, 4096, CKF_SIGN | CKF_VERIFY}},
+            {CKM_SHA1_RSA_PKCS, {512, 4096, CKF_SIGN | CKF_VERIFY}},
+            {CKM_MD5, {0, 0, CKF_DIGEST}},
+            {CKM_SHA_1, {0, 0, CKF_DIGEST}}};
+}
+
+// An RSA token without the combined mechanisms: who signs a digest must wrap it in
+// a DigestInfo and sign that with CKM_RSA_PKCS.
+inline MechanismTable bareRsaMechanisms() {
+    MechanismTable table = rsaMechanisms();
+    std::erase_if(table, [](const auto& entry) {
+        return entry.first != CKM_RSA_PKCS_KEY_PAIR_GEN && entry.first != CKM_RSA_PKCS;
+    });
+    return table;
+}
+
 // A token: what C_GetTokenInfo reports and what C_InitToken, C_InitPIN and C_SetPIN
 // change. On a token with CKF_PROTECTED_AUTHENTICATION_PATH a null PIN stands for
 // one typed on the token's own pad: it always matches, and a PIN "set" that way keeps
@@ -83,17 +120,22 @@ struct ObjectInfo {
 // One Cryptoki call as the token answered it. args holds the call's key arguments
 // by their parameter names: numbers as passed; pointers as 1 when given and 0 when
 // null; for a count or handle passed by pointer also "<name>.in" (on entry, when
-// given) and "<name>.out" (on return, when given). PINs appear only as lengths;
-// templates only as their count and attribute types, never values.
+// given) and "<name>.out" (on return, when given); a mechanism's type as
+// "mechanism". PINs appear only as lengths; templates only as their count and
+// attribute types, never values.
 struct TESTTOKEN_EXPORT CallRecord {
     std::string function;
     std::map<std::string, CK_ULONG> args;
     // Of the template arguments, in order; C_GenerateKeyPair's public template first.
     std::vector<CK_ATTRIBUTE_TYPE> attributeTypes;
+    // The byte strings the cryptographic calls are given (data, parts, ciphertext,
+    // signatures, seeds) by parameter name, as they were when the call returned.
+    std::map<std::string, Bytes> inputs;
     CK_RV result = CKR_OK;
 
-    // The named argument; std::out_of_range when the call has no such argument.
+    // The named argument or input; std::out_of_range when the call has none such.
     CK_ULONG arg(const std::string& name) const;
+    const Bytes& input(const std::string& name) const;
     bool has(const std::string& name) const;
 };
 

@@ -20,6 +20,13 @@ const CK_MECHANISM_INFO& Token::mechanism(CK_MECHANISM_TYPE type) const {
     return found->second;
 }
 
+StandInBytes& Token::generator() {
+    if (!has(CKF_RNG)) {
+        throw CryptokiError(CKR_RANDOM_NO_RNG);
+    }
+    return generator_;
+}
+
 void Token::describe(CK_TOKEN_INFO& info) const {
     info = {};
     fillPadded(info.label, settings_.label);

@@ -3,6 +3,7 @@
 #define TESTTOKEN_TOKEN_H
 
 #include "objectstore.h"
+#include "standinbytes.h"
 #include "testtoken/testtokencontrol.h"
 
 #include <optional>
@@ -37,6 +38,10 @@ public:
 
     ObjectStore& objects() noexcept { return objects_; }
 
+    // The token's random-number generator, the same sequence on every new token:
+    // CKR_RANDOM_NO_RNG on a token without CKF_RNG.
+    StandInBytes& generator();
+
     // Everything but the session counts, which belong to the session table.
     void describe(CK_TOKEN_INFO& info) const;
 
@@ -64,6 +69,7 @@ private:
     TokenSettings settings_;
     std::optional<CK_USER_TYPE> user_;
     ObjectStore objects_;
+    StandInBytes generator_{0x5EED};
 };
 
 }  // namespace testtoken

@@ -1,0 +1,134 @@
+#include "cryptooperation.h"
+
+#include "arguments.h"
+#include "messagedigest.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace testtoken {
+
+namespace {
+
+// What an operation of a kind asks of the mechanism's flags and of its key.
+struct KindRules {
+    CK_FLAGS flag;
+    CK_OBJECT_CLASS keyClass;
+    CK_ATTRIBUTE_TYPE usage;
+};
+
+KindRules rulesOf(OperationKind kind) {
+    switch (kind) {
+        case OperationKind::encrypt:
+            return {CKF_ENCRYPT, CKO_PUBLIC_KEY, CKA_ENCRYPT};
+        case OperationKind::decrypt:
+            return {CKF_DECRYPT, CKO_PRIVATE_KEY, CKA_DECRYPT};
+        case OperationKind::sign:
+            return {CKF_SIGN, CKO_PRIVATE_KEY, CKA_SIGN};
+        case OperationKind::verify:
+            return {CKF_VERIFY, CKO_PUBLIC_KEY, CKA_VERIFY};
+        case OperationKind::digest:
+            break;
+    }
+    return {CKF_DIGEST, CKO_VENDOR_DEFINED, CKA_VENDOR_DEFINED};
+}
+
+// The digest a combined signature mechanism applies first.
+std::optional<CK_MECHANISM_TYPE> digestBefore(CK_MECHANISM_TYPE mechanism) {
+    switch (mechanism) {
+        case CKM_MD5_RSA_PKCS:
+            return CKM_MD5;
+        case CKM_SHA1_RSA_PKCS:
+            return CKM_SHA_1;
+        default:
+            return std::nullopt;
+    }
+}
+
+bool canDo(OperationKind kind, CK_MECHANISM_TYPE mechanism) {
+    switch (kind) {
+        case OperationKind::digest:
+            return MessageDigest::isDigest(mechanism);
+        case OperationKind::sign:
+        case OperationKind::verify:
+            return mechanism == CKM_RSA_PKCS || digestBefore(mechanism).has_value();
+        default:
+            return mechanism == CKM_RSA_PKCS;
+    }
+}
+
+std::optional<CK_ULONG> ulongOf(const TokenObject& object, CK_ATTRIBUTE_TYPE type) {
+    const AttributeValue* value = object.find(type);
+    CK_ULONG number = 0;
+    if (value == nullptr || value->size() != sizeof number) {
+        return std::nullopt;
+    }
+    std::memcpy(&number, value->data(), sizeof number);
+    return number;
+}
+
+// The modulus of a key fit for the kind's operation.
+const AttributeValue& modulusOf(const TokenObject& key, const KindRules& rules) {
+    const AttributeValue* modulus = key.find(CKA_MODULUS);
+    if (ulongOf(key, CKA_CLASS) != rules.keyClass || ulongOf(key, CKA_KEY_TYPE) != CKK_RSA || modulus == nullptr ||
+        modulus->empty()) {
+        throw CryptokiError(CKR_KEY_TYPE_INCONSISTENT);
+    }
+    const AttributeValue* permitted = key.find(rules.usage);
+    if (permitted != nullptr && (permitted->empty() || permitted->front() == CK_FALSE)) {
+        throw CryptokiError(CKR_KEY_FUNCTION_NOT_PERMITTED);
+    }
+    return *modulus;
+}
+
+}  // namespace
+
+CryptoOperation::CryptoOperation(OperationKind kind, const CK_MECHANISM& mechanism, const Token& token,
+                                 const TokenObject* key)
+    : kind_(kind), mechanism_(mechanism.mechanism) {
+    const KindRules rules = rulesOf(kind);
+    if ((token.mechanism(mechanism_).flags & rules.flag) == 0 || !canDo(kind, mechanism_)) {
+        throw CryptokiError(CKR_MECHANISM_INVALID);
+    }
+    if (mechanism.pParameter != nullptr || mechanism.ulParameterLen != 0) {
+        throw CryptokiError(CKR_MECHANISM_PARAM_INVALID);
+    }
+    if (kind != OperationKind::digest) {
+        key_.emplace(modulusOf(required(key), rules));
+    }
+}
+
+Bytes CryptoOperation::output(const Bytes& data) const {
+    const Bytes input = collected(data);
+    switch (kind_) {
+        case OperationKind::digest:
+            return MessageDigest::of(mechanism_, input);
+        case OperationKind::sign:
+            return key_->sign(signedPart(input));
+        case OperationKind::encrypt:
+            return key_->encrypt(input);
+        case OperationKind::decrypt:
+            return key_->decrypt(input);
+        case OperationKind::verify:
+            break;
+    }
+    throw std::logic_error("a verification has no output");
+}
+
+CK_RV CryptoOperation::verify(const Bytes& data, const Bytes& signature) const {
+    return key_->verify(signedPart(collected(data)), signature);
+}
+
+Bytes CryptoOperation::signedPart(const Bytes& data) const {
+    const std::optional<CK_MECHANISM_TYPE> digest = digestBefore(mechanism_);
+    return digest ? MessageDigest::digestInfo(*digest, data) : data;
+}
+
+Bytes CryptoOperation::collected(const Bytes& data) const {
+    Bytes all = parts_;
+    all.insert(all.end(), data.begin(), data.end());
+    return all;
+}
+
+}  // namespace testtoken
