@@ -40,7 +40,8 @@ CK_RV C_SignFinal(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pSignature, CK_ULONG_P
     CallRecorder call("C_SignFinal");
     call.value("hSession", hSession).given("pSignature", pSignature).inOut("pulSignatureLen", pulSignatureLen);
     return TokenLibrary::run(call, [&](LibraryState& state) {
-        return SessionOperations(state, hSession).finish(OperationKind::sign, {nullptr, 0}, pSignature, pulSignatureLen);
+        return SessionOperations(state, hSession)
+            .finish(OperationKind::sign, {nullptr, 0}, pSignature, pulSignatureLen);
     });
 }
 
