@@ -14,6 +14,7 @@
 
 namespace {
 
+using testtoken::Bytes;
 using testtoken::Control;
 
 struct MutexCallbacks {
@@ -265,6 +266,209 @@ TEST_F(TestTokenTest, AttributesAreReadAndChangedByTheStandardsRules) {
     const CK_OBJECT_HANDLE stored = Control::addObject(2, {{CKA_CLASS, testtoken::ulongValue(CKO_DATA)}});
     EXPECT_EQ(p11_->C_SetAttributeValue(protectedSession, stored, relabel, 1), CKR_TOKEN_WRITE_PROTECTED);
     EXPECT_EQ(p11_->C_DestroyObject(protectedSession, stored), CKR_TOKEN_WRITE_PROTECTED);
+}
+
+// The RSA mechanisms on slot 1, a read-write session with the user logged in and
+// two 1024-bit key pairs made by C_GenerateKeyPair.
+class CryptoTest : public TestTokenTest {
+protected:
+    using Init = CK_RV (*)(CK_SESSION_HANDLE, CK_MECHANISM_PTR, CK_OBJECT_HANDLE);
+    using OneShot = CK_RV (*)(CK_SESSION_HANDLE, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR);
+    struct KeyPair {
+        CK_OBJECT_HANDLE publicKey = 0, privateKey = 0;
+    };
+
+    void SetUp() override {
+        TestTokenTest::SetUp();
+        Control::setMechanisms(1, testtoken::rsaMechanisms());
+        ASSERT_EQ(p11_->C_Initialize(nullptr), CKR_OK);
+        ASSERT_EQ(p11_->C_OpenSession(1, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &session_), CKR_OK);
+        CK_UTF8CHAR pin[] = "1234";
+        ASSERT_EQ(p11_->C_Login(session_, CKU_USER, pin, 4), CKR_OK);
+        CK_ULONG bits = 1024;
+        CK_ATTRIBUTE publicKey[] = {{CKA_MODULUS_BITS, &bits, sizeof bits}};
+        CK_MECHANISM generation{CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
+        for (KeyPair* pair : {&pair_, &other_}) {
+            ASSERT_EQ(p11_->C_GenerateKeyPair(session_, &generation, publicKey, 1, nullptr, 0, &pair->publicKey,
+                                              &pair->privateKey),
+                      CKR_OK);
+        }
+    }
+
+    CK_RV start(Init init, CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key) {
+        CK_MECHANISM mechanism{type, nullptr, 0};
+        return init(session_, &mechanism, key);
+    }
+    // A one-shot call made twice, for the length and for the output.
+    Bytes output(OneShot call, Bytes input) {
+        CK_ULONG length = 0;
+        EXPECT_EQ(call(session_, input.data(), input.size(), nullptr, &length), CKR_OK);
+        Bytes out(length);
+        EXPECT_EQ(call(session_, input.data(), input.size(), out.data(), &length), CKR_OK);
+        out.resize(length);
+        return out;
+    }
+    Bytes run(Init init, OneShot call, CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, const Bytes& input) {
+        EXPECT_EQ(start(init, type, key), CKR_OK);
+        return output(call, input);
+    }
+    Bytes digest(CK_MECHANISM_TYPE type, const Bytes& input) {
+        CK_MECHANISM mechanism{type, nullptr, 0};
+        EXPECT_EQ(p11_->C_DigestInit(session_, &mechanism), CKR_OK);
+        return output(p11_->C_Digest, input);
+    }
+    CK_RV verify(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, Bytes data, Bytes signature) {
+        EXPECT_EQ(start(p11_->C_VerifyInit, type, key), CKR_OK);
+        return p11_->C_Verify(session_, data.data(), data.size(), signature.data(), signature.size());
+    }
+
+    CK_SESSION_HANDLE session_ = 0;
+    KeyPair pair_, other_;
+};
+
+Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+TEST_F(CryptoTest, OutputIsSizedByTwoCallsAndTheOperationEndsWithItsResult) {
+    Bytes data(117, 0x42), signature(128);
+    CK_ULONG length = 0;
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), nullptr, &length), CKR_OPERATION_NOT_INITIALIZED);
+    ASSERT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_OK);
+    EXPECT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_OPERATION_ACTIVE);
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), nullptr, &length), CKR_OK);
+    EXPECT_EQ(length, 128u);
+    length = 127;
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length), CKR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(length, 128u);
+    ASSERT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length), CKR_OK);
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length),
+              CKR_OPERATION_NOT_INITIALIZED);
+    EXPECT_EQ(Control::callsOf("C_Sign")[3].input("pData"), data);
+    EXPECT_EQ(Control::callsOf("C_SignInit")[0].arg("mechanism"), CKM_RSA_PKCS);
+
+    // One byte over the modulus length less 11 fails and ends the operation.
+    data.push_back(0);
+    ASSERT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_OK);
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), nullptr, &length), CKR_DATA_LEN_RANGE);
+    EXPECT_EQ(p11_->C_SignFinal(session_, nullptr, &length), CKR_OPERATION_NOT_INITIALIZED);
+}
+
+TEST_F(CryptoTest, CombinedMechanismsSignTheDigestInfoOfTheirDigest) {
+    // Digests of "abc" (FIPS 180-4, RFC 1321) behind the DigestInfo headers of RFC 8017.
+    const struct {
+        CK_MECHANISM_TYPE combined, digest;
+        std::string digestInfo;
+    } cases[] = {{CKM_SHA1_RSA_PKCS, CKM_SHA_1,
+                  "3021300906052b0e03021a05000414a9993e364706816aba3e25717850c26c9cd0d89d"},
+                 {CKM_MD5_RSA_PKCS, CKM_MD5, "3020300c06082a864886f70d020505000410900150983cd24fb0d6963f7d28e17f72"}};
+    const Bytes data = bytesOf("abc");
+    for (const auto& c : cases) {
+        Bytes digestInfo;
+        for (std::size_t i = 0; i < c.digestInfo.size(); i += 2) {
+            digestInfo.push_back(static_cast<CK_BYTE>(std::stoi(c.digestInfo.substr(i, 2), nullptr, 16)));
+        }
+        EXPECT_EQ(digest(c.digest, data), Bytes(digestInfo.end() - (c.digest == CKM_MD5 ? 16 : 20), digestInfo.end()));
+        const Bytes combined = run(p11_->C_SignInit, p11_->C_Sign, c.combined, pair_.privateKey, data);
+        EXPECT_EQ(run(p11_->C_SignInit, p11_->C_Sign, CKM_RSA_PKCS, pair_.privateKey, digestInfo), combined);
+
+        ASSERT_EQ(start(p11_->C_SignInit, c.combined, pair_.privateKey), CKR_OK);
+        for (CK_BYTE part : data) {
+            ASSERT_EQ(p11_->C_SignUpdate(session_, &part, 1), CKR_OK);
+        }
+        Bytes multiPart(128);
+        CK_ULONG length = multiPart.size();
+        ASSERT_EQ(p11_->C_SignFinal(session_, multiPart.data(), &length), CKR_OK);
+        EXPECT_EQ(multiPart, combined);
+
+        EXPECT_EQ(verify(c.combined, pair_.publicKey, data, combined), CKR_OK);
+        EXPECT_EQ(verify(CKM_RSA_PKCS, pair_.publicKey, digestInfo, combined), CKR_OK);
+        EXPECT_EQ(verify(c.combined, other_.publicKey, data, combined), CKR_SIGNATURE_INVALID);
+        EXPECT_EQ(verify(c.combined, pair_.publicKey, bytesOf("abd"), combined), CKR_SIGNATURE_INVALID);
+        EXPECT_EQ(verify(c.combined, pair_.publicKey, data, Bytes(combined.begin() + 1, combined.end())),
+                  CKR_SIGNATURE_LEN_RANGE);
+    }
+    Control::setMechanisms(1, {{CKM_RSA_PKCS, {512, 4096, CKF_ENCRYPT | CKF_DECRYPT}}});
+    EXPECT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_MECHANISM_INVALID);
+    Control::setMechanisms(1, testtoken::bareRsaMechanisms());
+    EXPECT_EQ(start(p11_->C_SignInit, CKM_SHA1_RSA_PKCS, pair_.privateKey), CKR_MECHANISM_INVALID);
+    EXPECT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_OK);
+}
+
+TEST_F(CryptoTest, OnlyThePairsPrivateKeyDecryptsAndKeysAreCheckedForTheirUse) {
+    const Bytes plain = bytesOf("a secret of the test");
+    Bytes ciphertext = run(p11_->C_EncryptInit, p11_->C_Encrypt, CKM_RSA_PKCS, pair_.publicKey, plain);
+    EXPECT_EQ(ciphertext.size(), 128u);
+    EXPECT_EQ(run(p11_->C_DecryptInit, p11_->C_Decrypt, CKM_RSA_PKCS, pair_.privateKey, ciphertext), plain);
+    // In parts: a length query leaves the part for the real call, and all comes at the end.
+    Bytes first = bytesOf("a secret "), rest = bytesOf("of the test"), out(128);
+    CK_ULONG length = 0;
+    ASSERT_EQ(start(p11_->C_EncryptInit, CKM_RSA_PKCS, pair_.publicKey), CKR_OK);
+    using Call = std::pair<Bytes*, CK_BYTE*>;
+    for (auto [part, output] : {Call{&first, nullptr}, Call{&first, out.data()}, Call{&rest, out.data()}}) {
+        ASSERT_EQ(p11_->C_EncryptUpdate(session_, part->data(), part->size(), output, &length), CKR_OK);
+        EXPECT_EQ(length, 0u);
+    }
+    length = out.size();
+    ASSERT_EQ(p11_->C_EncryptFinal(session_, out.data(), &length), CKR_OK);
+    EXPECT_EQ(out, ciphertext);
+
+    ASSERT_EQ(start(p11_->C_DecryptInit, CKM_RSA_PKCS, other_.privateKey), CKR_OK);
+    EXPECT_EQ(p11_->C_Decrypt(session_, ciphertext.data(), ciphertext.size(), out.data(), &length),
+              CKR_ENCRYPTED_DATA_INVALID);
+
+    CK_BBOOL no = CK_FALSE;
+    CK_ATTRIBUTE forbid[] = {{CKA_SIGN, &no, 1}};
+    ASSERT_EQ(p11_->C_SetAttributeValue(session_, other_.privateKey, forbid, 1), CKR_OK);
+    const struct {
+        Init init;
+        CK_MECHANISM_TYPE mechanism;
+        CK_OBJECT_HANDLE key;
+        CK_RV expected;
+    } refusals[] = {{p11_->C_SignInit, CKM_RSA_PKCS, pair_.publicKey, CKR_KEY_TYPE_INCONSISTENT},
+                    {p11_->C_EncryptInit, CKM_RSA_PKCS, pair_.privateKey, CKR_KEY_TYPE_INCONSISTENT},
+                    {p11_->C_SignInit, CKM_RSA_PKCS, other_.privateKey, CKR_KEY_FUNCTION_NOT_PERMITTED},
+                    {p11_->C_SignInit, CKM_RSA_PKCS, 999, CKR_KEY_HANDLE_INVALID},
+                    {p11_->C_EncryptInit, CKM_SHA1_RSA_PKCS, pair_.publicKey, CKR_MECHANISM_INVALID},
+                    {p11_->C_VerifyInit, CKM_RSA_X_509, pair_.publicKey, CKR_MECHANISM_INVALID}};
+    for (const auto& refusal : refusals) {
+        EXPECT_EQ(start(refusal.init, refusal.mechanism, refusal.key), refusal.expected) << refusal.mechanism;
+    }
+    ASSERT_EQ(p11_->C_Logout(session_), CKR_OK);
+    EXPECT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_USER_NOT_LOGGED_IN);
+}
+
+TEST_F(CryptoTest, InjectedFaultsAndClosedSessionsReachTheCryptoCalls) {
+    Bytes data = bytesOf("data"), signature(128);
+    CK_ULONG length = signature.size();
+    ASSERT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_OK);
+    // The first failure leaves the operation to the second call, which delivers.
+    Control::failOnCall("C_Sign", CKR_DEVICE_ERROR);
+    Control::failAfterWork("C_Sign", CKR_FUNCTION_FAILED, 2);
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length), CKR_DEVICE_ERROR);
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length), CKR_FUNCTION_FAILED);
+    EXPECT_EQ(signature, run(p11_->C_SignInit, p11_->C_Sign, CKM_RSA_PKCS, pair_.privateKey, data));
+
+    CK_MECHANISM sha1{CKM_SHA_1, nullptr, 0};
+    ASSERT_EQ(p11_->C_DigestInit(session_, &sha1), CKR_OK);
+    Control::setTokenPresent(1, false);
+    EXPECT_EQ(p11_->C_DigestUpdate(session_, data.data(), data.size()), CKR_SESSION_HANDLE_INVALID);
+}
+
+TEST_F(CryptoTest, RandomDiffersOnEveryCallAndNeedsTheTokensGenerator) {
+    Bytes first(16), second(16);
+    ASSERT_EQ(p11_->C_GenerateRandom(session_, first.data(), first.size()), CKR_OK);
+    ASSERT_EQ(p11_->C_GenerateRandom(session_, second.data(), second.size()), CKR_OK);
+    EXPECT_NE(first, second);
+    EXPECT_NE(first, Bytes(16));
+    EXPECT_EQ(p11_->C_SeedRandom(session_, first.data(), first.size()), CKR_OK);
+    EXPECT_EQ(Control::callsOf("C_SeedRandom")[0].input("pSeed"), first);
+
+    testtoken::SlotSettings noGenerator;
+    noGenerator.id = 2;
+    noGenerator.token.flags = CKF_TOKEN_INITIALIZED;
+    Control::addSlot(noGenerator);
+    CK_SESSION_HANDLE session = 0;
+    ASSERT_EQ(p11_->C_OpenSession(2, CKF_SERIAL_SESSION, nullptr, nullptr, &session), CKR_OK);
+    EXPECT_EQ(p11_->C_GenerateRandom(session, first.data(), first.size()), CKR_RANDOM_NO_RNG);
 }
 
 TEST(NoFunctionListTest, LoadsButLacksGetFunctionList) {
