@@ -1,24 +1,71 @@
 // Diagnostics for hosts, exported by name from the module library: what a
-// host shows people about slots, tokens and mechanisms beyond the toolkit's
-// own interfaces. Each throws ZEPPKCS11Exception like the operations it uses.
+// host shows people about slots, tokens, mechanisms and token objects beyond
+// the toolkit's own interfaces. None throws: each returns 0 when done and
+// otherwise 1, describing the failure in `status` when that is not null.
 #ifndef MERVIL7_PKCS11DIAGNOSTICS_H
 #define MERVIL7_PKCS11DIAGNOSTICS_H
 
 #include "cryptoki.h"
+#include "keystore/zepslotmanager.h"
+#include "moduleexport.h"
 
 class ZEPPKCS11Manager;
-class ZEPSlotManager;
 
 extern "C" {
+// Why a diagnostic failed: the module's error code and message (as its
+// exceptions carry them) and the Cryptoki return value when one caused it.
+// A failure that is no module error has code 0.
+struct p11_status {
+    long code;
+    int hasReturnValue;
+    CK_RV returnValue;
+    char message[256];
+};
+
+// One token object. The byte fields point into the module's memory and are
+// valid during the visitor's call only; an attribute the token does not give
+// has length 0. `keyType` is CK_UNAVAILABLE_INFORMATION for objects without
+// CKA_KEY_TYPE.
+struct p11_object {
+    CK_OBJECT_HANDLE handle;
+    CK_OBJECT_CLASS objectClass;
+    CK_ULONG keyType;
+    const unsigned char* label;
+    CK_ULONG labelLength;
+    const unsigned char* id;
+    CK_ULONG idLength;
+    // CKA_VALUE of certificates.
+    const unsigned char* value;
+    CK_ULONG valueLength;
+    // CKA_MODULUS of RSA keys.
+    const unsigned char* modulus;
+    CK_ULONG modulusLength;
+};
+
+// Called once per object; it must not throw.
+typedef void (*p11_objectVisitor)(const p11_object* object, void* context);
+
 // The slot's information and, when a token is present, the token's
 // (`token` is zero-filled otherwise). `manager` is one the module made.
-void p11_getSlotAndTokenInfo(ZEPPKCS11Manager* manager, CK_SLOT_ID slot, CK_SLOT_INFO* info, CK_TOKEN_INFO* token);
+MERVIL7_EXPORT int p11_getSlotAndTokenInfo(ZEPPKCS11Manager* manager, CK_SLOT_ID slot, CK_SLOT_INFO* info,
+                                           CK_TOKEN_INFO* token, p11_status* status);
 // Writes the slot's mechanism lines to standard output.
-void p11_dumpMechanisms(ZEPSlotManager* slotManager);
+MERVIL7_EXPORT int p11_dumpMechanisms(ZEPSlotManager* slotManager, p11_status* status);
+// Visits every object the slot manager's session can see, in the token's
+// order, whatever its class and type: also those the key database does not
+// make items of.
+MERVIL7_EXPORT int p11_listObjects(ZEPSlotManager* slotManager, p11_objectVisitor visit, void* context,
+                                   p11_status* status);
+// Moves a key database iterator past the object it stands at. The iterators
+// retry an object whose item could not be made; a host that shows such
+// objects in its own way passes over them with this.
+MERVIL7_EXPORT int p11_skipIteratorItem(ZEPSlotManager::Iterator* iterator, p11_status* status);
 }
 
 // Signatures of the exported functions, for hosts that look them up.
-using p11_getSlotAndTokenInfo_t = void (*)(ZEPPKCS11Manager*, CK_SLOT_ID, CK_SLOT_INFO*, CK_TOKEN_INFO*);
-using p11_dumpMechanisms_t = void (*)(ZEPSlotManager*);
+using p11_getSlotAndTokenInfo_t = int (*)(ZEPPKCS11Manager*, CK_SLOT_ID, CK_SLOT_INFO*, CK_TOKEN_INFO*, p11_status*);
+using p11_dumpMechanisms_t = int (*)(ZEPSlotManager*, p11_status*);
+using p11_listObjects_t = int (*)(ZEPSlotManager*, p11_objectVisitor, void*, p11_status*);
+using p11_skipIteratorItem_t = int (*)(ZEPSlotManager::Iterator*, p11_status*);
 
 #endif
