@@ -13,51 +13,51 @@ struct AttributeDescription {
 };
 
 constexpr AttributeDescription kAttributes[] = {
-    {CKA_CLASS, "CKA_CLASS", ULong},
-    {CKA_TOKEN, "CKA_TOKEN", Bool},
-    {CKA_PRIVATE, "CKA_PRIVATE", Bool},
-    {CKA_LABEL, "CKA_LABEL", String},
-    {CKA_APPLICATION, "CKA_APPLICATION", String},
-    {CKA_VALUE, "CKA_VALUE", Bytes},
-    {CKA_CERTIFICATE_TYPE, "CKA_CERTIFICATE_TYPE", ULong},
-    {CKA_ISSUER, "CKA_ISSUER", Bytes},
-    {CKA_SERIAL_NUMBER, "CKA_SERIAL_NUMBER", Bytes},
-    {CKA_KEY_TYPE, "CKA_KEY_TYPE", ULong},
-    {CKA_SUBJECT, "CKA_SUBJECT", Bytes},
-    {CKA_ID, "CKA_ID", Bytes},
-    {CKA_SENSITIVE, "CKA_SENSITIVE", Bool},
-    {CKA_ENCRYPT, "CKA_ENCRYPT", Bool},
-    {CKA_DECRYPT, "CKA_DECRYPT", Bool},
-    {CKA_WRAP, "CKA_WRAP", Bool},
-    {CKA_UNWRAP, "CKA_UNWRAP", Bool},
-    {CKA_SIGN, "CKA_SIGN", Bool},
-    {CKA_SIGN_RECOVER, "CKA_SIGN_RECOVER", Bool},
-    {CKA_VERIFY, "CKA_VERIFY", Bool},
-    {CKA_VERIFY_RECOVER, "CKA_VERIFY_RECOVER", Bool},
-    {CKA_DERIVE, "CKA_DERIVE", Bool},
-    {CKA_START_DATE, "CKA_START_DATE", Date},
-    {CKA_END_DATE, "CKA_END_DATE", Date},
-    {CKA_MODULUS, "CKA_MODULUS", Bytes},
-    {CKA_MODULUS_BITS, "CKA_MODULUS_BITS", ULong},
-    {CKA_PUBLIC_EXPONENT, "CKA_PUBLIC_EXPONENT", Bytes},
-    {CKA_PRIVATE_EXPONENT, "CKA_PRIVATE_EXPONENT", Bytes},
-    {CKA_PRIME_1, "CKA_PRIME_1", Bytes},
-    {CKA_PRIME_2, "CKA_PRIME_2", Bytes},
-    {CKA_EXPONENT_1, "CKA_EXPONENT_1", Bytes},
-    {CKA_EXPONENT_2, "CKA_EXPONENT_2", Bytes},
-    {CKA_COEFFICIENT, "CKA_COEFFICIENT", Bytes},
-    {CKA_PRIME, "CKA_PRIME", Bytes},
-    {CKA_SUBPRIME, "CKA_SUBPRIME", Bytes},
-    {CKA_BASE, "CKA_BASE", Bytes},
+    {CKA_CLASS, "CKA_CLASS", AttributeKind::ULong},
+    {CKA_TOKEN, "CKA_TOKEN", AttributeKind::Bool},
+    {CKA_PRIVATE, "CKA_PRIVATE", AttributeKind::Bool},
+    {CKA_LABEL, "CKA_LABEL", AttributeKind::String},
+    {CKA_APPLICATION, "CKA_APPLICATION", AttributeKind::String},
+    {CKA_VALUE, "CKA_VALUE", AttributeKind::Bytes},
+    {CKA_CERTIFICATE_TYPE, "CKA_CERTIFICATE_TYPE", AttributeKind::ULong},
+    {CKA_ISSUER, "CKA_ISSUER", AttributeKind::Bytes},
+    {CKA_SERIAL_NUMBER, "CKA_SERIAL_NUMBER", AttributeKind::Bytes},
+    {CKA_KEY_TYPE, "CKA_KEY_TYPE", AttributeKind::ULong},
+    {CKA_SUBJECT, "CKA_SUBJECT", AttributeKind::Bytes},
+    {CKA_ID, "CKA_ID", AttributeKind::Bytes},
+    {CKA_SENSITIVE, "CKA_SENSITIVE", AttributeKind::Bool},
+    {CKA_ENCRYPT, "CKA_ENCRYPT", AttributeKind::Bool},
+    {CKA_DECRYPT, "CKA_DECRYPT", AttributeKind::Bool},
+    {CKA_WRAP, "CKA_WRAP", AttributeKind::Bool},
+    {CKA_UNWRAP, "CKA_UNWRAP", AttributeKind::Bool},
+    {CKA_SIGN, "CKA_SIGN", AttributeKind::Bool},
+    {CKA_SIGN_RECOVER, "CKA_SIGN_RECOVER", AttributeKind::Bool},
+    {CKA_VERIFY, "CKA_VERIFY", AttributeKind::Bool},
+    {CKA_VERIFY_RECOVER, "CKA_VERIFY_RECOVER", AttributeKind::Bool},
+    {CKA_DERIVE, "CKA_DERIVE", AttributeKind::Bool},
+    {CKA_START_DATE, "CKA_START_DATE", AttributeKind::Date},
+    {CKA_END_DATE, "CKA_END_DATE", AttributeKind::Date},
+    {CKA_MODULUS, "CKA_MODULUS", AttributeKind::Bytes},
+    {CKA_MODULUS_BITS, "CKA_MODULUS_BITS", AttributeKind::ULong},
+    {CKA_PUBLIC_EXPONENT, "CKA_PUBLIC_EXPONENT", AttributeKind::Bytes},
+    {CKA_PRIVATE_EXPONENT, "CKA_PRIVATE_EXPONENT", AttributeKind::Bytes},
+    {CKA_PRIME_1, "CKA_PRIME_1", AttributeKind::Bytes},
+    {CKA_PRIME_2, "CKA_PRIME_2", AttributeKind::Bytes},
+    {CKA_EXPONENT_1, "CKA_EXPONENT_1", AttributeKind::Bytes},
+    {CKA_EXPONENT_2, "CKA_EXPONENT_2", AttributeKind::Bytes},
+    {CKA_COEFFICIENT, "CKA_COEFFICIENT", AttributeKind::Bytes},
+    {CKA_PRIME, "CKA_PRIME", AttributeKind::Bytes},
+    {CKA_SUBPRIME, "CKA_SUBPRIME", AttributeKind::Bytes},
+    {CKA_BASE, "CKA_BASE", AttributeKind::Bytes},
     // Counted as bytes here, not as a CK_ULONG.
-    {CKA_VALUE_BITS, "CKA_VALUE_BITS", Bytes},
-    {CKA_VALUE_LEN, "CKA_VALUE_LEN", ULong},
-    {CKA_EXTRACTABLE, "CKA_EXTRACTABLE", Bool},
-    {CKA_LOCAL, "CKA_LOCAL", Bool},
-    {CKA_NEVER_EXTRACTABLE, "CKA_NEVER_EXTRACTABLE", Bool},
-    {CKA_ALWAYS_SENSITIVE, "CKA_ALWAYS_SENSITIVE", Bool},
-    {CKA_MODIFIABLE, "CKA_MODIFIABLE", Bool},
-    {CKA_VENDOR_DEFINED, "CKA_VENDOR_DEFINED", Bytes},
+    {CKA_VALUE_BITS, "CKA_VALUE_BITS", AttributeKind::Bytes},
+    {CKA_VALUE_LEN, "CKA_VALUE_LEN", AttributeKind::ULong},
+    {CKA_EXTRACTABLE, "CKA_EXTRACTABLE", AttributeKind::Bool},
+    {CKA_LOCAL, "CKA_LOCAL", AttributeKind::Bool},
+    {CKA_NEVER_EXTRACTABLE, "CKA_NEVER_EXTRACTABLE", AttributeKind::Bool},
+    {CKA_ALWAYS_SENSITIVE, "CKA_ALWAYS_SENSITIVE", AttributeKind::Bool},
+    {CKA_MODIFIABLE, "CKA_MODIFIABLE", AttributeKind::Bool},
+    {CKA_VENDOR_DEFINED, "CKA_VENDOR_DEFINED", AttributeKind::Bytes},
 };
 
 constexpr size_t kNameWidth = 21;
@@ -107,17 +107,17 @@ void printValue(std::ostream& out, CK_ATTRIBUTE_TYPE type, const AttributeTempla
     ZEPBuffer value;
     attributes.getAttribute(type, value);
     switch (getAttributeKind(type)) {
-        case ULong: {
+        case AttributeKind::ULong: {
             CK_ULONG number = 0;
             attributes.getAttribute(type, number);
             out << valueName(type, number) << std::dec << number << " (0x" << std::hex << number << std::dec << ")";
             break;
         }
-        case Bool: out << (value.getLength() && value.getValue()[0] ? "true" : "false"); break;
-        case String: out.write(reinterpret_cast<const char*>(value.getValue()), value.getLength()); break;
-        case Bytes: out << "\n  > " << value; break;
-        case Date: printDate(out, value); break;
-        case Unknown: break;
+        case AttributeKind::Bool: out << (value.getLength() && value.getValue()[0] ? "true" : "false"); break;
+        case AttributeKind::String: out.write(reinterpret_cast<const char*>(value.getValue()), value.getLength()); break;
+        case AttributeKind::Bytes: out << "\n  > " << value; break;
+        case AttributeKind::Date: printDate(out, value); break;
+        case AttributeKind::Unknown: break;
     }
 }
 
@@ -125,7 +125,7 @@ void printValue(std::ostream& out, CK_ATTRIBUTE_TYPE type, const AttributeTempla
 
 AttributeKind getAttributeKind(CK_ATTRIBUTE_TYPE type) {
     const AttributeDescription* d = describe(type);
-    return d ? d->kind : Unknown;
+    return d ? d->kind : AttributeKind::Unknown;
 }
 
 ZEPString getAttributeName(CK_ATTRIBUTE_TYPE type) {
@@ -137,30 +137,26 @@ ZEPString getAttributeName(CK_ATTRIBUTE_TYPE type) {
 
 void AttributeTemplate::addAttribute(CK_ATTRIBUTE_TYPE type) {
     switch (getAttributeKind(type)) {
-        case ULong: values_[type] = ZEPBuffer(sizeof(CK_ULONG), nullptr); break;
-        case Bool: values_[type] = ZEPBuffer(sizeof(CK_BBOOL), nullptr); break;
+        case AttributeKind::ULong: values_[type] = ZEPBuffer(sizeof(CK_ULONG), nullptr); break;
+        case AttributeKind::Bool: values_[type] = ZEPBuffer(sizeof(CK_BBOOL), nullptr); break;
         default: values_[type] = ZEPBuffer(); break;
     }
 }
 
 void AttributeTemplate::setAttribute(CK_ATTRIBUTE_TYPE type, const ZEPBuffer& value) { values_[type] = value; }
 
-void AttributeTemplate::setAttribute(CK_ATTRIBUTE_TYPE type, const ZEPString& value) {
-    values_[type] = ZEPBuffer(value);
-}
-
-void AttributeTemplate::setAttribute(CK_ATTRIBUTE_TYPE type, CK_ULONG value) {
-    values_[type] = ZEPBuffer(sizeof value, &value);
-}
-
-void AttributeTemplate::setAttribute(CK_ATTRIBUTE_TYPE type, int32_t truthValue) {
-    CK_BBOOL value = truthValue == 1 ? CK_TRUE : CK_FALSE;
-    values_[type] = ZEPBuffer(sizeof value, &value);
-}
-
 void AttributeTemplate::setAttribute(CK_ATTRIBUTE_TYPE type, const void* bytes, size_t length) {
     values_[type] = ZEPBuffer(length, bytes);
 }
+
+void AttributeTemplate::setULong(CK_ATTRIBUTE_TYPE type, CK_ULONG value) { setAttribute(type, &value, sizeof value); }
+
+void AttributeTemplate::setBool(CK_ATTRIBUTE_TYPE type, bool value) {
+    const CK_BBOOL stored = value ? CK_TRUE : CK_FALSE;
+    setAttribute(type, &stored, sizeof stored);
+}
+
+void AttributeTemplate::setText(CK_ATTRIBUTE_TYPE type, const ZEPString& value) { values_[type] = ZEPBuffer(value); }
 
 bool AttributeTemplate::getAttribute(CK_ATTRIBUTE_TYPE type, ZEPString& out) const {
     auto it = values_.find(type);
@@ -186,10 +182,10 @@ bool AttributeTemplate::getAttribute(CK_ATTRIBUTE_TYPE type, CK_ULONG& out) cons
     return true;
 }
 
-bool AttributeTemplate::getAttribute(CK_ATTRIBUTE_TYPE type, int32_t& truthValue) const {
+bool AttributeTemplate::getAttribute(CK_ATTRIBUTE_TYPE type, bool& out) const {
     auto it = values_.find(type);
     if (it == values_.end()) return false;
-    truthValue = it->second.getLength() && it->second.getValue()[0] ? 1 : 0;
+    out = it->second.getLength() && it->second.getValue()[0];
     return true;
 }
 

@@ -4,7 +4,6 @@
 #ifndef MERVIL7_ATTRIBUTETEMPLATE_H
 #define MERVIL7_ATTRIBUTETEMPLATE_H
 
-#include <cstdint>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -14,7 +13,7 @@
 #include "zepstring.h"
 
 // The kind of value an attribute type holds.
-enum AttributeKind { Unknown = 0, ULong = 1, Bool = 2, String = 3, Bytes = 4, Date = 5 };
+enum class AttributeKind { Unknown = 0, ULong = 1, Bool = 2, String = 3, Bytes = 4, Date = 5 };
 
 AttributeKind getAttributeKind(CK_ATTRIBUTE_TYPE type);
 // The attribute's name blank-padded to 21 characters ("CKA_?_?_?" for types
@@ -30,18 +29,20 @@ public:
     // sized buffer for those kinds, an empty one (length query) otherwise.
     void addAttribute(CK_ATTRIBUTE_TYPE type);
 
+    // Each setter replaces any value of the type. Values are stored as the
+    // token holds them: a CK_ULONG in native form, a CK_BBOOL as one byte,
+    // text as its characters without terminator, bytes as given.
     void setAttribute(CK_ATTRIBUTE_TYPE type, const ZEPBuffer& value);
-    void setAttribute(CK_ATTRIBUTE_TYPE type, const ZEPString& value);
-    void setAttribute(CK_ATTRIBUTE_TYPE type, CK_ULONG value);
-    // Stores CK_TRUE for 1 and CK_FALSE for any other value.
-    void setAttribute(CK_ATTRIBUTE_TYPE type, int32_t truthValue);
     void setAttribute(CK_ATTRIBUTE_TYPE type, const void* bytes, size_t length);
+    void setULong(CK_ATTRIBUTE_TYPE type, CK_ULONG value);
+    void setBool(CK_ATTRIBUTE_TYPE type, bool value);
+    void setText(CK_ATTRIBUTE_TYPE type, const ZEPString& value);
 
     // Each returns false, leaving `out` alone, when the type is absent.
     bool getAttribute(CK_ATTRIBUTE_TYPE type, ZEPString& out) const;
     bool getAttribute(CK_ATTRIBUTE_TYPE type, ZEPBuffer& out) const;
     bool getAttribute(CK_ATTRIBUTE_TYPE type, CK_ULONG& out) const;
-    bool getAttribute(CK_ATTRIBUTE_TYPE type, int32_t& truthValue) const;
+    bool getAttribute(CK_ATTRIBUTE_TYPE type, bool& out) const;
 
     // The attributes in increasing type order, pointing into this template's
     // own buffers (an empty value gives a null pointer and length 0). Valid

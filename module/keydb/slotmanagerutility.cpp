@@ -101,8 +101,8 @@ bool SlotManagerUtility::findAllItems(SlotManager& slot, CK_OBJECT_CLASS objectC
                                       const ZEPBuffer& value) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::findAllItems()");
     AttributeTemplate search;
-    search.setAttribute(CKA_CLASS, objectClass);
-    if (objectClass == CKO_PRIVATE_KEY) search.setAttribute(CKA_PRIVATE, int32_t(CK_TRUE));
+    search.setULong(CKA_CLASS, objectClass);
+    if (objectClass == CKO_PRIVATE_KEY) search.setBool(CKA_PRIVATE, true);
     if (!value.empty()) {
         if (match == MATCH_ID) search.setAttribute(CKA_ID, value);
         if (match == MATCH_SUBJECT_NAME) search.setAttribute(CKA_SUBJECT, value);

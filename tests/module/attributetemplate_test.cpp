@@ -10,9 +10,9 @@ namespace {
 TEST(AttributeTemplate, KeepsOneEntryPerTypeInTypeOrder) {
     AttributeTemplate attributes;
     attributes.setAttribute(CKA_ID, ZEPBuffer(2, "\x01\x02"));
-    attributes.setAttribute(CKA_CLASS, CKO_PRIVATE_KEY);
-    attributes.setAttribute(CKA_LABEL, ZEPString("first"));
-    attributes.setAttribute(CKA_LABEL, ZEPString("second"));
+    attributes.setULong(CKA_CLASS, CKO_PRIVATE_KEY);
+    attributes.setText(CKA_LABEL, ZEPString("first"));
+    attributes.setText(CKA_LABEL, ZEPString("second"));
     ASSERT_EQ(attributes.size(), 3u);
 
     std::unique_ptr<CK_ATTRIBUTE[]> array;
@@ -53,27 +53,35 @@ TEST(AttributeTemplate, EmptyTemplateLeavesTheArrayAlone) {
     EXPECT_EQ(array.get(), before);
 }
 
-TEST(AttributeTemplate, TruthValuesAndAbsentTypes) {
+TEST(AttributeTemplate, TypedValuesAndAbsentTypes) {
     AttributeTemplate attributes;
-    attributes.setAttribute(CKA_TOKEN, int32_t(2));
-    attributes.setAttribute(CKA_PRIVATE, int32_t(1));
-    int32_t token = -1, isPrivate = -1, absent = 7;
-    EXPECT_TRUE(attributes.getAttribute(CKA_TOKEN, token));
+    attributes.setULong(CKA_MODULUS_BITS, 2048);
+    attributes.setBool(CKA_TOKEN, false);
+    attributes.setBool(CKA_PRIVATE, true);
+    ZEPBuffer bits;
+    ASSERT_TRUE(attributes.getAttribute(CKA_MODULUS_BITS, bits));
+    EXPECT_EQ(bits.getLength(), sizeof(CK_ULONG));
+    CK_ULONG modulusBits = 0;
+    EXPECT_TRUE(attributes.getAttribute(CKA_MODULUS_BITS, modulusBits));
+    EXPECT_EQ(modulusBits, 2048u);
+    ZEPBuffer token;
+    ASSERT_TRUE(attributes.getAttribute(CKA_TOKEN, token));
+    EXPECT_EQ(token, ZEPBuffer(1, "\x00"));
+    bool isPrivate = false, absent = true;
     EXPECT_TRUE(attributes.getAttribute(CKA_PRIVATE, isPrivate));
-    EXPECT_EQ(token, 0);
-    EXPECT_EQ(isPrivate, 1);
+    EXPECT_TRUE(isPrivate);
     EXPECT_FALSE(attributes.getAttribute(CKA_SENSITIVE, absent));
-    EXPECT_EQ(absent, 7);
+    EXPECT_TRUE(absent);
     ZEPString label("kept");
     EXPECT_FALSE(attributes.getAttribute(CKA_LABEL, label));
     EXPECT_EQ(label.str(), "kept");
 }
 
 TEST(AttributeTemplate, KindsAndNames) {
-    EXPECT_EQ(getAttributeKind(CKA_VALUE_BITS), Bytes);
-    EXPECT_EQ(getAttributeKind(CKA_VALUE_LEN), ULong);
-    EXPECT_EQ(getAttributeKind(CKA_START_DATE), Date);
-    EXPECT_EQ(getAttributeKind(0x200), Unknown);
+    EXPECT_EQ(getAttributeKind(CKA_VALUE_BITS), AttributeKind::Bytes);
+    EXPECT_EQ(getAttributeKind(CKA_VALUE_LEN), AttributeKind::ULong);
+    EXPECT_EQ(getAttributeKind(CKA_START_DATE), AttributeKind::Date);
+    EXPECT_EQ(getAttributeKind(0x200), AttributeKind::Unknown);
     EXPECT_EQ(getAttributeName(CKA_NEVER_EXTRACTABLE).str(), "CKA_NEVER_EXTRACTABLE");
     EXPECT_EQ(getAttributeName(CKA_ID).str(), "CKA_ID               ");
     EXPECT_EQ(getAttributeName(0x200).str(), "CKA_?_?_?            ");
@@ -81,9 +89,9 @@ TEST(AttributeTemplate, KindsAndNames) {
 
 TEST(AttributeTemplate, PrintsOneLinePerAttribute) {
     AttributeTemplate attributes;
-    attributes.setAttribute(CKA_CLASS, CK_ULONG(5));
-    attributes.setAttribute(CKA_TOKEN, int32_t(1));
-    attributes.setAttribute(CKA_LABEL, ZEPString("abc"));
+    attributes.setULong(CKA_CLASS, CK_ULONG(5));
+    attributes.setBool(CKA_TOKEN, true);
+    attributes.setText(CKA_LABEL, ZEPString("abc"));
     attributes.setAttribute(CKA_ID, ZEPBuffer(2, "\xab\x01"));
     attributes.setAttribute(CKA_START_DATE, ZEPBuffer(8, "20240131"));
     attributes.setAttribute(CKA_END_DATE, ZEPBuffer(8, "00000000"));

@@ -87,19 +87,19 @@ protected:
     // does: all three share CKA_ID and CKA_SUBJECT.
     void writeThroughCryptoki(const std::string& label, bool withCertificate) {
         AttributeTemplate common;
-        common.setAttribute(CKA_TOKEN, int32_t(1));
+        common.setBool(CKA_TOKEN, true);
         common.setAttribute(CKA_LABEL, text(label));
         common.setAttribute(CKA_ID, id_);
         common.setAttribute(CKA_SUBJECT, subject_);
         AttributeTemplate publicKey = common, privateKey = common;
         for (AttributeTemplate* key : {&publicKey, &privateKey}) {
-            key->setAttribute(CKA_KEY_TYPE, CKK_RSA);
+            key->setULong(CKA_KEY_TYPE, CKK_RSA);
             key->setAttribute(CKA_MODULUS, privateKey_->getModulus(false));
             key->setAttribute(CKA_PUBLIC_EXPONENT, privateKey_->getPublicExponent());
         }
-        publicKey.setAttribute(CKA_CLASS, CKO_PUBLIC_KEY);
-        privateKey.setAttribute(CKA_CLASS, CKO_PRIVATE_KEY);
-        privateKey.setAttribute(CKA_PRIVATE, int32_t(1));
+        publicKey.setULong(CKA_CLASS, CKO_PUBLIC_KEY);
+        privateKey.setULong(CKA_CLASS, CKO_PRIVATE_KEY);
+        privateKey.setBool(CKA_PRIVATE, true);
         privateKey.setAttribute(CKA_PRIVATE_EXPONENT, privateKey_->getPrivateExponent());
         privateKey.setAttribute(CKA_PRIME_1, privateKey_->getPrime1());
         privateKey.setAttribute(CKA_PRIME_2, privateKey_->getPrime2());
@@ -107,8 +107,8 @@ protected:
         privateKey.setAttribute(CKA_EXPONENT_2, privateKey_->getExponent2());
         privateKey.setAttribute(CKA_COEFFICIENT, privateKey_->getCoefficient());
         AttributeTemplate certificate = common;
-        certificate.setAttribute(CKA_CLASS, CKO_CERTIFICATE);
-        certificate.setAttribute(CKA_CERTIFICATE_TYPE, CKC_X_509);
+        certificate.setULong(CKA_CLASS, CKO_CERTIFICATE);
+        certificate.setULong(CKA_CERTIFICATE_TYPE, CKC_X_509);
         certificate.setAttribute(CKA_VALUE, certificate_);
 
         SlotManager& slot = *slot_;

@@ -15,8 +15,8 @@ protected:
 
     std::vector<CK_OBJECT_HANDLE> findData(const char* label) {
         AttributeTemplate search;
-        search.setAttribute(CKA_CLASS, CKO_DATA);
-        search.setAttribute(CKA_LABEL, ZEPString(label));
+        search.setULong(CKA_CLASS, CKO_DATA);
+        search.setText(CKA_LABEL, ZEPString(label));
         std::vector<CK_OBJECT_HANDLE> found;
         client_.findObjects(session_, search, found);
         return found;
@@ -28,9 +28,9 @@ protected:
 TEST_F(SoftHSMObjects, DataObjectIsFoundReadRelabelledAndDestroyed) {
     const ZEPBuffer value(600, std::string(600, 'v').data());
     AttributeTemplate attributes;
-    attributes.setAttribute(CKA_CLASS, CKO_DATA);
-    attributes.setAttribute(CKA_TOKEN, 1);
-    attributes.setAttribute(CKA_LABEL, ZEPString("report"));
+    attributes.setULong(CKA_CLASS, CKO_DATA);
+    attributes.setBool(CKA_TOKEN, true);
+    attributes.setText(CKA_LABEL, ZEPString("report"));
     attributes.setAttribute(CKA_VALUE, value);
     CK_OBJECT_HANDLE object = 0;
     client_.createObject(session_, attributes, object);
@@ -55,7 +55,7 @@ TEST_F(SoftHSMObjects, DataObjectIsFoundReadRelabelledAndDestroyed) {
     EXPECT_EQ(result.size(), 3u);
 
     AttributeTemplate relabel;
-    relabel.setAttribute(CKA_LABEL, ZEPString("renamed"));
+    relabel.setText(CKA_LABEL, ZEPString("renamed"));
     client_.setAttributeValue(session_, object, relabel);
     EXPECT_TRUE(findData("report").empty());
     EXPECT_EQ(findData("renamed"), std::vector<CK_OBJECT_HANDLE>{object});
