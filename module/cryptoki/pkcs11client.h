@@ -6,13 +6,15 @@
 #ifndef MERVIL7_PKCS11CLIENT_H
 #define MERVIL7_PKCS11CLIENT_H
 
-#include <initializer_list>
+#include <array>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "attributetemplate.h"
 #include "cryptoki.h"
 #include "errorcodes.h"
+#include "sessionlocks.h"
 #include "zepbuffer.h"
 #include "zepexception.h"
 #include "zepmutex.h"
@@ -89,7 +91,61 @@ public:
                           AttributeTemplate& privateTemplate, CK_OBJECT_HANDLE& publicKey,
                           CK_OBJECT_HANDLE& privateKey);
 
+    // Holds the lock that keeps call sequences on `session` apart; taken by
+    // callers that run an operation of several calls on a shared session.
+    [[nodiscard]] std::unique_lock<std::mutex> lockSession(CK_SESSION_HANDLE session) {
+        return sessionLocks_.lock(session);
+    }
+
 private:
+    // A Cryptoki function of the list with its name and the error code of
+    // its failures.
+    template <typename Function>
+    struct Cryptoki {
+        Function CK_FUNCTION_LIST::*entry;
+        const char* name;
+        long family;
+    };
+
+    // How a return value is taken: CKR_OK and the accepted values are
+    // returned; any other is thrown, after clearing `*session` (when given)
+    // if the value shows the session is gone.
+    struct Outcome {
+        CK_SESSION_HANDLE* session = nullptr;
+        std::array<CK_RV, 2> accepted = {CKR_OK, CKR_OK};
+    };
+
+    enum class Locking { client, none };
+
+    // The one way to a Cryptoki function: opens the trace bracket (unless
+    // `label` is null, for a call inside another wrapper's bracket), checks
+    // that the client is bound and the library has the function, holds the
+    // client mutex while the locking switch is on (unless `locking` is none),
+    // and runs `body` with the function.
+    template <typename Function, typename Body>
+    CK_RV run(const char* label, Cryptoki<Function> function, Locking locking, Body body);
+
+    // run() for a single call whose return value is taken by `outcome`.
+    template <typename Function, typename... Args>
+    CK_RV call(const char* label, Cryptoki<Function> function, Outcome outcome, Args... args) {
+        return run(label, function, Locking::client,
+                   [&](Function f) { return check(f(args...), function.name, function.family, outcome); });
+    }
+
+    // Returns `rv` when `outcome` accepts it, otherwise applies the session
+    // rule and throws `family` with the function's name.
+    static CK_RV check(CK_RV rv, const char* name, long family, const Outcome& outcome);
+
+    // The two-call protocol of list functions: asks for the count, then for
+    // the items, and appends what the second call delivered.
+    template <typename Item, typename Function, typename Call>
+    CK_RV appendList(const char* label, Cryptoki<Function> function, std::vector<Item>& items, Call call);
+
+    // One C_GetAttributeValue pass over `request`, storing what it fetched
+    // in `values`; a second pass follows for the lengths it learned.
+    CK_RV getAttribute(CK_C_GetAttributeValue read, CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
+                       AttributeTemplate& request, AttributeTemplate& values);
+
     // Holds the client mutex while the locking switch is on (read once).
     class CallLock {
     public:
@@ -101,36 +157,11 @@ private:
         std::optional<ZEPMutexLocker> locker_;
     };
 
-    // The library's entry for a function; throws when the client is not bound
-    // or the library lacks the function.
-    template <typename Function>
-    Function function(Function CK_FUNCTION_LIST::*entry, const char* name) const {
-        if (!isBound()) throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_BOUND, "");
-        Function f = functions_->*entry;
-        if (!f) throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, ZEPString(name) + " is not supported by this cryptoki library");
-        return f;
-    }
-
-    // Returns `rv` when it is CKR_OK or accepted. Otherwise clears `*session`
-    // (when given) if the return value shows the session is gone, and throws
-    // `family` with the function's name.
-    static CK_RV result(CK_RV rv, const char* name, long family, CK_SESSION_HANDLE* session = nullptr,
-                        std::initializer_list<CK_RV> accepted = {});
-
-    // The two-call protocol of list functions: asks for the count, then for
-    // the items, and appends them to `items` once the second call succeeded.
-    template <typename Item, typename Call>
-    CK_RV appendList(std::vector<Item>& items, Call call, const char* name, long family);
-
-    // One C_GetAttributeValue pass over `request`, storing what it fetched
-    // in `values`; a second pass follows for the lengths it learned.
-    CK_RV getAttribute(CK_C_GetAttributeValue read, CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
-                       AttributeTemplate& request, AttributeTemplate& values);
-
     void* library_ = nullptr;
     bool lockingSwitch_ = true;
     ZEPMutex mutex_;
     CK_FUNCTION_LIST* functions_ = nullptr;
+    SessionLocks sessionLocks_;
 };
 
 #endif

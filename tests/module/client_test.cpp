@@ -195,16 +195,24 @@ TEST_F(EmptyLibrary, ListsAppendNothing) {
     EXPECT_TRUE(slots.empty());
     auto calls = Control::callsOf("C_GetSlotList");
     ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[1].arg("pulCount.in"), 0u);
     EXPECT_EQ(calls[0].arg("tokenPresent"), CK_TRUE);
+    // The second call gets an array of its own even for no slots.
+    EXPECT_EQ(calls[1].arg("pSlotList"), 1u);
+    EXPECT_EQ(calls[1].arg("pulCount.in"), 0u);
 }
 
-TEST_F(ClientWrappers, FailedSecondListCallKeepsTheCallersList) {
-    Control::failOnCall("C_GetMechanismList", CKR_DEVICE_ERROR, 2);
+TEST_F(ClientWrappers, FailedSecondListCallAppendsWhatItDeliveredThenThrows) {
+    Control::setMechanisms(slot_, {{CKM_RSA_PKCS, {}}, {CKM_SHA_1, {}}});
+    Control::failAfterWork("C_GetMechanismList", CKR_DEVICE_ERROR, 2);
     std::vector<CK_MECHANISM_TYPE> mechanisms{5};
     expectFailure([&] { client_.getMechanismList(slot_, mechanisms); }, 577903, "C_GetMechanismList",
                   CKR_DEVICE_ERROR);
-    EXPECT_EQ(mechanisms, std::vector<CK_MECHANISM_TYPE>{5});
+    EXPECT_EQ(mechanisms, (std::vector<CK_MECHANISM_TYPE>{5, CKM_RSA_PKCS, CKM_SHA_1}));
+    // A failed first call appends nothing.
+    Control::failOnCall("C_GetMechanismList", CKR_DEVICE_ERROR);
+    expectFailure([&] { client_.getMechanismList(slot_, mechanisms); }, 577903, "C_GetMechanismList",
+                  CKR_DEVICE_ERROR);
+    EXPECT_EQ(mechanisms.size(), 3u);
 }
 
 TEST_F(ClientWrappers, InitTokenPadsAShortLabel) {
