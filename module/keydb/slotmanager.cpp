@@ -19,45 +19,51 @@
 #include "zeptrace.h"
 
 struct SlotManager::State {
+    State(PKCS11Manager& creator, CK_SLOT_ID slot)
+        : slotId(slot), manager(std::make_unique<PKCS11Manager>(creator)), client(manager->getClient()) {}
+
+    ~State() { closeSession(); }
+
+    // Closes the session, if one is open, and never logs out. A failure is
+    // only traced: the handle is 0 afterwards either way.
+    void closeSession() {
+        if (session == 0) return;
+        try {
+            client->closeSession(session);
+        } catch (const ZEPException& e) {
+            ZEP_TRACE_INFO(MODULE_TRACE, std::string("Closing the session failed: ") + e.what());
+        }
+    }
+
     int32_t referenceCount = 1;
-    CK_SLOT_ID slotId = 0;
-    std::unique_ptr<PKCS11Manager> manager;  // keeps the library loaded
-    PKCS11Client* client = nullptr;
+    const CK_SLOT_ID slotId;
+    const std::unique_ptr<PKCS11Manager> manager;  // keeps the library loaded
+    PKCS11Client* const client;
     CK_SESSION_HANDLE session = 0;
     ZEPMutex mutex;
     std::atomic<int32_t> sessionType{0};
 };
 
-SlotManager::SlotManager(PKCS11Manager& manager, CK_SLOT_ID slotId) : state_(new State) {
+SlotManager::StateRef::StateRef(std::unique_ptr<State> state) : state_(state.release()) {}
+
+SlotManager::StateRef::StateRef(const StateRef& other) : state_(other.state_) {
+    zep_atomic_swap(&state_->referenceCount, 1);
+}
+
+SlotManager::StateRef::~StateRef() {
+    if (zep_atomic_swap(&state_->referenceCount, -1) == 1) delete state_;
+}
+
+SlotManager::SlotManager(PKCS11Manager& manager, CK_SLOT_ID slotId)
+    : state_(std::make_unique<State>(manager, slotId)) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::SlotManager()");
-    try {
-        state_->manager = std::make_unique<PKCS11Manager>(manager);
-    } catch (...) {
-        delete state_;
-        throw;
-    }
-    state_->client = state_->manager->getClient();
-    state_->slotId = slotId;
 }
 
 SlotManager::SlotManager(const SlotManager& other) : ZEPSlotManager(other), state_(other.state_) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::SlotManager(SlotManager&)");
-    zep_atomic_swap(&state_->referenceCount, 1);
 }
 
-SlotManager::~SlotManager() {
-    ZEP_TRACE(MODULE_TRACE, "SlotManager::~SlotManager()");
-    if (zep_atomic_swap(&state_->referenceCount, -1) != 1) return;
-    if (state_->session != 0) {
-        try {
-            state_->client->closeSession(state_->session);
-        } catch (const ZEPException& e) {
-            // The session is gone either way; the state is freed below.
-            ZEP_TRACE_INFO(MODULE_TRACE, std::string("Closing the session failed: ") + e.what());
-        }
-    }
-    delete state_;
-}
+SlotManager::~SlotManager() { ZEP_TRACE(MODULE_TRACE, "SlotManager::~SlotManager()"); }
 
 ZEPSlotManager* SlotManager::duplicate() {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::duplicate()");
@@ -160,11 +166,26 @@ void SlotManager::initPassword(const ZEPBuffer& soPin, const ZEPBuffer& userPin)
     ZEPBuffer userPinToSend = pinToSend(token, userPin);
     SlotLock lock = lockSlot();
     PKCS11Client& client = *state_->client;
-    client.openSession(getSlotId(), CKF_RW_SESSION | CKF_SERIAL_SESSION, state_->session);
-    client.login(state_->session, CKU_SO, soPinToSend);
-    client.initPin(state_->session, userPinToSend);
-    client.logout(state_->session);
-    client.closeSession(state_->session);
+    CK_SESSION_HANDLE& session = state_->session;
+    // The session this one replaces is closed rather than left open.
+    state_->closeSession();
+    // Read-write and, for libraries of the first version, exclusive.
+    constexpr CK_FLAGS soSessionFlags = CKF_RW_SESSION | 0x1;
+    client.openSession(getSlotId(), soSessionFlags, session);
+    client.login(session, CKU_SO, soPinToSend);
+    try {
+        client.initPin(session, userPinToSend);
+        client.logout(session);
+    } catch (...) {
+        // The shared session must never stay a security officer's session.
+        try {
+            client.logout(session);
+        } catch (const ZEPException&) {
+        }
+        state_->closeSession();
+        throw;
+    }
+    client.closeSession(session);
 }
 
 ZEPString SlotManager::getLabel() {
@@ -285,6 +306,7 @@ std::vector<CK_OBJECT_HANDLE> SlotManager::findKeys() {
 void SlotManager::requireLogin() {
     if (isLoginRequired())
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::ACCESS_DENIED, "Login is required to access private keys");
+    openSession();
 }
 
 ZEPSlotManager::Iterator* SlotManager::getKeyIterator() {

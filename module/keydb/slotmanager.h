@@ -10,8 +10,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "cryptoki.h"
 #include <vector>
+
+#include "cryptoki.h"
 
 #include "keystore/zepslotmanager.h"
 #include "slotmanagerutility.h"
@@ -115,11 +116,26 @@ public:
 private:
     struct State;
 
+    // A counted reference to the state all copies share: a copy adds one,
+    // and the last reference to go closes the session and frees the state.
+    class StateRef {
+    public:
+        explicit StateRef(std::unique_ptr<State> state);
+        StateRef(const StateRef& other);
+        StateRef& operator=(const StateRef&) = delete;
+        ~StateRef();
+        State* operator->() const { return state_; }
+
+    private:
+        State* state_;
+    };
+
     // Handles of the objects of a class that the search selects.
     std::vector<CK_OBJECT_HANDLE> find(CK_OBJECT_CLASS objectClass, MatchType match, const ZEPBuffer& value);
     // Private keys, then public keys.
     std::vector<CK_OBJECT_HANDLE> findKeys();
-    // Throws 577007 while the token wants a login.
+    // Throws 577007 while the token wants a login; otherwise opens the
+    // session unless one is open.
     void requireLogin();
     CK_TOKEN_INFO tokenInfo();
     // The PIN to send: empty on a token with a protected authentication path,
@@ -128,7 +144,7 @@ private:
     CK_STATE sessionState();
     [[noreturn]] static void notYetAvailable(const char* operation);
 
-    State* state_;
+    StateRef state_;
 };
 
 #endif

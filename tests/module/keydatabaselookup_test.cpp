@@ -1,4 +1,6 @@
 // Listing, lookups and counts of the key database on the test token.
+#include <thread>
+
 #include "asn/asn_string.h"
 #include "asn/asn_x500name.h"
 #include "keydatabasetest.h"
@@ -138,6 +140,42 @@ TEST_F(KeyDatabaseLookup, PrivateLookupsNeedALogin) {
     expectFailure([&] { delete slot().getItem(Index::KeyCertReqUniqueIndex::LABEL, labelValue("x")); }, 577007,
                   "Login is required to access private keys");
     EXPECT_EQ(slot().getItemCount(Index::CertMultiIndex::ALL, anyValue), 0u);
+}
+
+class LookupsWithoutLogin : public TestTokenTest {};
+
+TEST_F(LookupsWithoutLogin, KeyCertLookupsOpenTheSession) {
+    testtoken::SlotSettings open;
+    open.token.flags &= ~CKF_LOGIN_REQUIRED;
+    Control::addSlot(open);
+    auto manager = connect();
+    std::unique_ptr<ZEPSlotManager> slot(manager->getSlotManager(open.id, 0));
+    asn_x500name anyValue;
+    EXPECT_EQ(slot->getItemCount(Index::KeyCertMultiIndex::ALL, anyValue), 0u);
+    EXPECT_EQ(slot->getItemCount(Index::KeyCertReqMultiIndex::ALL, anyValue), 0u);
+    delete slot->getItem(Index::KeyCertUniqueIndex::LABEL, labelValue("x"));
+    delete slot->getItem(Index::KeyCertReqUniqueIndex::LABEL, labelValue("x"));
+    EXPECT_EQ(Control::callCount("C_OpenSession"), 1u);
+}
+
+class KeyDatabaseConcurrency : public KeyDatabaseLookup {};
+
+TEST_F(KeyDatabaseConcurrency, CopiesSharingTheSessionNeverInterleaveSearches) {
+    // The library locks for itself, so only the module keeps the searches
+    // and reads of threads sharing one session apart.
+    ASSERT_FALSE(slot().getClient()->isLockingOn());
+    for (int i = 0; i < 12; ++i) addKey(CKO_PUBLIC_KEY, "key" + std::to_string(i), bufferOf("1"), ZEPBuffer());
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([this, copy = std::unique_ptr<ZEPSlotManager>(slot().duplicate()), t] {
+            asn_x500name anyValue;
+            for (int i = 0; i < 50; ++i) {
+                EXPECT_NO_THROW(EXPECT_EQ(copy->getItemCount(Index::KeyMultiIndex::ALL, anyValue), 12u));
+                EXPECT_NO_THROW(EXPECT_NE(owned(copy->getItem(Index::KeyUniqueIndex::LABEL,
+                                                              labelValue("key" + std::to_string((t + i) % 12)))),
+                                          nullptr));
+            }
+        });
 }
 
 }  // namespace

@@ -106,8 +106,18 @@ TEST_F(SlotManagerTest, PinsAreChangedAndInitialised) {
     EXPECT_EQ(Control::token(kSlot).userPin, "5555");
     EXPECT_EQ(slot->getSessionHandle(), 0u);
     auto opened = Control::callsOf("C_OpenSession");
-    EXPECT_EQ(opened.back().arg("flags"), CKF_SERIAL_SESSION | CKF_RW_SESSION);
+    EXPECT_EQ(opened.back().arg("flags"), 0x7u);
     EXPECT_EQ(Control::callsOf("C_Login").back().arg("userType"), CKU_SO);
+    // The session it replaced was closed, not left open.
+    EXPECT_EQ(Control::sessionCount(kSlot), 0u);
+
+    // A failure after the security officer's login leaves no such session.
+    slot->openSession();
+    Control::failOnCall("C_InitPIN", CKR_PIN_LEN_RANGE);
+    expectFailure([&] { slot->initPassword(pin("12345678"), pin("5")); }, 577903, "C_InitPIN", CKR_PIN_LEN_RANGE);
+    EXPECT_FALSE(Control::loggedInUser(kSlot).has_value());
+    EXPECT_EQ(Control::sessionCount(kSlot), 0u);
+    EXPECT_EQ(slot->getSessionHandle(), 0u);
 }
 
 TEST_F(SlotManagerTest, InitTokenOpensNoSession) {
