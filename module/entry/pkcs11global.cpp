@@ -1,6 +1,8 @@
 #include "pkcs11global.h"
 
 #include "errorcodes.h"
+#include "moduleexport.h"
+#include "pkcs11client.h"
 #include "pkcs11manager.h"
 #include "zepcmsglobal.h"
 #include "zepexception.h"
@@ -13,8 +15,8 @@
 #endif
 
 // Build identification and notice, exported for hosts that show them.
-extern "C" const char p11_SCCSInfo[] = "@(#)mervil7 PKCS#11 adapter module 0.1.0";
-extern "C" const char p11_Copyright[] = "Copyright (c) 2026 the mervil developers. All rights reserved.";
+extern "C" MERVIL7_EXPORT const char p11_SCCSInfo[] = "@(#)mervil7 PKCS#11 adapter module 0.1.0";
+extern "C" MERVIL7_EXPORT const char p11_Copyright[] = "Copyright (c) 2026 the mervil developers. All rights reserved.";
 
 namespace {
 // Live PKCS11Global objects; changes only while the module loads or unloads.
@@ -51,14 +53,36 @@ void* libraryFunction(void* args) {
 }
 
 // Static construction runs in this order and teardown in the reverse: the
-// toolkit's global object, the registration, the library table, its mutex.
-// Clients of managers still alive at teardown are left as they are.
+// toolkit's global object, the registration, the library table with its
+// mutex.
 namespace {
 ZEPCMSGlobal cmsGlobal;
 PKCS11Global pkcs11Global;
 }  // namespace
 LibraryTable libraryTable;
-ZEPMutex libraryTableMutex;
+
+LibraryTable::LibraryTable() = default;
+
+LibraryTable::~LibraryTable() {
+    for (LibraryEntry& entry : entries_) static_cast<void>(entry.client.release());
+}
+
+LibraryEntry* LibraryTable::find(const ZEPString& libraryName) {
+    for (LibraryEntry& entry : entries_)
+        if (entry.libraryName.compare(libraryName) == 0) return &entry;
+    return nullptr;
+}
+
+LibraryEntry& LibraryTable::add(const ZEPString& libraryName, std::unique_ptr<PKCS11Client> client) {
+    entries_.push_back(LibraryEntry{1, libraryName, std::move(client)});
+    return entries_.back();
+}
+
+void LibraryTable::remove(LibraryEntry& entry) {
+    std::unique_ptr<PKCS11Client> client = std::move(entry.client);
+    entries_.erase(entries_.begin() + (&entry - entries_.data()));
+    client.reset();
+}
 
 #ifdef _WIN32
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

@@ -1,6 +1,5 @@
 #include "pkcs11manager.h"
 
-#include <algorithm>
 #include <sstream>
 
 #include "errorcodes.h"
@@ -31,37 +30,31 @@ PKCS11Manager::~PKCS11Manager() {
 }
 
 void PKCS11Manager::attachLibrary(const ZEPString& libraryName) {
-    ZEPMutexLocker lock(libraryTableMutex);
+    const auto lock = libraryTable.lock();
     library_->libraryName = libraryName;
     LibraryEntry* entry = findLibrary(libraryName);
     if (entry)
         ++entry->referenceCount;
     else
         entry = &loadLibrary(libraryName);
-    library_->client = entry->client;
+    library_->client = entry->client.get();
 }
 
 LibraryEntry* PKCS11Manager::findLibrary(const ZEPString& libraryName) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11Manager::findLibrary()");
-    auto it = std::find_if(libraryTable.begin(), libraryTable.end(),
-                           [&](const LibraryEntry& e) { return e.libraryName.compare(libraryName) == 0; });
-    return it == libraryTable.end() ? nullptr : &*it;
+    return libraryTable.find(libraryName);
 }
 
 LibraryEntry& PKCS11Manager::loadLibrary(const ZEPString& libraryName) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11Manager::loadLibrary()");
-    auto client = std::make_unique<PKCS11Client>(libraryName.c_str());
-    libraryTable.push_back(LibraryEntry{1, libraryName, client.release()});
-    return libraryTable.back();
+    return libraryTable.add(libraryName, std::make_unique<PKCS11Client>(libraryName.c_str()));
 }
 
 void PKCS11Manager::unloadLibrary() {
     ZEP_TRACE(MODULE_TRACE, "PKCS11Manager::unloadLibrary()");
-    ZEPMutexLocker lock(libraryTableMutex);
+    const auto lock = libraryTable.lock();
     LibraryEntry* entry = findLibrary(library_->libraryName);
-    if (!entry || entry->referenceCount-- != 1) return;
-    delete entry->client;
-    libraryTable.erase(libraryTable.begin() + (entry - libraryTable.data()));
+    if (entry && entry->referenceCount-- == 1) libraryTable.remove(*entry);
 }
 
 ZEPPKCS11Manager* PKCS11Manager::duplicate() const {

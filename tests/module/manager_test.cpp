@@ -30,6 +30,17 @@ TEST_F(LibraryTableTest, AnotherSpellingIsAnotherLibrary) {
     expectFailure([&] { connect(otherSpelling.c_str()); }, 577901, "C_Initialize",
                   CKR_CRYPTOKI_ALREADY_INITIALIZED);
     EXPECT_TRUE(Control::isInitialized());
+    // A name differing only in case names no library here: its load fails
+    // and the first entry is untouched.
+    std::string otherCase = TESTTOKEN_LIBRARY_PATH;
+    otherCase.back() = 'O';
+    try {
+        connect(otherCase.c_str());
+        ADD_FAILURE() << "loaded " << otherCase;
+    } catch (const ZEPPKCS11Exception& e) {
+        EXPECT_EQ(e.getCode(), 577003);
+        EXPECT_EQ(e.getMessage().str(), "zep_load_library(\"" + otherCase + "\")");
+    }
     EXPECT_EQ(first->getSlotCount(), 0u);
 }
 
@@ -51,6 +62,24 @@ TEST_F(LibraryTableTest, ReleasedLibraryIsLoadedAfreshByTheNextManager) {
     auto again = connect();
     EXPECT_EQ(Control::callCount("C_Initialize"), 2u);
     EXPECT_EQ(Control::callCount("C_Finalize"), 1u);
+}
+
+TEST_F(LibraryTableTest, FailingOrMissingFinalizeStillReleasesTheLibrary) {
+    // The library finalised but said otherwise: released, and loaded afresh.
+    auto manager = connect();
+    Control::failAfterWork("C_Finalize", CKR_DEVICE_ERROR);
+    EXPECT_NO_THROW(manager.reset());
+    EXPECT_FALSE(Control::isInitialized());
+    manager = connect();
+    EXPECT_EQ(Control::callCount("C_Initialize"), 2u);
+    manager.reset();
+
+    // Without C_Finalize the library stays initialised, but the entry is gone:
+    // the next manager loads it again, which it refuses.
+    Control::removeFunction("C_Finalize");
+    manager = connect();
+    EXPECT_NO_THROW(manager.reset());
+    expectFailure([] { connect(); }, 577901, "C_Initialize", CKR_CRYPTOKI_ALREADY_INITIALIZED);
 }
 
 TEST_F(LibraryTableTest, FailedLoadLeavesNoEntry) {
@@ -95,6 +124,21 @@ TEST_F(LibraryTableTest, VersionNumbersAreWrittenWithoutLeadingZeros) {
 namespace {
 
 class LibraryTableConcurrency : public TestTokenTest {};
+
+TEST_F(LibraryTableConcurrency, FirstAttachAndLastReleaseRaceSafely) {
+    // No manager outlives the threads' own: libraries are loaded and
+    // unloaded again and again while other threads attach.
+    addTokenSlot();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([] {
+            for (int i = 0; i < 50; ++i) EXPECT_EQ(connect()->getSlotCount(), 1u);
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_FALSE(Control::isInitialized());
+    EXPECT_GE(Control::callCount("C_Initialize"), 1u);
+    EXPECT_EQ(Control::callCount("C_Initialize"), Control::callCount("C_Finalize"));
+}
 
 TEST_F(LibraryTableConcurrency, ThreadsAttachAndReleaseConsistently) {
     addTokenSlot();
