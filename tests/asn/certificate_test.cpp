@@ -22,26 +22,27 @@ namespace {
 
 struct CertificateCase {
     const char* name;
+    const char* key;   // the build's key, copied to <name>.key
     const char* make;  // openssl arguments writing <name>.pem
     long version;
     int keyBits;
 };
 
 const CertificateCase cases[] = {
-    {"v1_1024",
-     "req -new -newkey rsa:1024 -nodes -keyout v1_1024.key -out v1_1024.csr -subj '/CN=v1 test/O=Ex, Inc' && "
+    {"v1_1024", "rsa1024.pem",
+     "req -new -key v1_1024.key -out v1_1024.csr -subj '/CN=v1 test/O=Ex, Inc' && "
      "openssl x509 -req -in v1_1024.csr -signkey v1_1024.key -out v1_1024.pem -days 1 -set_serial 5",
      0, 1024},
-    {"v3_2048",
-     "req -x509 -newkey rsa:2048 -nodes -keyout v3_2048.key -out v3_2048.pem -days 1 -utf8 "
+    {"v3_2048", "rsa2048.pem",
+     "req -x509 -key v3_2048.key -out v3_2048.pem -days 1 -utf8 "
      "-subj '/C=DE/O=Example/CN=Alice' -set_serial 0x80000000000000000000000000000001",
      2, 2048},
-    {"multi_4096",
-     "req -x509 -newkey rsa:4096 -nodes -keyout multi_4096.key -out multi_4096.pem -days 1 -utf8 -multivalue-rdn "
+    {"multi_4096", "rsa4096.pem",
+     "req -x509 -key multi_4096.key -out multi_4096.pem -days 1 -utf8 -multivalue-rdn "
      "-subj '/CN=Zo\xC3\xAB+OU=b/O=x #1;<>/emailAddress=a@b.c' -set_serial 0xFF",
      2, 4096},
-    {"printable_2048",
-     "req -x509 -newkey rsa:2048 -nodes -keyout printable_2048.key -out printable_2048.pem -days 1 "
+    {"printable_2048", "rsa2048.pem",
+     "req -x509 -key printable_2048.key -out printable_2048.pem -days 1 "
      "-config printable.cnf -subj '/C=GB/ST=Some-State/O=Printable Ltd/CN=p (1)' -set_serial 1",
      2, 2048},
 };
@@ -92,6 +93,7 @@ protected:
         static std::set<std::string> done;
         if (done.insert(c.name).second) {
             tool.writeFile("printable.cnf", std::string(printableConfig));
+            tool.copySharedKey(c.key, std::string(c.name) + ".key");
             tool.must(c.make);
             tool.must(std::string("x509 -in ") + c.name + ".pem -outform DER -out " + c.name + ".der");
         }

@@ -46,12 +46,26 @@ std::string OpenSSLTool::field(const std::string& arguments) const {
     return output.substr(equals + 1, end == std::string::npos ? end : end - equals - 1);
 }
 
-ZEPBuffer OpenSSLTool::readFile(const std::string& name) const {
-    std::ifstream in(folder_ / name, std::ios::binary);
+namespace {
+
+ZEPBuffer bytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in && !in.eof()) throw std::runtime_error("cannot read " + name);
+    if (!in && !in.eof()) throw std::runtime_error("cannot read " + path.string());
     return ZEPBuffer(bytes.size(), bytes.data());
 }
+
+const std::filesystem::path sharedKeys = MERVIL_TEST_KEYS;
+
+}  // namespace
+
+ZEPBuffer OpenSSLTool::sharedKey(const std::string& key) { return bytesOf(sharedKeys / key); }
+
+void OpenSSLTool::copySharedKey(const std::string& key, const std::string& file) const {
+    std::filesystem::copy_file(sharedKeys / key, folder_ / file, std::filesystem::copy_options::overwrite_existing);
+}
+
+ZEPBuffer OpenSSLTool::readFile(const std::string& name) const { return bytesOf(folder_ / name); }
 
 void OpenSSLTool::writeFile(const std::string& name, const ZEPBuffer& bytes) const {
     std::ofstream out(folder_ / name, std::ios::binary);

@@ -25,6 +25,13 @@ public:
     // The bytes of hexadecimal text such as openssl prints ("c301", "C3:01").
     static ZEPBuffer hexBytes(const std::string& text);
 
+    // A file of the keys that the build made once for all tests: rsa1024,
+    // rsa2048, rsa4096 and ec (P-256), each as .pem (PKCS#8 PEM), .spki
+    // (DER SubjectPublicKeyInfo) and .p8 (DER PKCS#8).
+    static ZEPBuffer sharedKey(const std::string& key);
+    // Copies such a file into the folder as `file`.
+    void copySharedKey(const std::string& key, const std::string& file) const;
+
     ZEPBuffer readFile(const std::string& name) const;
     void writeFile(const std::string& name, const ZEPBuffer& bytes) const;
     void writeFile(const std::string& name, const std::string& text) const;

@@ -76,38 +76,13 @@ TEST(KeyRecord, RefusesWhatIsNoRecord) {
     for (const std::string& input : inputs) EXPECT_THROW(ZEPPKCS11ASNKeyRecord{hex(input)}, ZEPASNException) << input;
 }
 
-// RSA keys made by openssl once for the whole suite.
-class KeySize : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        tool = new OpenSSLTool();
-        for (int bits : {1024, 2048, 4096}) {
-            std::string name = "rsa" + std::to_string(bits);
-            tool->must("genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:" + std::to_string(bits) + " -out " + name +
-                       ".pem");
-            tool->must("rsa -in " + name + ".pem -pubout -outform DER -out " + name + ".spki");
-            tool->must("pkcs8 -topk8 -nocrypt -in " + name + ".pem -outform DER -out " + name + ".p8");
-        }
-        tool->must("genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out ec.pem");
-        tool->must("pkey -in ec.pem -pubout -outform DER -out ec.spki");
-        tool->must("pkcs8 -topk8 -nocrypt -in ec.pem -outform DER -out ec.p8");
-    }
-    static void TearDownTestSuite() {
-        delete tool;
-        tool = nullptr;
-    }
+// The key size of one of the build's openssl keys.
+unsigned int bits(int format, const std::string& file) {
+    return ZEPKRYUtility::getKeySizeInBits(
+        ZEPKRYKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA, format, OpenSSLTool::sharedKey(file)));
+}
 
-    static unsigned int bits(int format, const std::string& file) {
-        return ZEPKRYUtility::getKeySizeInBits(
-            ZEPKRYKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA, format, tool->readFile(file)));
-    }
-
-    static OpenSSLTool* tool;
-};
-
-OpenSSLTool* KeySize::tool = nullptr;
-
-TEST_F(KeySize, IsTheModulusLengthOfOpensslKeys) {
+TEST(KeySize, IsTheModulusLengthOfOpensslKeys) {
     for (unsigned int size : {1024u, 2048u, 4096u}) {
         std::string name = "rsa" + std::to_string(size);
         EXPECT_EQ(size, bits(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, name + ".spki"));
@@ -115,7 +90,7 @@ TEST_F(KeySize, IsTheModulusLengthOfOpensslKeys) {
     }
 }
 
-TEST_F(KeySize, CountsBitsWithoutLeadingZeros) {
+TEST(KeySize, CountsBitsWithoutLeadingZeros) {
     // SubjectPublicKeyInfo { { rsaEncryption, NULL }, BIT STRING {
     // RSAPublicKey { modulus, 65537 } } }.
     auto bitsOfModulus = [](const std::string& modulus) {
@@ -127,7 +102,7 @@ TEST_F(KeySize, CountsBitsWithoutLeadingZeros) {
     EXPECT_EQ(17u, bitsOfModulus("010001"));
 }
 
-TEST_F(KeySize, IsUnknownForOtherFormatsAndAlgorithms) {
+TEST(KeySize, IsUnknownForOtherFormatsAndAlgorithms) {
     EXPECT_EQ(0u, bits(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, "ec.spki"));
     EXPECT_EQ(0u, bits(ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "ec.p8"));
     EXPECT_EQ(0u, bits(ZEPKRYKey::FORMAT_CLEAR_BUFFER, "rsa1024.spki"));
@@ -135,7 +110,7 @@ TEST_F(KeySize, IsUnknownForOtherFormatsAndAlgorithms) {
     EXPECT_THROW(bits(ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "rsa1024.spki"), ZEPASNException);
 }
 
-TEST_F(KeySize, OfATokenKeyIsTheRecordsKeySize) {
+TEST(KeySize, OfATokenKeyIsTheRecordsKeySize) {
     ZEPPKCS11ASNKeyRecord record(ZEPString(" "), hex("01"), 3072, ZEPBuffer());
     ZEPKRYKey key(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD,
                   record.getBuffer());

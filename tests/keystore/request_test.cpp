@@ -62,10 +62,10 @@ class Items : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         tool = new OpenSSLTool();
-        tool->must("req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.der -outform DER -days 1 "
-                   "-subj '/CN=Alice/O=Example'");
-        tool->must("rsa -in key.pem -pubout -outform DER -out key.spki");
-        tool->must("pkcs8 -topk8 -nocrypt -in key.pem -outform DER -out key.p8");
+        tool->copySharedKey("rsa2048.pem", "key.pem");
+        tool->must("req -x509 -key key.pem -out cert.der -outform DER -days 1 -subj '/CN=Alice/O=Example'");
+        tool->copySharedKey("rsa2048.spki", "key.spki");
+        tool->copySharedKey("rsa2048.p8", "key.p8");
     }
     static void TearDownTestSuite() {
         delete tool;

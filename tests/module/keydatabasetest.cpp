@@ -7,7 +7,7 @@ std::unique_ptr<TestCertificates> KeyDatabaseTest::certificates_;
 void KeyDatabaseTest::SetUpTestSuite() {
     OpenSSLTool openssl;
     auto certificates = std::make_unique<TestCertificates>();
-    openssl.must("genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out key.pem");
+    openssl.copySharedKey("rsa1024.pem", "key.pem");
     const std::string request = "req -new -x509 -key key.pem -subj /CN=Alice/O=Example -outform DER ";
     openssl.must(request + "-set_serial 1 -days 10 -out first.der");
     openssl.must(request + "-set_serial 1 -days 20 -out same.der");

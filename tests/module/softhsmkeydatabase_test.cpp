@@ -43,8 +43,8 @@ ZEPBuffer text(const std::string& value) { return ZEPBuffer(value.size(), value.
 class SoftHSMKeyDatabase : public ::testing::Test {
 protected:
     SoftHSMKeyDatabase() {
-        openssl_.must("genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out key.pem");
-        openssl_.must("pkcs8 -topk8 -nocrypt -in key.pem -outform DER -out key.der");
+        openssl_.copySharedKey("rsa1024.pem", "key.pem");
+        openssl_.copySharedKey("rsa1024.p8", "key.der");
         openssl_.must("req -new -x509 -key key.pem -subj /CN=Alice/O=Example -days 2 -outform DER -out cert.der");
         privateKey_ = std::make_unique<ZEPPrivateKeyInfo>(openssl_.readFile("key.der"));
         certificate_ = openssl_.readFile("cert.der");

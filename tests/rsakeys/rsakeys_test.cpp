@@ -101,17 +101,15 @@ TEST(RSAKeyComponents, BuiltKeysEncodeExactlyAndShowOnlyUnderRSA) {
     EXPECT_EQ(privateKey.getDER(), expected);
 }
 
-// One openssl-made 2048-bit key for the suite, with the numbers that
+// The build's 2048-bit openssl key, with the numbers that
 // "openssl rsa -text" prints: hex lines below a name, or "(0x...)" after it.
 class RSAKeyOpenSSL : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         OpenSSLTool openssl;
-        openssl.must("genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out key.pem");
-        openssl.must("pkey -in key.pem -pubout -outform DER -out public.der");
-        openssl.must("pkcs8 -topk8 -nocrypt -in key.pem -outform DER -out private.der");
-        publicDER = openssl.readFile("public.der");
-        privateDER = openssl.readFile("private.der");
+        openssl.copySharedKey("rsa2048.pem", "key.pem");
+        publicDER = OpenSSLTool::sharedKey("rsa2048.spki");
+        privateDER = OpenSSLTool::sharedKey("rsa2048.p8");
         std::istringstream lines(openssl.must("rsa -in key.pem -text -noout"));
         std::map<std::string, std::string> digits;
         for (std::string line, name; std::getline(lines, line);) {
