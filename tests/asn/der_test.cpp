@@ -1,4 +1,4 @@
-// Strict DER decoding of the primitive and constructed types, their value
+// DER decoding of the primitive and constructed types, their value
 // conversions, names as text, and PEM armour.
 #include <gtest/gtest.h>
 
@@ -85,12 +85,20 @@ TEST(asnDerReader, LimitsNesting) {
     EXPECT_THROW(ZEPASNUtility::setDEREncoding(ZEPBuffer(3, "\x30\x01\x30"), certificate), ZEPASNException);
 }
 
-TEST(asnDerPrimitives, IntegersAreMinimal) {
+// Integers keep their content octets, redundant sign octets included, so
+// key components travel byte for byte; numbers set from a long are minimal.
+TEST(asnDerPrimitives, IntegersKeepTheirContentOctets) {
     asn_integer integer;
-    EXPECT_EQ(ASN_NOT_DER, read(integer, {0x02, 0x02, 0x00, 0x7F}));
-    EXPECT_EQ(ASN_NOT_DER, read(integer, {0x02, 0x02, 0xFF, 0x80}));
+    const struct { bytes der; long value; } kept[] = {
+        {{0x02, 0x02, 0x00, 0x7F}, 127}, {{0x02, 0x02, 0xFF, 0x80}, -128}, {{0x02, 0x09, 0, 0, 0, 0, 0, 0, 0, 0, 0x7F}, 127}};
+    for (const auto& c : kept) {
+        ASSERT_EQ(ASN_OK, read(integer, c.der));
+        EXPECT_EQ(c.der, write(integer));
+        long value = 0;
+        ASSERT_EQ(ASN_OK, integer.get_value(value));
+        EXPECT_EQ(c.value, value);
+    }
     EXPECT_EQ(ASN_BAD_VALUE, read(integer, {0x02, 0x00}));
-    EXPECT_EQ(ASN_OK, read(integer, {0x02, 0x02, 0x00, 0x80}));
     for (long value : {0L, 1L, -1L, 127L, 128L, -128L, -129L, 65535L, LONG_MAX, LONG_MIN}) {
         ASSERT_EQ(ASN_OK, integer.set_value(value));
         asn_integer decoded;
@@ -106,7 +114,9 @@ TEST(asnDerPrimitives, IntegersAreMinimal) {
     long tooBig;
     EXPECT_EQ(ASN_UNSUPPORTED, integer.get_value(tooBig));
     const unsigned char nonMinimal[] = {0x00, 0x01};
-    EXPECT_EQ(ASN_BAD_ARGUMENT, integer.set_value(nonMinimal, 2));
+    ASSERT_EQ(ASN_OK, integer.set_value(nonMinimal, 2));
+    EXPECT_EQ((bytes{0x02, 0x02, 0x00, 0x01}), write(integer));
+    EXPECT_EQ(ASN_BAD_ARGUMENT, integer.set_value(nonMinimal, 0));
 }
 
 TEST(asnDerPrimitives, BooleanBitStringNull) {
@@ -168,9 +178,16 @@ TEST(asnDerPrimitives, StringsGiveUtf8) {
         ASSERT_EQ(ASN_OK, asn_string::text_of(any.get_tag(), content.data, content.len, text));
         EXPECT_EQ(c.text, text);
     }
+    // A UTF8String keeps any octets (a Latin-1 label, say); only its text is refused.
     asn_UTF8String utf8;
-    EXPECT_EQ(ASN_BAD_VALUE, read(utf8, {0x0C, 0x02, 0xC0, 0x80}));        // overlong
-    EXPECT_EQ(ASN_BAD_VALUE, read(utf8, {0x0C, 0x03, 0xED, 0xA0, 0x80}));  // surrogate
+    for (const bytes& der : {bytes{0x0C, 0x02, 0xC0, 0x80}, bytes{0x0C, 0x03, 0xED, 0xA0, 0x80},  // overlong, surrogate
+                             bytes{0x0C, 0x03, 0xE9, 0x74, 0xE9}}) {
+        ASSERT_EQ(ASN_OK, read(utf8, der));
+        EXPECT_EQ(der, write(utf8));
+        std::string text;
+        EXPECT_EQ(ASN_BAD_VALUE, utf8.get_text(text));
+    }
+    EXPECT_EQ(ASN_BAD_ARGUMENT, utf8.set_text("\xE9t\xE9"));
     asn_BMPString bmp;
     EXPECT_EQ(ASN_BAD_VALUE, read(bmp, {0x1E, 0x01, 0x41}));
     EXPECT_EQ(ASN_BAD_ARGUMENT, bmp.set_text("\xF0\x9F\x98\x80"));

@@ -110,6 +110,10 @@ int asn_string::check_content(const unsigned char* content, size_t length) const
     charset set;
     std::vector<uint32_t> characters;
     if (!charset_of(get_tag(), set)) return ASN_BAD_TAG;
+    // A UTF8String holds any octets: a token label in another encoding
+    // (Latin-1, say) is kept and compared byte for byte; only its text is
+    // refused.
+    if (set.width == 0) return ASN_OK;
     return code_points(set, content, length, characters) ? ASN_OK : ASN_BAD_VALUE;
 }
 

@@ -1,7 +1,9 @@
 // The character string types. The content octets are kept as read; the
 // text is given and taken as UTF-8, converted by the type's character set:
 // UTF8String as is, BMPString (UCS-2) and UniversalString (UCS-4) by code
-// point, TeletexString as Latin-1, the ASCII subsets byte for byte.
+// point, TeletexString as Latin-1, the ASCII subsets byte for byte. A
+// UTF8String reads and stores any octets; get_text refuses those that are
+// no UTF-8.
 #ifndef MERVIL_ASN_STRING_H
 #define MERVIL_ASN_STRING_H
 
@@ -21,7 +23,8 @@ public:
     // the type's character set.
     int set_text(const std::string& utf8);
     // The raw content octets as the value (a UTF8String keeps a label's
-    // bytes this way); checked like decoded content.
+    // bytes this way, whatever their encoding); checked like decoded
+    // content.
     int set_value(const unsigned char* bytes, size_t length);
 
     static bool is_string_tag(unsigned long tag);
