@@ -3,6 +3,7 @@
 #include <array>
 #include <source_location>
 
+#include "asn/asn_null.h"
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
 #include "zepexception.h"
@@ -30,18 +31,6 @@ void check(int rc, std::source_location where = std::source_location::current())
     if (rc != ASN_OK) throw ZEPASNException(ZEP_FILE_BASE, static_cast<int>(where.line()), rc, ZEPString());
 }
 
-// Stores `content` as the INTEGER's content octets, without redundant
-// leading sign octets.
-void storeInteger(asn_integer& integer, const ZEPBuffer& content) {
-    const unsigned char* bytes = content.getValue();
-    size_t length = content.getLength();
-    while (length > 1 && ((bytes[0] == 0x00 && !(bytes[1] & 0x80)) || (bytes[0] == 0xFF && (bytes[1] & 0x80)))) {
-        ++bytes;
-        --length;
-    }
-    check(integer.set_value(bytes, length));
-}
-
 // Copies an identifier through its DER, so that `to` may be of a type
 // derived from AlgorithmIdentifier.
 void copyAlgorithm(const AlgorithmIdentifier& from, AlgorithmIdentifier& to) {
@@ -61,10 +50,7 @@ struct KeyField<SubjectPublicKeyInfo> {
     // The BIT STRING's bits, rounded up to whole bytes.
     static r_buffer_t get(const SubjectPublicKeyInfo& info) { return info.subjectPublicKey.value_view(); }
     static void set(SubjectPublicKeyInfo& info, const ZEPBuffer& key) { check(info.subjectPublicKey.set_value(key)); }
-    static void copy(const SubjectPublicKeyInfo& from, SubjectPublicKeyInfo& to) {
-        check(to.algorithm.assign(from.algorithm));
-        check(to.subjectPublicKey.assign(from.subjectPublicKey));
-    }
+    static void prepareAssignment(SubjectPublicKeyInfo&) {}
 };
 
 template <>
@@ -76,11 +62,10 @@ struct KeyField<PrivateKeyInfo> {
         check(info.privateKey.set_value(key));
         check(info.version.set_value(0L));
     }
-    static void copy(const PrivateKeyInfo& from, PrivateKeyInfo& to) {
-        check(to.version.assign(from.version));
-        check(to.privateKeyAlgorithm.assign(from.privateKeyAlgorithm));
-        check(to.privateKey.assign(from.privateKey));
-        check(to.attributes.assign(from.attributes));
+    // An assignment starts from version 0 and no attributes.
+    static void prepareAssignment(PrivateKeyInfo& info) {
+        check(info.version.set_value(0L));
+        info.attributes.reset();
     }
 };
 
@@ -93,6 +78,12 @@ RSAKeyInfo<Container, Key, ClassName>::RSAKeyInfo(int security) : Container(secu
     RSA_KEY_TRACE_BRACKET("ctor()");
 }
 
+template <>
+RSAKeyInfo<PrivateKeyInfo, RSAPrivateKey, "ZEPPrivateKeyInfo">::RSAKeyInfo(int security)
+    : PrivateKeyInfo(0, security) {
+    ZEP_TRACE(RSA_KEY_TRACE, "ZEPPrivateKeyInfo::ctor()");
+}
+
 template <typename Container, typename Key, RSAKeyClassName ClassName>
 RSAKeyInfo<Container, Key, ClassName>::RSAKeyInfo(const ZEPBuffer& der) {
     RSA_KEY_TRACE_BRACKET("ctor()");
@@ -100,15 +91,15 @@ RSAKeyInfo<Container, Key, ClassName>::RSAKeyInfo(const ZEPBuffer& der) {
 }
 
 template <typename Container, typename Key, RSAKeyClassName ClassName>
-RSAKeyInfo<Container, Key, ClassName>::RSAKeyInfo(const RSAKeyInfo& other) : Container(other.get_security()) {
+RSAKeyInfo<Container, Key, ClassName>::RSAKeyInfo(const RSAKeyInfo& other) : Container() {
     RSA_KEY_TRACE_BRACKET("ctor()");
-    copyFrom(other);
+    load(ZEPASNUtility::getDEREncoding(other));
 }
 
 template <typename Container, typename Key, RSAKeyClassName ClassName>
-RSAKeyInfo<Container, Key, ClassName>::RSAKeyInfo(const Container& other) : Container(other.get_security()) {
+RSAKeyInfo<Container, Key, ClassName>::RSAKeyInfo(const Container& other) {
     RSA_KEY_TRACE_BRACKET("ctor()");
-    copyFrom(other);
+    load(ZEPASNUtility::getDEREncoding(other));
 }
 
 template <typename Container, typename Key, RSAKeyClassName ClassName>
@@ -116,10 +107,12 @@ auto RSAKeyInfo<Container, Key, ClassName>::operator=(const RSAKeyInfo& other) -
     return *this = static_cast<const Container&>(other);
 }
 
+// Self-assignment too reloads the key field from the container.
 template <typename Container, typename Key, RSAKeyClassName ClassName>
 auto RSAKeyInfo<Container, Key, ClassName>::operator=(const Container& other) -> RSAKeyInfo& {
     RSA_KEY_TRACE_BRACKET("operator=()");
-    if (this != &other) copyFrom(other);
+    KeyField<Container>::prepareAssignment(*this);
+    load(ZEPASNUtility::getDEREncoding(other));
     return *this;
 }
 
@@ -152,7 +145,12 @@ void RSAKeyInfo<Container, Key, ClassName>::setAlgorithm(const AlgorithmIdentifi
 template <typename Container, typename Key, RSAKeyClassName ClassName>
 void RSAKeyInfo<Container, Key, ClassName>::setAlgorithm(const unsigned long* arcs, unsigned count) {
     RSA_KEY_TRACE_BRACKET("setAlgorithm()");
-    check((this->*KeyField<Container>::algorithm).set_value_with_null(arcs, count));
+    AlgorithmIdentifier& algorithm = this->*KeyField<Container>::algorithm;
+    asn_null null;
+    buffer_t nullDER;
+    check(null.write(nullDER));
+    check(algorithm.parameters.read(nullDER.view()));
+    check(algorithm.algorithm.set_value(arcs, count));
 }
 
 template <typename Container, typename Key, RSAKeyClassName ClassName>
@@ -171,7 +169,7 @@ void RSAKeyInfo<Container, Key, ClassName>::setModulus(const ZEPBuffer& magnitud
     ZEPBuffer content;
     if (!magnitude.empty() && (magnitude.getValue()[0] & 0x80)) content.assign(1, &positive);
     content.append(magnitude);
-    storeInteger(rsaKey_.modulus, content);
+    check(rsaKey_.modulus.set_value(content));
 }
 
 template <typename Container, typename Key, RSAKeyClassName ClassName>
@@ -197,7 +195,7 @@ template <typename Container, typename Key, RSAKeyClassName ClassName>
 template <RSAKeyClassName Operation>
 void RSAKeyInfo<Container, Key, ClassName>::setComponent(asn_integer Key::*component, const ZEPBuffer& value) {
     RSA_KEY_TRACE_BRACKET(Operation);
-    storeInteger(rsaKey_.*component, value);
+    check((rsaKey_.*component).set_value(value));
 }
 
 // Decodes everything into scratch objects first, so that a failure leaves
@@ -210,16 +208,6 @@ void RSAKeyInfo<Container, Key, ClassName>::load(const ZEPBuffer& der) {
     ZEPASNUtility::setDEREncoding(KeyField<Container>::get(container), key);
     ZEPASNUtility::setDEREncoding(der, *this);
     check(rsaKey_.assign(key));
-}
-
-template <typename Container, typename Key, RSAKeyClassName ClassName>
-void RSAKeyInfo<Container, Key, ClassName>::copyFrom(const Container& other) {
-    if (const RSAKeyInfo* same = dynamic_cast<const RSAKeyInfo*>(&other)) {
-        KeyField<Container>::copy(*same, *this);
-        check(rsaKey_.assign(same->rsaKey_));
-    } else {
-        load(ZEPASNUtility::getDEREncoding(other));
-    }
 }
 
 template <typename Container, typename Key, RSAKeyClassName ClassName>

@@ -6,9 +6,10 @@
 //
 // Each object keeps the decoded RSA structure as its working copy: the
 // component getters and setters use it, getDER writes it back into the key
-// field, and loading DER or another object decodes it from the key field.
-// Every failure is an exception (ZEPASNException); on a decoding failure
-// the object keeps its previous contents.
+// field, and loading DER or another object (copies go through the source's
+// DER) decodes it from the key field. Every failure is an exception
+// (ZEPASNException); on a decoding failure the object keeps its previous
+// contents.
 #ifndef MERVIL7_ZEPSUBJECTPUBLICKEYINFO_H
 #define MERVIL7_ZEPSUBJECTPUBLICKEYINFO_H
 
@@ -33,14 +34,16 @@ struct RSAKeyClassName {
 template <typename Container, typename Key, RSAKeyClassName ClassName>
 class RSAKeyInfo : public Container {
 public:
-    // Empty structure; `security` is the container's flag.
+    // Empty structure; `security` is the flag of the outer SEQUENCE (public
+    // key) or of the privateKey OCTET STRING (private key).
     explicit RSAKeyInfo(int security = 0);
     // setDER(der).
     explicit RSAKeyInfo(const ZEPBuffer& der);
-    // Copies the working RSA structure as it stands, changes not yet
-    // written by getDER included.
+    // Copies and assignments load the other object's DER and decode its
+    // key field: component changes the other made without a getDER since
+    // stay behind. Assigning a private key first sets the version to 0 and
+    // empties the attributes.
     RSAKeyInfo(const RSAKeyInfo& other);
-    // From the container's DER, its key field decoded.
     explicit RSAKeyInfo(const Container& other);
     RSAKeyInfo& operator=(const RSAKeyInfo& other);
     RSAKeyInfo& operator=(const Container& other);
@@ -62,13 +65,13 @@ public:
     // all leading 00 octets, giving the unsigned magnitude.
     ZEPBuffer getModulus(bool stripLeadingZeros) const;
     // From an unsigned big-endian magnitude: 00 is put in front when the
-    // top bit is set, so that the INTEGER stays positive.
+    // top bit is set, so that the INTEGER stays positive; otherwise the
+    // bytes are stored as they are.
     void setModulus(const ZEPBuffer& magnitude);
     ZEPBuffer getPublicExponent() const;
-    // The component setters store the bytes as the INTEGER's content,
-    // except for redundant leading sign octets (00 before a clear top bit,
-    // FF before a set one), which DER forbids and which do not change the
-    // value. An empty buffer is refused.
+    // The other component setters store the bytes as the INTEGER's content
+    // unchanged, leading 00 or FF octets included. An empty buffer is
+    // refused.
     void setPublicExponent(const ZEPBuffer& value);
 
 protected:
@@ -80,11 +83,14 @@ protected:
 
 private:
     void load(const ZEPBuffer& der);
-    void copyFrom(const Container& other);
     bool isRSA() const;
 
     Key rsaKey_;
 };
+
+// The private key's flag goes to its key octets; the container keeps 0.
+template <>
+RSAKeyInfo<PrivateKeyInfo, RSAPrivateKey, "ZEPPrivateKeyInfo">::RSAKeyInfo(int security);
 
 class ZEPSubjectPublicKeyInfo : public RSAKeyInfo<SubjectPublicKeyInfo, RSAPublicKey, "ZEPSubjectPublicKeyInfo"> {
 public:

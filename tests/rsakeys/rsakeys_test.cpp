@@ -42,20 +42,31 @@ const Component components[] = {
     {"coefficient", &ZEPPrivateKeyInfo::getCoefficient, &ZEPPrivateKeyInfo::setCoefficient}};
 
 const unsigned long* const rsa = ZEPASNOID::VALUE_RSA;
+const std::string rsaAlgorithm = "300d06092a864886f70d0101010500";
+// Modulus C3 01, public exponent 65537.
+const std::string smallPublicKey = "301e" + rsaAlgorithm + "030d00 300a 020300c301 0203010001";
 
 }  // namespace
 
-TEST(RSAKeyComponents, SettersStoreMinimalContentAndOnlyTheModulusIsMadePositive) {
+TEST(RSAKeyComponents, SettersStoreTheBytesAndOnlyTheModulusIsMadePositive) {
     ZEPSubjectPublicKeyInfo key;
     key.setAlgorithm(rsa, 7);
     const char* cases[][4] = {  // input; modulus content and magnitude; exponent content
-        {"c301", "00c301", "c301", "c301"}, {"0000c3", "00c3", "c3", "00c3"}, {"00", "00", "", "00"},
-        {"00010001", "010001", "010001", "010001"}, {"ffff01", "00ffff01", "ffff01", "ff01"}};
+        {"c301", "00c301", "c301", "c301"}, {"0000c3", "0000c3", "c3", "0000c3"}, {"00", "00", "", "00"},
+        {"00010001", "00010001", "010001", "00010001"}, {"ffff01", "00ffff01", "ffff01", "ffff01"}};
     for (const auto& c : cases) {
         key.setModulus(hex(c[0]));
         key.setPublicExponent(hex(c[0]));
         EXPECT_TRUE(key.getModulus(false) == hex(c[1]) && key.getModulus(true) == hex(c[2]) &&
                     key.getPublicExponent() == hex(c[3])) << c[0];
+        ZEPSubjectPublicKeyInfo reloaded(key.getDER());  // the bytes travel through DER as they are
+        EXPECT_TRUE(reloaded.getModulus(false) == hex(c[1]) && reloaded.getPublicExponent() == hex(c[3])) << c[0];
+    }
+    ZEPPrivateKeyInfo privateKey;
+    privateKey.setAlgorithm(rsa, 7);
+    for (const Component& c : components) {
+        (privateKey.*c.set)(hex("ff80"));
+        EXPECT_EQ((privateKey.*c.get)(), hex("ff80")) << c.name;
     }
     try {
         key.setPublicExponent(ZEPBuffer());
@@ -64,7 +75,7 @@ TEST(RSAKeyComponents, SettersStoreMinimalContentAndOnlyTheModulusIsMadePositive
         EXPECT_TRUE(e.getCode() == ASN_BAD_ARGUMENT && e.getFile() == std::string("zepsubjectpublickeyinfo") &&
                     e.getMessage().empty()) << e.what();
     }
-    EXPECT_EQ(key.getPublicExponent(), hex("ff01"));
+    EXPECT_EQ(key.getPublicExponent(), hex("ffff01"));
 }
 
 // Modulus C3 01, the other components 3, 5, 7 ... F: empty to the getters
@@ -89,10 +100,9 @@ TEST(RSAKeyComponents, BuiltKeysEncodeExactlyAndShowOnlyUnderRSA) {
         privateKey.setAlgorithm(algorithm, 7);
         expectEmpty(algorithm != rsa);
     }
-    const std::string algorithm = "300d06092a864886f70d0101010500";
-    EXPECT_EQ(publicKey.getDER(), hex("301e" + algorithm + "030d00 300a 020300c301 0203010001"));
+    EXPECT_EQ(publicKey.getDER(), hex(smallPublicKey));
     // Version 0, no attributes, an RSAPrivateKey of version 0; version 0 also when 1 was loaded.
-    ZEPBuffer expected = hex("3033 020100" + algorithm + "041f 301d 020100 020300c301 020103 020105 020107 020109 "
+    ZEPBuffer expected = hex("3033 020100" + rsaAlgorithm + "041f 301d 020100 020300c301 020103 020105 020107 020109 "
                              "02010b 02010d 02010f");
     EXPECT_EQ(privateKey.getDER(), expected);
     ZEPBuffer version1 = expected;
@@ -137,20 +147,34 @@ TEST_F(RSAKeyOpenSSL, KeysRoundTripAndHoldOpenSSLsNumbers) {
     for (const Component& c : components) EXPECT_EQ((privateKey.*c.get)(), numbers.at(c.name)) << c.name;
 }
 
-TEST_F(RSAKeyOpenSSL, CopiesOutliveTheirSources) {
+// Copies take the source's DER: a component set without a getDER since
+// stays behind.
+TEST_F(RSAKeyOpenSSL, CopiesGoThroughTheSourcesDERAndOutliveIt) {
     auto original = std::make_unique<ZEPPrivateKeyInfo>(privateDER);
-    original->setPrime1(hex("07"));  // not yet written to the key field
+    original->setPrime1(hex("07"));
     auto plain = std::make_unique<SubjectPublicKeyInfo>();
     ZEPASNUtility::setDEREncoding(publicDER, *plain);
     ZEPPrivateKeyInfo copied(*original), assigned, viaBase(static_cast<const PrivateKeyInfo&>(*original));
     assigned = *original;
+    original->getDER();
+    ZEPPrivateKeyInfo afterGetDER(*original);
     ZEPSubjectPublicKeyInfo fromToolkit(*plain), assignedFromToolkit;
     assignedFromToolkit = *plain;
     original.reset();
     plain.reset();
     for (ZEPPrivateKeyInfo* copy : {&copied, &assigned, &viaBase})
-        EXPECT_TRUE(copy->getPrime1() == hex("07") && copy->getPrime2() == numbers.at("prime2"));
+        EXPECT_TRUE(copy->getPrime1() == numbers.at("prime1") && copy->getDER() == privateDER);
+    EXPECT_EQ(afterGetDER.getPrime1(), hex("07"));
     EXPECT_TRUE(fromToolkit.getDER() == publicDER && assignedFromToolkit.getDER() == publicDER);
+
+    // A private key's assignment sets version 0 before it copies.
+    ZEPBuffer version1 = privateDER;
+    version1.getValue()[6] = 0x01;
+    ZEPPrivateKeyInfo target(version1);
+    EXPECT_THROW(target = ZEPPrivateKeyInfo(), ZEPASNException);  // no algorithm: no DER
+    long version = -1;
+    EXPECT_TRUE(target.version.get_value(version) == ASN_OK && version == 0);
+    EXPECT_EQ(target.getPrime1(), numbers.at("prime1"));
 }
 
 TEST_F(RSAKeyOpenSSL, BadDERThrowsAndLeavesTheKeyAsItWas) {
@@ -172,7 +196,7 @@ TEST_F(RSAKeyOpenSSL, BadDERThrowsAndLeavesTheKeyAsItWas) {
 TEST(RSAKeyTrace, OperationsAreTracedUnderComponentOne) {
     TraceCapture capture;
     ZEPTrace::instance->setComponentMask(0x200);
-    ZEPSubjectPublicKeyInfo key;
+    ZEPSubjectPublicKeyInfo key(hex(smallPublicKey));
     EXPECT_TRUE(capture.records().empty());
     ZEPTrace::instance->setComponentMask(1);
     ZEPSubjectPublicKeyInfo copy(key);

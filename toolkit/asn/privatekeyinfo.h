@@ -1,7 +1,8 @@
 // PrivateKeyInfo ::= SEQUENCE { version INTEGER, privateKeyAlgorithm
 //     AlgorithmIdentifier, privateKey OCTET STRING,
 //     attributes [0] IMPLICIT Attributes OPTIONAL }   (PKCS#8)
-// The private key octets are held with the security flag always set.
+// The private key octets carry their own security flag, set unless the
+// maker says otherwise.
 #ifndef MERVIL_PRIVATEKEYINFO_H
 #define MERVIL_PRIVATEKEYINFO_H
 
@@ -12,8 +13,9 @@
 
 class PrivateKeyInfo : public asn_sequence {
 public:
-    explicit PrivateKeyInfo(int security = 0)
-        : asn_sequence(security), version(security), privateKeyAlgorithm(security), privateKey(1), attributes(security) {
+    explicit PrivateKeyInfo(int security = 0, int keySecurity = 1)
+        : asn_sequence(security), version(security), privateKeyAlgorithm(security), privateKey(keySecurity),
+          attributes(security) {
         attributes.set_optional(true);
         register_child(&version);
         register_child(&privateKeyAlgorithm);
