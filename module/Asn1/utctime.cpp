@@ -2,8 +2,10 @@
 
 #include "asn/asn_generalizedtime.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -32,13 +34,15 @@ class IntervalText {
 public:
     explicit IntervalText(const char* text) : position_(text) {}
 
-    // Reads a decimal number as strtol does (leading white space and a sign
-    // allowed), kept modulo 2^32; false, and nothing read, when there is none.
+    // Reads a decimal number as strtol does with a 32-bit long (leading
+    // white space and a sign allowed, clamped to the long's range, whatever
+    // the platform's long), kept modulo 2^32; false, and nothing read, when
+    // there is none.
     bool readNumber(uint32_t& number) {
         char* end = nullptr;
-        long value = std::strtol(position_, &end, 10);
+        const long long value = std::strtoll(position_, &end, 10);
         if (end == position_) return false;
-        number = static_cast<uint32_t>(value);
+        number = static_cast<uint32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
         position_ = end;
         return true;
     }

@@ -69,6 +69,9 @@ TEST(StrToInterval, ReadsNumbersWithUnits) {
         {"5", 18000}, {"5s", 5}, {"90m", 5400}, {"1w", 604800}, {"1w 1d 1h 1m 1s", 694861}, {"1d 2h", 93600},
         {"", 0}, {"   ", 0}, {" 2 ", 7200},
         {"2000000", 2905032704u}, {"2000000h", 2905032704u},  // wraps at 32 bits
+        // Numbers are read as a 32-bit long: clamped to its range, then wrapped.
+        {"4294967297s", 2147483647u}, {"99999999999999999999s", 2147483647u}, {"-4294967297s", 2147483648u},
+        {"2147483648", 4294963696u},
     };
     for (const auto& c : cases) {
         unsigned long seconds = 1;
