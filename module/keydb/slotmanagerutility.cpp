@@ -15,6 +15,7 @@
 #include "keystore/zepkeycertreqitem.h"
 #include "keystore/zepkeyitem.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
+#include "kry/zepasncheck.h"
 #include "kry/zepkrykey.h"
 #include "kry/zepkryutility.h"
 #include "pkcs11client.h"
@@ -195,7 +196,9 @@ bool SlotManagerUtility::compareSubjectPublicKeyInfo(const x509_certificate& cer
 ZEPBuffer SlotManagerUtility::normalizeLabel(const ZEPBuffer& label) {
     asn_UTF8String text;
     if (text.read(label.get()) == 0) return label;
-    text.set_value(label.getValue(), label.getLength());
+    // Whatever the bytes' encoding, all of them become the content: a label
+    // is never lost or merged with another.
+    zep_asn_check(ZEP_HERE, text.set_value(label.getValue(), label.getLength()));
     return ZEPASNUtility::getDEREncoding(text);
 }
 
@@ -288,14 +291,11 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
     const ZEPBuffer placeholder(1, " ");
     AttributeTemplate components = readAttributes(slot, handle, {CKA_MODULUS, CKA_PUBLIC_EXPONENT});
     ZEPSubjectPublicKeyInfo publicKeyInfo;
-    publicKeyInfo.setModulus(valueOrReport(components, CKA_MODULUS,
-                                           isPrivate ? "CKA_MODULUS missing on Private Key Object"
-                                                     : "CKA_MODULUS missing on Public Key Object",
-                                           placeholder));
+    // Public key objects get the same record texts as private ones.
+    publicKeyInfo.setModulus(
+        valueOrReport(components, CKA_MODULUS, "CKA_MODULUS missing on Private Key Object", placeholder));
     publicKeyInfo.setPublicExponent(valueOrReport(components, CKA_PUBLIC_EXPONENT,
-                                                  isPrivate ? "CKA_PUBLIC_EXPONENT missing on Private Key Object"
-                                                            : "CKA_PUBLIC_EXPONENT missing on Public Key Object",
-                                                  placeholder));
+                                                  "CKA_PUBLIC_EXPONENT missing on Private Key Object", placeholder));
     publicKeyInfo.setAlgorithm(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT);
     const ZEPBuffer publicKeyDER = publicKeyInfo.getDER();
 

@@ -63,6 +63,21 @@ TEST_F(TokenObjectSearch, LabelsMatchAsTextAndAsUTF8String) {
     EXPECT_EQ(Utility::normalizeLabel(ZEPBuffer()), ZEPBuffer(2, "\x0c\x00"));
 }
 
+// Bytes that are no UTF-8 (Latin-1 here) are wrapped whole: no label is lost
+// or merged with another.
+TEST_F(TokenObjectSearch, LabelsThatAreNoUTF8AreWrappedWhole) {
+    const ZEPBuffer latin1 = bufferOf("\xE9t\xE9"), wrapped(5, "\x0c\x03\xE9t\xE9");
+    EXPECT_EQ(Utility::normalizeLabel(latin1), wrapped);
+    EXPECT_EQ(Utility::normalizeLabel(wrapped), wrapped);
+    EXPECT_EQ(Utility::normalizeLabel(bufferOf("\xFF")), ZEPBuffer(3, "\x0c\x01\xFF"));
+    EXPECT_FALSE(Utility::compareLabel(latin1, bufferOf("\xFF")));
+    CK_OBJECT_HANDLE stored = addCertificate(certificates_->first, "\xE9t\xE9", bufferOf("1"));
+    CK_OBJECT_HANDLE found = 0;
+    EXPECT_TRUE(Utility::findItem(slot(), CKO_CERTIFICATE, MATCH_LABEL, wrapped, found));
+    EXPECT_EQ(found, stored);
+    EXPECT_FALSE(Utility::findItem(slot(), CKO_CERTIFICATE, MATCH_LABEL, ZEPBuffer(), found));
+}
+
 TEST_F(TokenObjectSearch, KeyRecordMatchNeedsIdAndSubject) {
     const ZEPBuffer subject = subjectOf(certificates_->first);
     addKey(CKO_PUBLIC_KEY, "k", bufferOf("id"), bufferOf("other subject"));
@@ -101,8 +116,14 @@ TEST_F(TokenObjectSearch, CertificatesAreComparedByTheirParts) {
                         ZEPASNUtility::getIssuerAndSerialNumber(same.get_issuer(), same.get_serial_number())));
     EXPECT_FALSE(matches(MATCH_ISSUER_AND_SERIAL,
                          ZEPASNUtility::getIssuerAndSerialNumber(other.get_issuer(), other.get_serial_number())));
+    asn_x500name bob;
+    ASSERT_EQ(bob.from_string("O=Example,CN=Bob"), ASN_OK);
+    SubjectPublicKeyInfo otherKey;
+    ZEPASNUtility::setDEREncoding(OpenSSLTool::sharedKey("rsa2048.spki"), otherKey);
     EXPECT_TRUE(matches(MATCH_SUBJECT_NAME, other.get_subject()));
+    EXPECT_FALSE(matches(MATCH_SUBJECT_NAME, bob));
     EXPECT_TRUE(matches(MATCH_SUBJECT_PUBLIC_KEY_INFO, other.get_subject_public_key_info()));
+    EXPECT_FALSE(matches(MATCH_SUBJECT_PUBLIC_KEY_INFO, otherKey));
     asn_UTF8String label;
     label.set_text("Alice");
     EXPECT_TRUE(matches(MATCH_LABEL, label));
@@ -127,6 +148,13 @@ TEST_F(DuplicateCheck, GivesTheFirstReasonThatHolds) {
     EXPECT_EQ(reasonFor(certificates_->otherSerial, "new"), 0);
 }
 
+TEST_F(DuplicateCheck, OnlyCertificatesOfTheSameSubjectCount) {
+    OpenSSLTool openssl;
+    openssl.copySharedKey("rsa1024.pem", "key.pem");
+    openssl.must("req -new -x509 -key key.pem -subj /CN=Bob/O=Example -set_serial 1 -outform DER -out bob.der");
+    EXPECT_EQ(reasonFor(openssl.readFile("bob.der"), "stored"), 0);
+}
+
 TEST_F(DuplicateCheck, IsUniqueThrowsTheReasonWithAnEmptyMessage) {
     expectFailure([&] { Utility::isUnique(slot(), ZEPCertItem(certificates_->first, bufferOf("new"))); }, 577010, "");
     EXPECT_TRUE(Utility::isUnique(slot(), ZEPCertItem(certificates_->otherSerial, bufferOf("new"))));
@@ -144,6 +172,10 @@ TEST_F(DuplicateCheck, KeysAreDuplicatesByLabelOrByTokenKey) {
     record.setSubjectName(bufferOf("other subject"));
     onToken.setKeyBlob(record.getBuffer());
     EXPECT_TRUE(Utility::isUnique(slot(), ZEPKeyItem(onToken, bufferOf("mine"))));
+    // Labels that are no UTF-8 stay apart.
+    addKey(CKO_PRIVATE_KEY, "\xE9t\xE9", bufferOf("latin"), subject);
+    EXPECT_TRUE(Utility::isUnique(slot(), ZEPKeyItem(plain, bufferOf("\xFF"))));
+    expectFailure([&] { Utility::isUnique(slot(), ZEPKeyItem(plain, bufferOf("\xE9t\xE9"))); }, 577009, "");
 }
 
 class ItemsFromObjects : public KeyDatabaseTest {};
@@ -175,11 +207,14 @@ TEST_F(ItemsFromObjects, PublicKeyIsRebuiltFromItsComponents) {
 TEST_F(ItemsFromObjects, MissingAttributesAreReportedNotFatal) {
     TraceCapture trace;
     std::unique_ptr<ZEPKeyItem> item(Utility::makeKeyItem(
-        slot(), addKey(CKO_PUBLIC_KEY, "", ZEPBuffer(), ZEPBuffer(), {CKA_LABEL, CKA_MODULUS})));
+        slot(), addKey(CKO_PUBLIC_KEY, "", ZEPBuffer(), ZEPBuffer(), {CKA_LABEL, CKA_MODULUS, CKA_PUBLIC_EXPONENT})));
     EXPECT_EQ(item->getLabel(), ZEPBuffer(2, "\x0c\x00"));
-    EXPECT_EQ(ZEPSubjectPublicKeyInfo(item->getKey().getKeyBlob()).getModulus(false), ZEPBuffer(1, " "));
+    ZEPSubjectPublicKeyInfo publicKey(item->getKey().getKeyBlob());
+    EXPECT_TRUE(publicKey.getModulus(false) == ZEPBuffer(1, " ") && publicKey.getPublicExponent() == ZEPBuffer(1, " "));
     EXPECT_TRUE(trace.contains(ZEPTrace::LEVEL_INFO, "CKA_LABEL missing on Key Object"));
-    EXPECT_TRUE(trace.contains(ZEPTrace::LEVEL_INFO, "CKA_MODULUS missing on Public Key Object"));
+    // The same words as for private key objects.
+    EXPECT_TRUE(trace.contains(ZEPTrace::LEVEL_INFO, "CKA_MODULUS missing on Private Key Object"));
+    EXPECT_TRUE(trace.contains(ZEPTrace::LEVEL_INFO, "CKA_PUBLIC_EXPONENT missing on Private Key Object"));
 }
 
 TEST_F(ItemsFromObjects, OnlyPublicAndPrivateRsaKeysMakeKeyItems) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "asn/asn_string.h"
 #include "asn/asn_x500name.h"
@@ -66,11 +68,11 @@ protected:
         throw std::runtime_error("no fixture token");
     }
 
-    void writeWithPkcs11Tool(const std::string& file, const std::string& type) {
+    void writeWithPkcs11Tool(const std::string& file, const std::string& type, const std::string& label = "alice") {
         std::string command = "pkcs11-tool --module " + SoftHSMToken::libraryPath() + " --token-label " +
                               token_.label() + " --login --pin " + token_.userPin() + " --write-object " +
                               copyForTool(file) + " --type " + type + " --id " +
-                              ZEPUtility::binaryToHexString(id_).str() + " --label alice >/dev/null 2>&1";
+                              ZEPUtility::binaryToHexString(id_).str() + " --label '" + label + "' >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
@@ -158,6 +160,28 @@ TEST_F(SoftHSMKeyDatabase, ObjectsOfPkcs11ToolListAsKeyAndCertificate) {
     EXPECT_EQ(owned(slot.getNextKeyCertItem(*pairs)), nullptr);
     EXPECT_NE(owned(slot.getItem(Index::KeyUniqueIndex::LABEL, labelValue("alice"))), nullptr);
     EXPECT_NE(owned(slot.getItem(Index::CertUniqueIndex::LABEL, labelValue("alice"))), nullptr);
+}
+
+// Labels in Latin-1, as pkcs11-tool writes them byte for byte, each list
+// as the whole of its bytes.
+TEST_F(SoftHSMKeyDatabase, LabelsThatAreNoUTF8ListApart) {
+    writeWithPkcs11Tool("cert.der", "cert", "\xE9t\xE9");
+    writeWithPkcs11Tool("cert.der", "cert", "\xFF");
+    SlotManager& slot = connect();
+    slot.login(text(token_.userPin()));
+    std::unique_ptr<ZEPSlotManager::Iterator> certificates(slot.getCertIterator());
+    std::set<std::string> labels;
+    while (auto certificate = owned(slot.getNextCertItem(*certificates))) {
+        const ZEPBuffer& label = certificate->getLabel();
+        labels.emplace(reinterpret_cast<const char*>(label.getValue()), label.getLength());
+    }
+    EXPECT_EQ(labels, (std::set<std::string>{"\x0c\x03\xE9t\xE9", "\x0c\x01\xFF"}));
+    asn_UTF8String latin1;
+    ASSERT_EQ(latin1.set_value(reinterpret_cast<const unsigned char*>("\xFF"), 1), ASN_OK);
+    auto found = owned(slot.getItem(Index::CertUniqueIndex::LABEL, latin1));
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->getLabel(), ZEPBuffer(3, "\x0c\x01\xFF"));
+    EXPECT_EQ(owned(slot.getItem(Index::CertUniqueIndex::LABEL, labelValue(""))), nullptr);
 }
 
 TEST_F(SoftHSMKeyDatabase, ObjectsSharingIdAndSubjectArePairs) {
