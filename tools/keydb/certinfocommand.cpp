@@ -1,36 +1,73 @@
 #include "certinfocommand.h"
 
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <stdexcept>
 
 #include "asn/x509_certificate.h"
 #include "asn/zeppem.h"
+#include "inputfile.h"
 #include "keyfacts.h"
 #include "output.h"
+#include "zepexception.h"
 
 namespace {
 
-ZEPBuffer fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return ZEPBuffer(bytes.size(), bytes.data());
+// Far more than any certificate: a file beyond it is no certificate.
+constexpr std::size_t inputLimit = 4 * 1024 * 1024;
+
+// The PEM labels openssl accepts for a certificate.
+constexpr const char* pemLabels[] = {ZEPPEM::LABEL_CERTIFICATE, "TRUSTED CERTIFICATE", "X509 CERTIFICATE"};
+
+// The first DER element of `der`: a trusted certificate carries its trust
+// settings after the certificate.
+ZEPBuffer firstElement(const ZEPBuffer& der) {
+    const unsigned char* bytes = der.getValue();
+    std::size_t size = der.getLength();
+    if (size < 2) return der;
+    std::size_t header = 2, length = bytes[1];
+    if (length & 0x80) {
+        std::size_t octets = length & 0x7F;
+        if (octets == 0 || octets > 4 || size < 2 + octets) return der;
+        length = 0;
+        for (std::size_t i = 0; i < octets; ++i) length = (length << 8) | bytes[2 + i];
+        header += octets;
+    }
+    return header + length < size ? ZEPBuffer(header + length, bytes) : der;
+}
+
+// The certificate's DER: the input itself when it is DER, else the first
+// PEM block with one of openssl's labels.
+ZEPBuffer certificateDER(const ZEPBuffer& input) {
+    for (const char* label : pemLabels) {
+        try {
+            return firstElement(ZEPPEM::decode(input, label));
+        } catch (const ZEPException&) {
+            // Not this label; the next may fit.
+        }
+    }
+    throw std::runtime_error("it is neither DER nor PEM with a CERTIFICATE block");
 }
 
 }  // namespace
 
 CertInfoCommand::CertInfoCommand(CLI::App& app)
-    : Command(app, "cert-info", "Show a certificate file's names, serial number, validity, key and object id") {
-    options().add_option("FILE", file_, "Certificate, PEM or DER")->required();
+    : Command(app, "cert-info", "Show a certificate file's names, serial number, validity, key and key id") {
+    options().add_option("FILE", file_, "Certificate, PEM or DER; - reads standard input")->required();
     options().add_flag("--json", json_, "Print one JSON object");
 }
 
 void CertInfoCommand::run() {
-    x509_certificate certificate;
-    ZEPPEM::read(fileBytes(file_), ZEPPEM::LABEL_CERTIFICATE, certificate);
-    CertificateFacts facts = CertificateFacts::of(certificate);
+    std::string bytes = readInputFile(file_, inputLimit);
+    const std::string name = file_ == "-" ? "standard input" : file_;
+    CertificateFacts facts;
+    try {
+        facts = CertificateFacts::ofDER(certificateDER(ZEPBuffer(bytes.size(), bytes.data())));
+    } catch (const ZEPException& failure) {
+        throw std::runtime_error(name + " holds no valid X.509 certificate: " + failure.getMessage().str() +
+                                 " (error " + std::to_string(failure.getCode()) + ")");
+    } catch (const std::runtime_error& failure) {
+        throw std::runtime_error(name + " holds no certificate: " + failure.what());
+    }
 
     Output output(Output::formatFor(json_));
     output.field("Subject", "subject", facts.subject);
@@ -39,7 +76,8 @@ void CertInfoCommand::run() {
     output.field("Not before", "notBefore", facts.notBefore);
     output.field("Not after", "notAfter", facts.notAfter);
     output.field("Key algorithm", "keyAlgorithm", facts.key.algorithm);
+    if (!facts.key.curve.empty()) output.field("Curve", "curve", facts.key.curve);
     output.field("Bits", "bits", static_cast<unsigned long>(facts.key.bits));
-    output.field("Id", "id", facts.key.id);
+    if (!facts.key.keyId.empty()) output.field("Key id", "keyId", facts.key.keyId);
     output.print(std::cout);
 }

@@ -1,13 +1,19 @@
 #include "databasecommand.h"
 
+namespace {
+// The module's code for an unsupported key class, type or format.
+constexpr long notSupported = 571004;
+}  // namespace
+
 DatabaseCommand::DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description)
-    : TokenCommand(app, name, description, 0),
+    : TokenCommand(app, name, description, 0, Access::read),
       pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN, to see private objects") {}
 
-void DatabaseCommand::runOn(ModuleSession&, ZEPSlotManager& slot) {
-    if (auto pin = pin_.given())
-        slot.login(*pin);
-    else if (PinOption::canPrompt() && slot.isLoginRequired())
-        slot.login(pin_.get());
-    read(slot);
+bool DatabaseCommand::isUnhandledObject(const ZEPException& failure) { return failure.getCode() == notSupported; }
+
+void DatabaseCommand::runOn(ModuleSession& session, ZEPSlotManager& slot) {
+    std::optional<ZEPBuffer> pin = pin_.given();
+    if (!pin && PinOption::canPrompt() && slot.isLoginRequired()) pin = pin_.ask();
+    if (pin) slot.login(*pin);
+    read(slot, session.diagnostics());
 }

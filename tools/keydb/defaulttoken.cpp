@@ -1,14 +1,19 @@
 #include "defaulttoken.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ostream>
 #include <stdexcept>
+#include <system_error>
 
 #include "keystore/zepslotmanager.h"
 #include "modulesession.h"
+#include "output.h"
 #include "randompin.h"
 #include "slotchoice.h"
 
@@ -32,31 +37,60 @@ std::filesystem::path DefaultToken::dataFolder() {
     return std::filesystem::path(home) / ".local" / "share";
 }
 
-std::string DefaultToken::prepare(std::ostream& out) const {
+HomeLock DefaultToken::prepare(std::ostream& out, Access access) const {
+    refuseIfOpen();
     home_.prepare();
+    HomeLock lock(home_.folder() / "lock");
+    lock.exclusive();
     if (setenv("SOFTHSM2_CONF", home_.confPath().c_str(), 1) != 0)
         throw std::runtime_error("cannot set SOFTHSM2_CONF");
+    // Checked again under the lock: another keydb may have just made it.
     if (!home_.hasToken()) create(out);
-    return SoftHSMHome::libraryPath;
+    if (access == Access::read) lock.shared();
+    return lock;
+}
+
+void DefaultToken::refuseIfOpen() const {
+    struct stat status {};
+    const std::string folder = home_.folder().string();
+    if (::lstat(folder.c_str(), &status) != 0) {
+        if (errno == ENOENT) return;
+        throw std::system_error(errno, std::generic_category(), "cannot use " + folder);
+    }
+    if (!S_ISDIR(status.st_mode)) throw std::runtime_error(folder + " is no folder");
+    if (status.st_uid != ::geteuid()) throw std::runtime_error(folder + " belongs to another user");
+    if (status.st_mode & 066) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+        throw std::runtime_error(folder + " is open to other users (mode " + mode +
+                                 "); make it private with: chmod 700 " + folder);
+    }
 }
 
 void DefaultToken::create(std::ostream& out) const {
-    std::string userPin = randomPin(userPinDigits);
-    std::string soPin = randomPin(soPinDigits);
-    // Through the module, so that the PINs never appear on a command line.
-    {
-        ModuleSession session(SoftHSMHome::libraryPath);
-        auto free = SlotChoice::firstSlot(session, [](const SlotInfo& info) {
-            return info.tokenPresent() && !info.tokenInitialised();
-        });
-        if (!free) throw std::runtime_error("SoftHSM2 offers no free slot in " + home_.folder().string());
-        auto slot = session.openSlot(*free, 1);
-        ZEPBuffer so(soPin.size(), soPin.data());
-        slot->initToken(so, label);
-        slot->initPassword(so, ZEPBuffer(userPin.size(), userPin.data()));
+    try {
+        std::string userPin = randomPin(userPinDigits);
+        std::string soPin = randomPin(soPinDigits);
+        // Through the module, so that the PINs never appear on a command line.
+        {
+            ModuleSession session(SoftHSMHome::libraryPath);
+            auto free = SlotChoice::firstSlot(session, [](const SlotInfo& info) {
+                return info.tokenPresent() && !info.tokenInitialised();
+            });
+            if (!free) throw std::runtime_error("SoftHSM2 offers no free slot in " + home_.folder().string());
+            auto slot = session.openSlot(*free, 1);
+            ZEPBuffer so(soPin.size(), soPin.data());
+            slot->initToken(so, label);
+            slot->initPassword(so, ZEPBuffer(userPin.size(), userPin.data()));
+        }
+        out << "Created token \"" << label << "\" in " << home_.folder().string() << "\n"
+            << "User PIN: " << userPin << "\n"
+            << "SO PIN: " << soPin << "\n"
+            << "Keep both PINs safe: they are shown only this once.\n";
+        flushOrThrow(out, "the new token's PINs (the token is removed again)");
+    } catch (...) {
+        // PINs nobody saw would lock the token away: the next run starts over.
+        home_.removeTokens();
+        throw;
     }
-    out << "Created token \"" << label << "\" in " << home_.folder().string() << "\n"
-        << "User PIN: " << userPin << "\n"
-        << "SO PIN: " << soPin << "\n"
-        << "Keep both PINs safe: they are shown only this once.\n";
 }

@@ -7,8 +7,7 @@
 #include "zepexception.h"
 
 // "C_Login failed: CKR_PIN_INCORRECT (0xA0)" for a Cryptoki failure (the
-// message names the failing call); otherwise the message and the error code,
-// with the system error of a failed library load.
+// message names the failing call); otherwise the message and the error code.
 std::string failureText(const ZEPException& failure);
 
 #endif

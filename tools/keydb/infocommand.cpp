@@ -13,7 +13,8 @@ InfoCommand::InfoCommand(CLI::App& app)
 
 void InfoCommand::run() {
     Output output(Output::formatFor(json_));
-    ModuleSession session(library_.resolve(output.format()));
+    ChosenLibrary library = library_.resolve(output.format(), LibraryChoice::Access::read);
+    ModuleSession session(library.path);
     ZEPPKCS11Manager& manager = session.manager();
     std::vector<CK_SLOT_ID> slots;
     manager.getSlotIds(slots);

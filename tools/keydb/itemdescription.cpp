@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "asn/asn_string.h"
-#include "asn/x509_certificate.h"
 #include "asn/zepasnutility.h"
 #include "keyfacts.h"
 #include "keystore/zepcertitem.h"
@@ -22,6 +21,7 @@ struct ItemFacts {
     std::string kind;
     std::string label;
     std::string id;
+    std::string keyId;
     std::string subject;
     std::optional<unsigned int> bits;
     std::optional<std::string> issuer;
@@ -30,39 +30,40 @@ struct ItemFacts {
 
 struct KeyFacts {
     std::string id;
+    std::string keyId;
     std::string subject;
     unsigned int bits = 0;
 };
 
-// A private key stays on the token: its record names the object (CKA_ID)
-// and its subject. A public key carries no id of its own, so its id is
-// computed as the key database gives it (SHA-1 of the modulus), which is the
-// CKA_ID of keys and certificates the key database writes.
-KeyFacts keyFacts(const ZEPKRYKey& key) {
+std::string hexOr(const std::optional<ZEPBuffer>& bytes) { return bytes ? lowerHex(*bytes) : ""; }
+
+// A private key stays on the token: its record names the object (CKA_ID),
+// its subject and size; its modulus is the object's. A public key item is
+// the key itself: its CKA_ID is that of the object with its modulus.
+KeyFacts keyFacts(const ZEPKeyItem& item, const TokenObjects& objects) {
+    const ZEPKRYKey& key = item.getKey();
     KeyFacts facts;
     if (key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD) {
         ZEPPKCS11ASNKeyRecord record(key.getKeyBlob());
         facts.id = lowerHex(record.getObjectId());
         facts.subject = nameText(record.getSubjectName());
         facts.bits = record.getKeySize();
+        if (auto modulus = objects.privateKeyModulus(record.getObjectId(), item.getLabel()))
+            facts.keyId = modulusKeyId(*modulus);
     } else if (key.getFormat() == ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO) {
         PublicKeyFacts publicKey = PublicKeyFacts::ofDER(key.getKeyBlob());
-        facts.id = publicKey.id;
+        facts.keyId = publicKey.keyId;
         facts.bits = publicKey.bits;
+        facts.id = hexOr(objects.publicKeyId(publicKey.modulus));
     }
     return facts;
-}
-
-// As keyFacts, the certificate's id is computed from its modulus.
-CertificateFacts certificateFacts(const ZEPCertItem& item) {
-    x509_certificate certificate;
-    return CertificateFacts::of(item.getCertificate(certificate));
 }
 
 void write(Output& output, const ItemFacts& facts) {
     output.field("Kind", "kind", facts.kind);
     output.field("Label", "label", facts.label);
     output.field("Id", "id", facts.id);
+    output.field("Key id", "keyId", facts.keyId);
     output.field("Subject", "subject", facts.subject);
     if (facts.bits) output.field("Bits", "bits", static_cast<unsigned long>(*facts.bits));
     if (facts.issuer) output.field("Issuer", "issuer", *facts.issuer);
@@ -85,28 +86,45 @@ std::string labelText(const ZEPBuffer& label) {
     return std::string(reinterpret_cast<const char*>(label.getValue()), label.getLength());
 }
 
-void describeItem(Output& output, const ZEPKeyItem& item) {
-    KeyFacts key = keyFacts(item.getKey());
+void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& objects) {
+    KeyFacts key = keyFacts(item, objects);
     bool isPrivate = item.getKey().getType() == ZEPKRYKey::TYPE_PRIVATE;
-    write(output, {isPrivate ? "private-key" : "public-key", labelText(item.getLabel()), key.id, key.subject, key.bits,
-                   std::nullopt, std::nullopt});
+    write(output, {isPrivate ? "private-key" : "public-key", labelText(item.getLabel()), key.id, key.keyId,
+                   key.subject, key.bits, std::nullopt, std::nullopt});
 }
 
-void describeItem(Output& output, const ZEPCertItem& item) {
-    CertificateFacts certificate = certificateFacts(item);
-    write(output, {"certificate", labelText(item.getLabel()), certificate.key.id, certificate.subject, std::nullopt,
-                   certificate.issuer, certificate.serial});
+void describeItem(Output& output, const ZEPCertItem& item, const TokenObjects& objects) {
+    CertificateFacts certificate = CertificateFacts::ofDER(item.getCertificateDER());
+    write(output, {"certificate", labelText(item.getLabel()), hexOr(objects.certificateId(item.getCertificateDER())),
+                   certificate.key.keyId, certificate.subject, std::nullopt, certificate.issuer, certificate.serial});
 }
 
-void describeItem(Output& output, const ZEPKeyCertItem& item) {
-    KeyFacts key = keyFacts(item.getKey());
-    CertificateFacts certificate = certificateFacts(item.getCertItem());
-    write(output, {"key-certificate", labelText(item.getLabel()), key.id, certificate.subject, key.bits,
-                   certificate.issuer, certificate.serial});
+void describeItem(Output& output, const ZEPKeyCertItem& item, const TokenObjects& objects) {
+    KeyFacts key = keyFacts(item.getKeyItem(), objects);
+    CertificateFacts certificate = CertificateFacts::ofDER(item.getCertificateDER());
+    write(output, {"key-certificate", labelText(item.getLabel()), key.id, certificate.key.keyId, certificate.subject,
+                   key.bits, certificate.issuer, certificate.serial});
 }
 
-void describeItem(Output& output, const ZEPKeyCertReqItem& item) {
-    KeyFacts key = keyFacts(item.getPrivateKeyItem().getKey());
-    write(output, {"request", labelText(item.getLabel()), key.id, nameText(item.getSubjectName()), key.bits,
-                   std::nullopt, std::nullopt});
+void describeItem(Output& output, const ZEPKeyCertReqItem& item, const TokenObjects& objects) {
+    KeyFacts key = keyFacts(item.getPrivateKeyItem(), objects);
+    PublicKeyFacts publicKey = PublicKeyFacts::ofDER(item.getPublicKeyItem().getKey().getKeyBlob());
+    write(output, {"request", labelText(item.getLabel()), key.id, publicKey.keyId, nameText(item.getSubjectName()),
+                   key.bits, std::nullopt, std::nullopt});
+}
+
+void describeObject(Output& output, const TokenObject& object) {
+    output.field("Kind", "kind", std::string("other"));
+    output.field("Type", "type", object.className());
+    if (object.isKey()) output.field("Key type", "keyType", object.keyTypeName());
+    output.field("Label", "label", labelText(object.label));
+    output.field("Id", "id", lowerHex(object.id));
+    if (object.objectClass != CKO_CERTIFICATE) return;
+    try {
+        CertificateFacts certificate = CertificateFacts::ofDER(object.value);
+        output.field("Subject", "subject", certificate.subject);
+        output.field("Key algorithm", "keyAlgorithm", certificate.key.algorithm);
+    } catch (const ZEPException&) {
+        // A certificate that is no X.509 certificate shows no more.
+    }
 }

@@ -1,12 +1,16 @@
-// One key database item as keydb shows it, in text and in JSON alike:
-// kind, label, id (lower-case hexadecimal of CKA_ID), subject (RFC 4514),
-// for keys the size in bits, for certificates and pairs issuer and serial.
+// One key database item, or one token object the key database makes no
+// item of, as keydb shows it, in text and in JSON alike. Items show kind,
+// label, id (lower-case hexadecimal of the object's CKA_ID), keyId (see
+// modulusKeyId), subject (RFC 4514), for keys, pairs and requests the size
+// in bits, for certificates and pairs issuer and serial. Other objects show
+// kind "other", their type (class), key type, label and id.
 #ifndef KEYDB_ITEMDESCRIPTION_H
 #define KEYDB_ITEMDESCRIPTION_H
 
 #include <string>
 
 #include "output.h"
+#include "tokenobjects.h"
 #include "zepbuffer.h"
 
 class ZEPKeyItem;
@@ -14,11 +18,13 @@ class ZEPCertItem;
 class ZEPKeyCertItem;
 class ZEPKeyCertReqItem;
 
-// Adds the item's fields to the output's current record.
-void describeItem(Output& output, const ZEPKeyItem& item);
-void describeItem(Output& output, const ZEPCertItem& item);
-void describeItem(Output& output, const ZEPKeyCertItem& item);
-void describeItem(Output& output, const ZEPKeyCertReqItem& item);
+// Each adds the item's fields to the output's current record. The token's
+// objects give the CKA_ID and modulus that items do not carry.
+void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& objects);
+void describeItem(Output& output, const ZEPCertItem& item, const TokenObjects& objects);
+void describeItem(Output& output, const ZEPKeyCertItem& item, const TokenObjects& objects);
+void describeItem(Output& output, const ZEPKeyCertReqItem& item, const TokenObjects& objects);
+void describeObject(Output& output, const TokenObject& object);
 
 // A label as text: a label held as the DER of a UTF8String is decoded,
 // any other is taken as it is.

@@ -1,6 +1,6 @@
 // What keydb shows of a public key and of a certificate, in the words and
 // forms people compare with openssl's: RFC 4514 names, hexadecimal serial
-// numbers, ISO 8601 UTC times.
+// numbers, ISO 8601 UTC times, openssl's names of curves.
 #ifndef KEYDB_KEYFACTS_H
 #define KEYDB_KEYFACTS_H
 
@@ -18,14 +18,24 @@ std::string lowerHex(const ZEPBuffer& bytes);
 // RFC 4514 text of the DER of a Name; empty for empty DER.
 std::string nameText(const ZEPBuffer& nameDER);
 
+// The key id of an RSA key: the SHA-1 of its modulus without leading zero
+// bytes, in lower-case hexadecimal. The key database gives the objects it
+// writes for a key this CKA_ID.
+std::string modulusKeyId(const ZEPBuffer& modulus);
+
 struct PublicKeyFacts {
-    // "RSA", or the algorithm's dotted object identifier.
+    // "RSA", "EC", "ED25519", "ED448", "DSA", or the algorithm's dotted
+    // object identifier.
     std::string algorithm;
+    // 0 when unknown.
     unsigned int bits = 0;
-    // The CKA_ID the key database gives the key and its certificates: the
-    // SHA-1 of the RSA modulus without leading zero bytes, in lower-case
-    // hexadecimal. Empty for other algorithms.
-    std::string id;
+    // For EC keys: the curve's name as openssl gives it ("prime256v1"), or
+    // its dotted object identifier.
+    std::string curve;
+    // For RSA keys: the modulus (no leading zero bytes) and its
+    // modulusKeyId; empty for others.
+    ZEPBuffer modulus;
+    std::string keyId;
 
     static PublicKeyFacts of(const SubjectPublicKeyInfo& info);
     static PublicKeyFacts ofDER(const ZEPBuffer& subjectPublicKeyInfoDER);
@@ -34,7 +44,8 @@ struct PublicKeyFacts {
 struct CertificateFacts {
     std::string subject;
     std::string issuer;
-    // Upper-case hexadecimal of the unsigned value, as openssl prints it.
+    // Upper-case hexadecimal, a negative number with a leading "-", as
+    // openssl prints it.
     std::string serial;
     // Such as 2026-12-06T10:00:00Z.
     std::string notBefore;
@@ -42,6 +53,8 @@ struct CertificateFacts {
     PublicKeyFacts key;
 
     static CertificateFacts of(const x509_certificate& certificate);
+    // Throws ZEPASNException when `der` is no certificate.
+    static CertificateFacts ofDER(const ZEPBuffer& der);
 };
 
 #endif

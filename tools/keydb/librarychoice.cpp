@@ -2,14 +2,15 @@
 
 #include <iostream>
 
-#include "defaulttoken.h"
-
 LibraryChoice::LibraryChoice(CLI::App& command) {
     command.add_option("--library", library_, "Cryptoki (PKCS#11) library to use instead of the default token")
-        ->type_name("PATH");
+        ->type_name("PATH")
+        ->check(CLI::Validator([](const std::string& path) { return path.empty() ? "the path is empty" : ""; },
+                               "", "non-empty"));
 }
 
-std::string LibraryChoice::resolve(Output::Format format) const {
-    if (!library_.empty()) return library_;
-    return DefaultToken().prepare(format == Output::Format::json ? std::cerr : std::cout);
+ChosenLibrary LibraryChoice::resolve(Output::Format format, Access access) const {
+    if (library_) return {*library_, std::nullopt};
+    HomeLock lock = DefaultToken().prepare(format == Output::Format::json ? std::cerr : std::cout, access);
+    return {SoftHSMHome::libraryPath, std::move(lock)};
 }

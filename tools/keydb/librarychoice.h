@@ -3,24 +3,35 @@
 #ifndef KEYDB_LIBRARYCHOICE_H
 #define KEYDB_LIBRARYCHOICE_H
 
+#include <optional>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "defaulttoken.h"
 #include "output.h"
+
+// The library to connect to and, for the default token, the lock to hold
+// until the connection is closed.
+struct ChosenLibrary {
+    std::string path;
+    std::optional<HomeLock> lock;
+};
 
 class LibraryChoice {
 public:
-    // Adds --library to the command's options.
+    using Access = DefaultToken::Access;
+
+    // Adds --library to the command's options; an empty path is refused.
     explicit LibraryChoice(CLI::App& command);
 
-    // The library path to connect to. Without --library it prepares the
-    // default token first. Its creation notice goes to stdout before text
-    // output, to stderr when stdout carries JSON.
-    std::string resolve(Output::Format format) const;
+    // Without --library it prepares the default token first, locked for
+    // `access`; its creation notice goes to stdout before text output, to
+    // stderr when stdout carries JSON. Other libraries are not locked.
+    ChosenLibrary resolve(Output::Format format, Access access) const;
 
 private:
-    std::string library_;
+    std::optional<std::string> library_;
 };
 
 #endif

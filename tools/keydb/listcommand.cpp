@@ -1,9 +1,11 @@
 #include "listcommand.h"
 
+#include <functional>
 #include <iostream>
 #include <memory>
 
 #include "itemdescription.h"
+#include "keyfacts.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeycertreqitem.h"
@@ -13,16 +15,59 @@ namespace {
 
 using Iterator = ZEPSlotManager::Iterator;
 
-// Describes every item `next` yields from the iterator, one record each.
-template <typename Item>
-void walk(Output& output, ZEPSlotManager& slot, Iterator* (ZEPSlotManager::*makeIterator)(),
-          Item* (ZEPSlotManager::*next)(Iterator&)) {
-    std::unique_ptr<Iterator> iterator((slot.*makeIterator)());
-    while (std::unique_ptr<Item> item{(slot.*next)(*iterator)}) {
-        output.record();
-        describeItem(output, *item);
-    }
+// Certificates of other keys are shown with the other objects.
+bool ofRSAKey(const ZEPCertItem& item) {
+    return CertificateFacts::ofDER(item.getCertificateDER()).key.algorithm == "RSA";
 }
+
+template <typename Item>
+bool ofRSAKey(const Item&) {
+    return true;
+}
+
+// One listing's records: the key database's items, walked with its
+// iterators, and the token's other objects.
+class Listing {
+public:
+    Listing(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, Output& output)
+        : slot_(slot), diagnostics_(diagnostics), objects_(diagnostics.listObjects(slot)), output_(output) {}
+
+    // Describes every item `next` yields from the iterator, one record each.
+    // An object the key database does not handle is passed over: it is shown
+    // with the other objects.
+    template <typename Item>
+    void walk(Iterator* (ZEPSlotManager::*makeIterator)(), Item* (ZEPSlotManager::*next)(Iterator&)) {
+        std::unique_ptr<Iterator> iterator((slot_.*makeIterator)());
+        for (;;) {
+            std::unique_ptr<Item> item;
+            try {
+                item.reset((slot_.*next)(*iterator));
+            } catch (const ZEPException& failure) {
+                if (!DatabaseCommand::isUnhandledObject(failure)) throw;
+                diagnostics_.skipIteratorItem(*iterator);
+                continue;
+            }
+            if (!item) return;
+            if (!ofRSAKey(*item)) continue;
+            output_.record();
+            describeItem(output_, *item, objects_);
+        }
+    }
+
+    // The objects the key database does not handle that `fits`.
+    void others(const std::function<bool(const TokenObject&)>& fits) {
+        for (const TokenObject& object : objects_.others(fits)) {
+            output_.record();
+            describeObject(output_, object);
+        }
+    }
+
+private:
+    ZEPSlotManager& slot_;
+    const ModuleDiagnostics& diagnostics_;
+    TokenObjects objects_;
+    Output& output_;
+};
 
 }  // namespace
 
@@ -35,24 +80,31 @@ ListCommand::ListCommand(CLI::App& app)
     options().add_flag("--json", json_, "Print one JSON array");
 }
 
-void ListCommand::read(ZEPSlotManager& slot) {
+void ListCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     bool all = !(keys_ || certs_ || pairs_ || requests_);
     Output output(format(), Output::Shape::list);
+    Listing listing(slot, diagnostics, output);
     if (all || keys_) {
         output.heading("Keys:");
-        walk(output, slot, &ZEPSlotManager::getKeyIterator, &ZEPSlotManager::getNextKeyItem);
+        listing.walk(&ZEPSlotManager::getKeyIterator, &ZEPSlotManager::getNextKeyItem);
+        listing.others([](const TokenObject& object) { return object.isKey(); });
     }
     if (all || certs_) {
         output.heading("Certificates:");
-        walk(output, slot, &ZEPSlotManager::getCertIterator, &ZEPSlotManager::getNextCertItem);
+        listing.walk(&ZEPSlotManager::getCertIterator, &ZEPSlotManager::getNextCertItem);
+        listing.others([](const TokenObject& object) { return object.objectClass == CKO_CERTIFICATE; });
     }
     if (all || pairs_) {
         output.heading("Key+certificate pairs:");
-        walk(output, slot, &ZEPSlotManager::getKeyCertIterator, &ZEPSlotManager::getNextKeyCertItem);
+        listing.walk(&ZEPSlotManager::getKeyCertIterator, &ZEPSlotManager::getNextKeyCertItem);
     }
     if (all || requests_) {
         output.heading("Certificate requests:");
-        walk(output, slot, &ZEPSlotManager::getKeyCertReqIterator, &ZEPSlotManager::getNextKeyCertReqItem);
+        listing.walk(&ZEPSlotManager::getKeyCertReqIterator, &ZEPSlotManager::getNextKeyCertReqItem);
+    }
+    if (all) {
+        output.heading("Other objects:");
+        listing.others([](const TokenObject& object) { return !object.isKey() && object.objectClass != CKO_CERTIFICATE; });
     }
     output.print(std::cout);
 }

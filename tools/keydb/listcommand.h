@@ -1,5 +1,7 @@
 // keydb list: the key database's keys, certificates, key+certificate pairs
-// and certificate requests, walked with its iterators.
+// and certificate requests, walked with its iterators, and the token's
+// objects the key database does not handle: other keys with the keys, other
+// certificates with the certificates, the rest on their own.
 #ifndef KEYDB_LISTCOMMAND_H
 #define KEYDB_LISTCOMMAND_H
 
@@ -11,7 +13,7 @@ public:
 
 private:
     Output::Format format() const override { return Output::formatFor(json_); }
-    void read(ZEPSlotManager& slot) override;
+    void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
 
     bool keys_ = false;
     bool certs_ = false;

@@ -8,6 +8,7 @@
 #include "asn/asn_string.h"
 #include "asn/zeppem.h"
 #include "itemdescription.h"
+#include "keyfacts.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeycertreqitem.h"
@@ -30,18 +31,48 @@ void addLabelOption(CLI::App& command, std::string& label) {
     command.add_option("--label", label, "The item's label")->required()->type_name("TEXT");
 }
 
+// A lookup's item; none when the object with the label is of a kind the key
+// database does not handle (that object is shown as another object).
+template <typename Item, typename Lookup>
+std::unique_ptr<Item> lookUp(Lookup lookup) {
+    try {
+        return std::unique_ptr<Item>(lookup());
+    } catch (const ZEPException& failure) {
+        if (DatabaseCommand::isUnhandledObject(failure)) return nullptr;
+        throw;
+    }
+}
+
+template <typename Item, typename Index>
+std::unique_ptr<Item> find(ZEPSlotManager& slot, Index index, const asn_object& value) {
+    return lookUp<Item>([&] { return slot.getItem(index, value); });
+}
+
 // Before login the pair and request lookups are refused: they concern
 // private keys.
 template <typename Item, typename Index>
 std::unique_ptr<Item> findPrivate(ZEPSlotManager& slot, Index index, const asn_object& value) {
     if (slot.isLoginRequired()) return nullptr;
-    return std::unique_ptr<Item>(slot.getItem(index, value));
+    return find<Item>(slot, index, value);
+}
+
+// A certificate of a key other than RSA counts as another object.
+std::unique_ptr<ZEPCertItem> findCertificate(ZEPSlotManager& slot, const asn_object& value) {
+    auto item = find<ZEPCertItem>(slot, ZEPSlotManager::CertUniqueIndex::LABEL, value);
+    if (item && CertificateFacts::ofDER(item->getCertificateDER()).key.algorithm != "RSA") return nullptr;
+    return item;
 }
 
 template <typename Item>
-bool show(Output& output, const std::unique_ptr<Item>& item) {
-    if (item) describeItem(output, *item);
+bool show(Output& output, const std::unique_ptr<Item>& item, const TokenObjects& objects) {
+    if (item) describeItem(output, *item, objects);
     return item != nullptr;
+}
+
+bool showOther(Output& output, const TokenObjects& objects, const std::string& label) {
+    auto labelled = objects.others([&](const TokenObject& object) { return labelText(object.label) == label; });
+    if (!labelled.empty()) describeObject(output, labelled.front());
+    return !labelled.empty();
 }
 
 }  // namespace
@@ -51,14 +82,17 @@ ShowCommand::ShowCommand(CLI::App& app) : DatabaseCommand(app, "show", "Show the
     options().add_flag("--json", json_, "Print one JSON object");
 }
 
-void ShowCommand::read(ZEPSlotManager& slot) {
+void ShowCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     asn_UTF8String value = labelValue(label_);
+    TokenObjects objects(diagnostics.listObjects(slot));
     Output output(format());
     bool found =
-        show(output, findPrivate<ZEPKeyCertItem>(slot, ZEPSlotManager::KeyCertUniqueIndex::LABEL, value)) ||
-        show(output, std::unique_ptr<ZEPCertItem>(slot.getItem(ZEPSlotManager::CertUniqueIndex::LABEL, value))) ||
-        show(output, std::unique_ptr<ZEPKeyItem>(slot.getItem(ZEPSlotManager::KeyUniqueIndex::LABEL, value))) ||
-        show(output, findPrivate<ZEPKeyCertReqItem>(slot, ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, value));
+        show(output, findPrivate<ZEPKeyCertItem>(slot, ZEPSlotManager::KeyCertUniqueIndex::LABEL, value), objects) ||
+        show(output, findCertificate(slot, value), objects) ||
+        show(output, find<ZEPKeyItem>(slot, ZEPSlotManager::KeyUniqueIndex::LABEL, value), objects) ||
+        show(output, findPrivate<ZEPKeyCertReqItem>(slot, ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, value),
+             objects) ||
+        showOther(output, objects, label_);
     if (!found) throw notFound("item", label_);
     output.print(std::cout);
 }
@@ -70,12 +104,12 @@ ExportCertCommand::ExportCertCommand(CLI::App& app)
     options().add_flag("--der", der_, "Write DER instead of PEM");
 }
 
-void ExportCertCommand::read(ZEPSlotManager& slot) {
+void ExportCertCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
     asn_UTF8String value = labelValue(label_);
     ZEPBuffer der;
     if (auto pair = findPrivate<ZEPKeyCertItem>(slot, ZEPSlotManager::KeyCertUniqueIndex::LABEL, value))
         der = pair->getCertificateDER();
-    else if (std::unique_ptr<ZEPCertItem> certificate{slot.getItem(ZEPSlotManager::CertUniqueIndex::LABEL, value)})
+    else if (auto certificate = find<ZEPCertItem>(slot, ZEPSlotManager::CertUniqueIndex::LABEL, value))
         der = certificate->getCertificateDER();
     else
         throw notFound("certificate", label_);

@@ -8,14 +8,15 @@
 #include "databasecommand.h"
 
 // Shows the first item with the label: a key+certificate pair, else a
-// certificate, else a key, else a certificate request.
+// certificate, else a key, else a certificate request, else an object the
+// key database does not handle.
 class ShowCommand : public DatabaseCommand {
 public:
     explicit ShowCommand(CLI::App& app);
 
 private:
     Output::Format format() const override { return Output::formatFor(json_); }
-    void read(ZEPSlotManager& slot) override;
+    void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
 
     std::string label_;
     bool json_ = false;
@@ -28,7 +29,7 @@ public:
     explicit ExportCertCommand(CLI::App& app);
 
 private:
-    void read(ZEPSlotManager& slot) override;
+    void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
 
     std::string label_;
     std::string out_;

@@ -4,10 +4,12 @@
 #define KEYDB_MODULEDIAGNOSTICS_H
 
 #include <string>
+#include <vector>
 
 #include "cryptoki.h"
 #include "loadedlibrary.h"
 #include "pkcs11diagnostics.h"
+#include "tokenobject.h"
 
 // What a slot and its token say about themselves.
 struct SlotInfo {
@@ -24,6 +26,8 @@ struct SlotInfo {
     std::string serialNumber() const;
 };
 
+// Each throws what the module reported as ZEPPKCS11Exception (or, for a
+// failure that is no module error, std::runtime_error).
 class ModuleDiagnostics {
 public:
     // Throws std::runtime_error when the module lacks one of the functions.
@@ -32,10 +36,16 @@ public:
     SlotInfo slotInfo(ZEPPKCS11Manager& manager, CK_SLOT_ID slot) const;
     // The slot's mechanism lines, written to standard output.
     void dumpMechanisms(ZEPSlotManager& slotManager) const;
+    // Every object the slot manager's session sees.
+    std::vector<TokenObject> listObjects(ZEPSlotManager& slotManager) const;
+    // Moves a key database iterator past the object it stands at.
+    void skipIteratorItem(ZEPSlotManager::Iterator& iterator) const;
 
 private:
     p11_getSlotAndTokenInfo_t getSlotAndTokenInfo_;
     p11_dumpMechanisms_t dumpMechanisms_;
+    p11_listObjects_t listObjects_;
+    p11_skipIteratorItem_t skipIteratorItem_;
 };
 
 #endif

@@ -1,5 +1,7 @@
 #include "modulesession.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -11,7 +13,28 @@
 #include "zepobject.h"
 
 namespace {
+
 constexpr const char* moduleName = "mervil7";
+// The module's code for a library it could not load or bind.
+constexpr long notBound = 577003;
+
+// Why the module could not use the library, in words. Its messages name
+// the platform call that failed; the loader keeps its own words for the
+// reason, until the next loader call in this thread.
+std::string connectFailure(const ZEPException& failure) {
+    const std::string& message = failure.getMessage().str();
+    if (failure.getCode() != notBound) return failureText(failure);
+    if (message.find("C_GetFunctionList") != std::string::npos)
+        return "it is no Cryptoki library: it exports no C_GetFunctionList";
+    if (message.empty()) return "its C_GetFunctionList gave no function list";
+    const char* reason = dlerror();
+    if (!reason) return "it cannot be loaded";
+    // The loader's text starts with the path, which the caller names.
+    std::string text = reason;
+    std::size_t separator = text.find(": ");
+    return separator == std::string::npos ? text : text.substr(separator + 2);
+}
+
 }  // namespace
 
 ModuleSession::ModuleSession(const std::string& cryptokiPath) : module_(modulePath()), diagnostics_(module_) {
@@ -21,7 +44,7 @@ ModuleSession::ModuleSession(const std::string& cryptokiPath) : module_(modulePa
     try {
         manager_.reset(static_cast<ZEPPKCS11Manager*>(factory(&info)));
     } catch (const ZEPException& failure) {
-        throw std::runtime_error("cannot connect to Cryptoki library " + cryptokiPath + ": " + failureText(failure));
+        throw std::runtime_error("cannot use the Cryptoki library " + cryptokiPath + ": " + connectFailure(failure));
     }
 }
 

@@ -1,6 +1,11 @@
 #include "output.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
+#include <stdexcept>
+
+#include "displaytext.h"
 
 Output::Output(Format format, Shape shape)
     : format_(format),
@@ -15,7 +20,7 @@ void Output::record() {
 
 void Output::heading(const std::string& text) {
     if (!lines_.empty()) lines_.emplace_back();
-    lines_.push_back(text);
+    lines_.push_back(terminalText(text));
     recordOpen_ = false;
 }
 
@@ -23,12 +28,12 @@ nlohmann::ordered_json& Output::current() { return shape_ == Shape::list ? json_
 
 template <typename Value>
 void Output::add(const std::string& label, const std::string& key, const std::string& text, const Value& value) {
-    lines_.push_back(label + ": " + text);
+    lines_.push_back(label + ": " + terminalText(text));
     current()[key] = value;
 }
 
 void Output::field(const std::string& label, const std::string& key, const std::string& value) {
-    add(label, key, value, value);
+    add(label, key, value, utf8Text(value));
 }
 
 void Output::field(const std::string& label, const std::string& key, bool value) {
@@ -51,11 +56,18 @@ void Output::field(const std::string& label, const std::string& key, const std::
 
 void Output::print(std::ostream& out) const {
     if (format_ == Format::json) {
-        // Invalid UTF-8 from a token is replaced rather than refused.
-        out << json_.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+        out << json_.dump(2) << '\n';
         return;
     }
     for (const std::string& line : lines_) out << line << '\n';
+}
+
+void flushOrThrow(std::ostream& out, const std::string& what) {
+    errno = 0;
+    out.flush();
+    if (out) return;
+    int error = errno;
+    throw std::runtime_error("cannot write " + what + (error ? std::string(": ") + std::strerror(error) : ""));
 }
 
 std::string withoutPadding(std::string_view field) {

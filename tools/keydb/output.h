@@ -1,6 +1,7 @@
 // What a command reports, as "Label: value" lines or as JSON: one object,
 // or for a list an array with one object per record. Fields are collected
-// and printed together, in the order they were added.
+// and printed together, in the order they were added. Text values are shown
+// as terminalText, JSON strings as utf8Text gives them (see displaytext.h).
 #ifndef KEYDB_OUTPUT_H
 #define KEYDB_OUTPUT_H
 
@@ -49,6 +50,10 @@ private:
     bool recordOpen_ = false;
     nlohmann::ordered_json json_;
 };
+
+// Flushes `out`; throws std::runtime_error naming `what` and the system's
+// reason when anything written to it could not be written.
+void flushOrThrow(std::ostream& out, const std::string& what);
 
 // A fixed-width Cryptoki text field without its blank padding.
 std::string withoutPadding(std::string_view field);

@@ -1,7 +1,7 @@
 // A PIN a command needs: from its option, else from an environment
 // variable, else typed at a prompt without echo (a line read from standard
-// input when that is no terminal). PINs are held in wiping buffers and are
-// never printed.
+// input when that is no terminal; a trailing carriage return is dropped).
+// PINs are held in wiping buffers and are never printed.
 #ifndef KEYDB_PINOPTION_H
 #define KEYDB_PINOPTION_H
 
@@ -14,16 +14,21 @@
 
 class PinOption {
 public:
+    // Whether a PIN typed at a terminal must be typed twice: for new PINs.
+    enum class Entry { once, twice };
+
     // Adds `option` (such as "--pin") to the command's options.
     PinOption(CLI::App& command, const std::string& option, std::string variable, std::string prompt,
-              const std::string& description);
+              const std::string& description, Entry entry = Entry::once);
     PinOption(const PinOption&) = delete;
     PinOption& operator=(const PinOption&) = delete;
     ~PinOption();
 
     // The PIN from the option or the environment, if either gives one.
     std::optional<ZEPBuffer> given() const;
-    // given(), else the prompt's answer.
+    // Asks for the PIN; none when the answer is empty.
+    std::optional<ZEPBuffer> ask() const;
+    // given(), else ask(); throws std::runtime_error when neither gives one.
     ZEPBuffer get() const;
 
     // Whether standard input is a terminal someone could type a PIN at.
@@ -33,6 +38,7 @@ private:
     std::string value_;
     std::string variable_;
     std::string prompt_;
+    Entry entry_;
 };
 
 #endif

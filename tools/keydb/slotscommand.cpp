@@ -60,7 +60,8 @@ SlotsCommand::SlotsCommand(CLI::App& app)
 
 void SlotsCommand::run() {
     Output output(Output::formatFor(json_), Output::Shape::list);
-    ModuleSession session(library_.resolve(output.format()));
+    ChosenLibrary library = library_.resolve(output.format(), LibraryChoice::Access::read);
+    ModuleSession session(library.path);
     for (const SlotInfo& info : session.slots()) {
         output.record();
         output.field("Slot", "id", static_cast<unsigned long>(info.id));

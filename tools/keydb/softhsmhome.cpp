@@ -1,19 +1,58 @@
 #include "softhsmhome.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "subprocess.h"
 
 namespace {
 
-// mkdir with mode 0700; an existing folder is kept as it is.
+std::system_error systemError(const std::string& what) { return std::system_error(errno, std::generic_category(), what); }
+
+// Creates the folder and its missing parents with mode 0700 whatever the
+// umask; an existing folder is kept as it is.
 void makePrivateFolder(const std::filesystem::path& folder) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        throw std::system_error(errno, std::generic_category(), "cannot create " + folder.string());
+    if (folder.has_parent_path() && folder.parent_path() != folder && !std::filesystem::exists(folder.parent_path()))
+        makePrivateFolder(folder.parent_path());
+    if (::mkdir(folder.c_str(), 0700) == 0) {
+        if (::chmod(folder.c_str(), 0700) != 0) throw systemError("cannot set the mode of " + folder.string());
+    } else if (errno != EEXIST) {
+        throw systemError("cannot create " + folder.string());
+    }
+}
+
+std::string fileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Writes `text` to a new file beside `file`, mode 0600, and renames it to
+// `file`, so that a reader sees the old contents or the new, never a part.
+void replaceFile(const std::filesystem::path& file, const std::string& text) {
+    std::filesystem::path next = file;
+    next += ".new";
+    int descriptor = ::open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (descriptor < 0) throw systemError("cannot write " + next.string());
+    bool written = ::fchmod(descriptor, 0600) == 0 &&
+                   ::write(descriptor, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    int error = errno;
+    if (::close(descriptor) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (!written || ::rename(next.c_str(), file.c_str()) != 0) {
+        if (written) error = errno;
+        ::unlink(next.c_str());
+        throw std::system_error(error, std::generic_category(), "cannot write " + file.string());
+    }
 }
 
 }  // namespace
@@ -21,18 +60,14 @@ void makePrivateFolder(const std::filesystem::path& folder) {
 SoftHSMHome::SoftHSMHome(std::filesystem::path folder) : folder_(std::filesystem::absolute(folder)) {}
 
 void SoftHSMHome::prepare() const {
-    std::filesystem::create_directories(folder_.parent_path());
     makePrivateFolder(folder_);
     makePrivateFolder(tokenFolder());
-
-    std::ofstream conf(confPath(), std::ios::trunc);
-    conf << "# SoftHSM2 settings for the tokens in this folder.\n"
-         << "directories.tokendir = " << tokenFolder().string() << "\n"
-         << "objectstore.backend = file\n"
-         << "log.level = ERROR\n"
-         << "slots.removable = false\n";
-    conf.close();
-    if (!conf) throw std::runtime_error("cannot write " + confPath().string());
+    std::string conf = "# SoftHSM2 settings for the tokens in this folder.\n"
+                       "directories.tokendir = " + tokenFolder().string() + "\n"
+                       "objectstore.backend = file\n"
+                       "log.level = ERROR\n"
+                       "slots.removable = false\n";
+    if (fileText(confPath()) != conf) replaceFile(confPath(), conf);
 }
 
 bool SoftHSMHome::hasToken() const {
@@ -40,6 +75,12 @@ bool SoftHSMHome::hasToken() const {
     for (const auto& entry : std::filesystem::directory_iterator(tokenFolder(), error))
         if (std::filesystem::exists(entry.path() / "token.object")) return true;
     return false;
+}
+
+void SoftHSMHome::removeTokens() const {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(tokenFolder(), error))
+        std::filesystem::remove_all(entry.path(), error);
 }
 
 void SoftHSMHome::initToken(const std::string& label, const std::string& soPin, const std::string& userPin) const {

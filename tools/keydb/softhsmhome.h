@@ -18,11 +18,14 @@ public:
     std::filesystem::path confPath() const { return folder_ / "softhsm2.conf"; }
     std::filesystem::path tokenFolder() const { return folder_ / "tokens"; }
 
-    // Creates the folder and the token folder (mode 0700, parents as
-    // needed) and writes the configuration file.
+    // Creates the folder and the token folder (mode 0700 whatever the umask,
+    // parents as needed) and writes the configuration file (mode 0600) when
+    // it does not hold these settings yet, replacing it in one step.
     void prepare() const;
     // Whether SoftHSM2 has initialised a token in this home.
     bool hasToken() const;
+    // Deletes every token of this home.
+    void removeTokens() const;
     // Initialises a token in the first free slot with softhsm2-util.
     void initToken(const std::string& label, const std::string& soPin, const std::string& userPin) const;
 

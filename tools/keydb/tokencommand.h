@@ -16,8 +16,11 @@ public:
     void run() final;
 
 protected:
+    using Access = LibraryChoice::Access;
+
     // Session type 1 makes the slot manager open read-write sessions.
-    TokenCommand(CLI::App& app, const std::string& name, const std::string& description, int sessionType);
+    TokenCommand(CLI::App& app, const std::string& name, const std::string& description, int sessionType,
+                 Access access);
 
     // The form of the command's standard output.
     virtual Output::Format format() const { return Output::Format::text; }
@@ -27,6 +30,7 @@ private:
     LibraryChoice library_;
     SlotChoice slot_;
     int sessionType_;
+    Access access_;
 };
 
 #endif

@@ -1,0 +1,21 @@
+// Text from tokens, certificates and libraries made safe to show. Labels
+// and messages may hold any bytes; on a terminal a control character could
+// forge an output line or change the terminal's state, and bytes that are
+// not UTF-8 could not go into JSON at all.
+#ifndef KEYDB_DISPLAYTEXT_H
+#define KEYDB_DISPLAYTEXT_H
+
+#include <string>
+#include <string_view>
+
+// For text output: valid UTF-8 stays as it is except the control
+// characters (C0, DEL and C1), which become \xNN for each of their bytes,
+// as does every byte that is no part of valid UTF-8.
+std::string terminalText(std::string_view text);
+
+// For JSON strings: valid UTF-8 (control characters included, which JSON
+// escapes itself) stays as it is; a byte that is no part of valid UTF-8
+// becomes the four characters \xNN.
+std::string utf8Text(std::string_view text);
+
+#endif

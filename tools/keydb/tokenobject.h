@@ -1,0 +1,35 @@
+// One object on a token as the module's p11_listObjects reports it, and the
+// words keydb uses for its class and key type.
+#ifndef KEYDB_TOKENOBJECT_H
+#define KEYDB_TOKENOBJECT_H
+
+#include <string>
+
+#include "cryptoki.h"
+#include "zepbuffer.h"
+
+struct TokenObject {
+    CK_OBJECT_HANDLE handle = 0;
+    CK_OBJECT_CLASS objectClass = CK_UNAVAILABLE_INFORMATION;
+    // CK_UNAVAILABLE_INFORMATION for objects that are no keys.
+    CK_ULONG keyType = CK_UNAVAILABLE_INFORMATION;
+    ZEPBuffer label;
+    ZEPBuffer id;
+    // CKA_VALUE of a certificate.
+    ZEPBuffer value;
+    // CKA_MODULUS of an RSA key.
+    ZEPBuffer modulus;
+
+    bool isKey() const;
+    // "private-key", "public-key", "secret-key", "certificate", "data", ...,
+    // or the class value in hexadecimal.
+    std::string className() const;
+    // "RSA", "EC", "AES", ..., or the value in hexadecimal; empty for
+    // objects that are no keys.
+    std::string keyTypeName() const;
+    // Whether the key database makes items of the object: RSA keys and
+    // X.509 certificates of RSA keys.
+    bool isKeyDatabaseItem() const;
+};
+
+#endif
