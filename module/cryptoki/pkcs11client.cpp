@@ -66,8 +66,6 @@ CK_RV unlockMutex(CK_VOID_PTR mutex) noexcept {
     return CKR_OK;
 }
 
-// The function-list entry, its name and its failure code, named once.
-#define CRYPTOKI(function, family) Cryptoki<CK_##function>{&CK_FUNCTION_LIST::function, #function, family}
 
 }  // namespace
 
@@ -120,20 +118,6 @@ void PKCS11Client::disconnect() {
     library_ = nullptr;
 }
 
-template <typename Function, typename Body>
-CK_RV PKCS11Client::run(const char* label, Cryptoki<Function> function, Locking locking, Body body) {
-    std::optional<ZEPTraceBracket> trace;
-    if (label) trace.emplace(MODULE_TRACE, ZEP_HERE, label);
-    if (!isBound()) throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_BOUND, "");
-    Function f = functions_->*function.entry;
-    if (!f)
-        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED,
-                                 ZEPString(function.name) + " is not supported by this cryptoki library");
-    std::optional<CallLock> lock;
-    if (locking == Locking::client) lock.emplace(*this);
-    return body(f);
-}
-
 CK_RV PKCS11Client::check(CK_RV rv, const char* name, long family, const Outcome& outcome) {
     if (rv == CKR_OK || std::find(outcome.accepted.begin(), outcome.accepted.end(), rv) != outcome.accepted.end())
         return rv;
@@ -142,7 +126,7 @@ CK_RV PKCS11Client::check(CK_RV rv, const char* name, long family, const Outcome
 }
 
 CK_RV PKCS11Client::initialize(bool withArguments) {
-    return run("PKCS11Client::initialize()", CRYPTOKI(C_Initialize, errorcode::GENERAL_FAILED), Locking::none,
+    return run("PKCS11Client::initialize()", CRYPTOKI_FUNCTION(C_Initialize, errorcode::GENERAL_FAILED), Locking::none,
                [&](CK_C_Initialize initializeLibrary) -> CK_RV {
         if (!withArguments) {
             ZEP_TRACE_INFO(MODULE_TRACE, "Using C_Initialize(initArgs=NULL)");
@@ -156,7 +140,7 @@ CK_RV PKCS11Client::initialize(bool withArguments) {
             ZEP_TRACE_INFO(MODULE_TRACE, "Using C_Initialize(initArgs=OS)");
             // A failing C_GetInfo leaves the version 0.0, which keeps OS locking.
             CK_INFO info = {};
-            run(nullptr, CRYPTOKI(C_GetInfo, errorcode::GENERAL_FAILED), Locking::none,
+            run(nullptr, CRYPTOKI_FUNCTION(C_GetInfo, errorcode::GENERAL_FAILED), Locking::none,
                 [&](CK_C_GetInfo getLibraryInfo) { return getLibraryInfo(&info); });
             if (info.cryptokiVersion.major < 2 || info.cryptokiVersion.minor != 0) {
                 lockingSwitch_ = false;
@@ -178,7 +162,7 @@ CK_RV PKCS11Client::initialize(bool withArguments) {
 }
 
 CK_RV PKCS11Client::finalize() {
-    return run("PKCS11Client::finalize()", CRYPTOKI(C_Finalize, errorcode::GENERAL_FAILED), Locking::none,
+    return run("PKCS11Client::finalize()", CRYPTOKI_FUNCTION(C_Finalize, errorcode::GENERAL_FAILED), Locking::none,
                [](CK_C_Finalize finalizeLibrary) {
                    return check(finalizeLibrary(nullptr), "C_Finalize", errorcode::GENERAL_FAILED, {});
                });
@@ -199,31 +183,31 @@ CK_RV PKCS11Client::appendList(const char* label, Cryptoki<Function> function, s
 }
 
 CK_RV PKCS11Client::getInfo(CK_INFO* info) {
-    return call("PKCS11Client::getInfo()", CRYPTOKI(C_GetInfo, errorcode::GENERAL_FAILED), {}, info);
+    return call("PKCS11Client::getInfo()", CRYPTOKI_FUNCTION(C_GetInfo, errorcode::GENERAL_FAILED), {}, info);
 }
 
 CK_RV PKCS11Client::getSlotList(std::vector<CK_SLOT_ID>& slots, bool tokenPresent) {
     const CK_BBOOL present = tokenPresent ? CK_TRUE : CK_FALSE;
-    return appendList("PKCS11Client::getSlotList()", CRYPTOKI(C_GetSlotList, errorcode::SLOT_FAILED), slots,
+    return appendList("PKCS11Client::getSlotList()", CRYPTOKI_FUNCTION(C_GetSlotList, errorcode::SLOT_FAILED), slots,
                       [&](CK_C_GetSlotList f, CK_SLOT_ID* list, CK_ULONG* count) { return f(present, list, count); });
 }
 
 CK_RV PKCS11Client::getSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO* info) {
-    return call("PKCS11Client::getSlotInfo()", CRYPTOKI(C_GetSlotInfo, errorcode::SLOT_FAILED), {}, slot, info);
+    return call("PKCS11Client::getSlotInfo()", CRYPTOKI_FUNCTION(C_GetSlotInfo, errorcode::SLOT_FAILED), {}, slot, info);
 }
 
 CK_RV PKCS11Client::getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info) {
-    return call("PKCS11Client::getTokenInfo()", CRYPTOKI(C_GetTokenInfo, errorcode::TOKEN_FAILED), {}, slot, info);
+    return call("PKCS11Client::getTokenInfo()", CRYPTOKI_FUNCTION(C_GetTokenInfo, errorcode::TOKEN_FAILED), {}, slot, info);
 }
 
 CK_RV PKCS11Client::getMechanismList(CK_SLOT_ID slot, std::vector<CK_MECHANISM_TYPE>& mechanisms) {
     return appendList(
-        "PKCS11Client::getMechanismList()", CRYPTOKI(C_GetMechanismList, errorcode::TOKEN_FAILED), mechanisms,
+        "PKCS11Client::getMechanismList()", CRYPTOKI_FUNCTION(C_GetMechanismList, errorcode::TOKEN_FAILED), mechanisms,
         [&](CK_C_GetMechanismList f, CK_MECHANISM_TYPE* list, CK_ULONG* count) { return f(slot, list, count); });
 }
 
 CK_RV PKCS11Client::getMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type, CK_MECHANISM_INFO* info) {
-    return call("PKCS11Client::getMechanismInfo()", CRYPTOKI(C_GetMechanismInfo, errorcode::TOKEN_FAILED), {}, slot,
+    return call("PKCS11Client::getMechanismInfo()", CRYPTOKI_FUNCTION(C_GetMechanismInfo, errorcode::TOKEN_FAILED), {}, slot,
                 type, info);
 }
 
@@ -233,12 +217,12 @@ CK_RV PKCS11Client::initToken(CK_SLOT_ID slot, const ZEPBuffer& soPin, const ZEP
     std::array<CK_UTF8CHAR, 32> field;
     field.fill(' ');
     std::copy_n(label.c_str(), std::min(label.size(), field.size()), field.begin());
-    return call("PKCS11Client::initToken()", CRYPTOKI(C_InitToken, errorcode::TOKEN_FAILED), {}, slot,
+    return call("PKCS11Client::initToken()", CRYPTOKI_FUNCTION(C_InitToken, errorcode::TOKEN_FAILED), {}, slot,
                 pinBytes(soPin), CK_ULONG(soPin.getLength()), field.data());
 }
 
 CK_RV PKCS11Client::openSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_SESSION_HANDLE& session) {
-    return run("PKCS11Client::openSession()", CRYPTOKI(C_OpenSession, errorcode::SESSION_FAILED), Locking::client,
+    return run("PKCS11Client::openSession()", CRYPTOKI_FUNCTION(C_OpenSession, errorcode::SESSION_FAILED), Locking::client,
                [&](CK_C_OpenSession open) {
                    const CK_RV rv = open(slot, flags | CKF_SERIAL_SESSION, nullptr, nullptr, &session);
                    if (rv == CKR_OK || rv == CKR_SESSION_EXISTS) return rv;
@@ -251,12 +235,12 @@ CK_RV PKCS11Client::openSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_SESSION_HAND
 }
 
 CK_RV PKCS11Client::closeAllSessions(CK_SLOT_ID slot) {
-    return call("PKCS11Client::closeAllSessions()", CRYPTOKI(C_CloseAllSessions, errorcode::SESSION_FAILED), {},
+    return call("PKCS11Client::closeAllSessions()", CRYPTOKI_FUNCTION(C_CloseAllSessions, errorcode::SESSION_FAILED), {},
                 slot);
 }
 
 CK_RV PKCS11Client::closeSession(CK_SESSION_HANDLE& session) {
-    return run("PKCS11Client::closeSession()", CRYPTOKI(C_CloseSession, errorcode::SESSION_FAILED), Locking::client,
+    return run("PKCS11Client::closeSession()", CRYPTOKI_FUNCTION(C_CloseSession, errorcode::SESSION_FAILED), Locking::client,
                [&](CK_C_CloseSession close) {
                    const CK_RV rv = close(session);
                    // The handle is of no further use, whatever the library said.
@@ -266,33 +250,33 @@ CK_RV PKCS11Client::closeSession(CK_SESSION_HANDLE& session) {
 }
 
 CK_RV PKCS11Client::initPin(CK_SESSION_HANDLE& session, const ZEPBuffer& pin) {
-    return call("PKCS11Client::initPin()", CRYPTOKI(C_InitPIN, errorcode::TOKEN_FAILED), {&session}, session,
+    return call("PKCS11Client::initPin()", CRYPTOKI_FUNCTION(C_InitPIN, errorcode::TOKEN_FAILED), {&session}, session,
                 pinBytes(pin), CK_ULONG(pin.getLength()));
 }
 
 CK_RV PKCS11Client::setPin(CK_SESSION_HANDLE& session, const ZEPBuffer& oldPin, const ZEPBuffer& newPin) {
-    return call("PKCS11Client::setPin()", CRYPTOKI(C_SetPIN, errorcode::TOKEN_FAILED), {&session}, session,
+    return call("PKCS11Client::setPin()", CRYPTOKI_FUNCTION(C_SetPIN, errorcode::TOKEN_FAILED), {&session}, session,
                 pinBytes(oldPin), CK_ULONG(oldPin.getLength()), pinBytes(newPin), CK_ULONG(newPin.getLength()));
 }
 
 CK_RV PKCS11Client::getSessionInfo(CK_SESSION_HANDLE& session, CK_SESSION_INFO* info) {
-    return call("PKCS11Client::getSessionInfo()", CRYPTOKI(C_GetSessionInfo, errorcode::SESSION_FAILED), {&session},
+    return call("PKCS11Client::getSessionInfo()", CRYPTOKI_FUNCTION(C_GetSessionInfo, errorcode::SESSION_FAILED), {&session},
                 session, info);
 }
 
 CK_RV PKCS11Client::login(CK_SESSION_HANDLE& session, CK_USER_TYPE userType, const ZEPBuffer& pin) {
-    return call("PKCS11Client::login()", CRYPTOKI(C_Login, errorcode::SESSION_FAILED),
+    return call("PKCS11Client::login()", CRYPTOKI_FUNCTION(C_Login, errorcode::SESSION_FAILED),
                 {&session, {CKR_USER_ALREADY_LOGGED_IN, CKR_OK}}, session, userType, pinBytes(pin),
                 CK_ULONG(pin.getLength()));
 }
 
 CK_RV PKCS11Client::logout(CK_SESSION_HANDLE& session) {
-    return call("PKCS11Client::logout()", CRYPTOKI(C_Logout, errorcode::SESSION_FAILED),
+    return call("PKCS11Client::logout()", CRYPTOKI_FUNCTION(C_Logout, errorcode::SESSION_FAILED),
                 {&session, {CKR_USER_NOT_LOGGED_IN, CKR_OK}}, session);
 }
 
 CK_RV PKCS11Client::getOperationState(CK_SESSION_HANDLE& session, ZEPBuffer& state) {
-    const auto function = CRYPTOKI(C_GetOperationState, errorcode::SESSION_FAILED);
+    const auto function = CRYPTOKI_FUNCTION(C_GetOperationState, errorcode::SESSION_FAILED);
     return run("PKCS11Client::getOperationState()", function, Locking::client, [&](CK_C_GetOperationState getState) {
         CK_ULONG length = 0;
         check(getState(session, nullptr, &length), function.name, function.family, {&session});
@@ -304,13 +288,13 @@ CK_RV PKCS11Client::getOperationState(CK_SESSION_HANDLE& session, ZEPBuffer& sta
 }
 
 CK_RV PKCS11Client::setOperationState(CK_SESSION_HANDLE& session, const ZEPBuffer& state) {
-    return call("PKCS11Client::setOperationState()", CRYPTOKI(C_SetOperationState, errorcode::SESSION_FAILED),
+    return call("PKCS11Client::setOperationState()", CRYPTOKI_FUNCTION(C_SetOperationState, errorcode::SESSION_FAILED),
                 {&session}, session, const_cast<CK_BYTE*>(state.getValue()), CK_ULONG(state.getLength()),
                 CK_OBJECT_HANDLE(0), CK_OBJECT_HANDLE(0));
 }
 
 CK_RV PKCS11Client::findObjectsInit(CK_SESSION_HANDLE& session, AttributeTemplate& search) {
-    const auto function = CRYPTOKI(C_FindObjectsInit, errorcode::OBJECT_FAILED);
+    const auto function = CRYPTOKI_FUNCTION(C_FindObjectsInit, errorcode::OBJECT_FAILED);
     return run("PKCS11Client::findObjectsInit()", function, Locking::none, [&](CK_C_FindObjectsInit init) {
         AttributeArray array(search);
         return check(init(session, array.data(), array.count()), function.name, function.family, {&session});
@@ -318,7 +302,7 @@ CK_RV PKCS11Client::findObjectsInit(CK_SESSION_HANDLE& session, AttributeTemplat
 }
 
 CK_RV PKCS11Client::findObjects(CK_SESSION_HANDLE& session, std::vector<CK_OBJECT_HANDLE>& objects) {
-    const auto function = CRYPTOKI(C_FindObjects, errorcode::OBJECT_FAILED);
+    const auto function = CRYPTOKI_FUNCTION(C_FindObjects, errorcode::OBJECT_FAILED);
     return run("PKCS11Client::findObjects()", function, Locking::none, [&](CK_C_FindObjects find) {
         std::array<CK_OBJECT_HANDLE, kSearchBatch> batch;
         // The count is cleared before every call, so a call that fails without
@@ -339,7 +323,7 @@ CK_RV PKCS11Client::findObjects(CK_SESSION_HANDLE& session, std::vector<CK_OBJEC
 }
 
 CK_RV PKCS11Client::findObjectsFinal(CK_SESSION_HANDLE& session) {
-    const auto function = CRYPTOKI(C_FindObjectsFinal, errorcode::OBJECT_FAILED);
+    const auto function = CRYPTOKI_FUNCTION(C_FindObjectsFinal, errorcode::OBJECT_FAILED);
     return run("PKCS11Client::findObjectsFinal()", function, Locking::none, [&](CK_C_FindObjectsFinal finish) {
         return check(finish(session), function.name, function.family, {&session});
     });
@@ -357,7 +341,7 @@ CK_RV PKCS11Client::findObjects(CK_SESSION_HANDLE& session, AttributeTemplate& s
 
 CK_RV PKCS11Client::createObject(CK_SESSION_HANDLE& session, AttributeTemplate& attributes,
                                  CK_OBJECT_HANDLE& object) {
-    const auto function = CRYPTOKI(C_CreateObject, errorcode::OBJECT_FAILED);
+    const auto function = CRYPTOKI_FUNCTION(C_CreateObject, errorcode::OBJECT_FAILED);
     return run("PKCS11Client::createObject()", function, Locking::client, [&](CK_C_CreateObject create) {
         object = 0;
         if (attributes.size() == 0) return CKR_OK;
@@ -368,21 +352,21 @@ CK_RV PKCS11Client::createObject(CK_SESSION_HANDLE& session, AttributeTemplate& 
 }
 
 CK_RV PKCS11Client::destroyObject(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object) {
-    return call("PKCS11Client::destroyObject()", CRYPTOKI(C_DestroyObject, errorcode::OBJECT_FAILED), {&session},
+    return call("PKCS11Client::destroyObject()", CRYPTOKI_FUNCTION(C_DestroyObject, errorcode::OBJECT_FAILED), {&session},
                 session, object);
 }
 
 CK_RV PKCS11Client::copyObject(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, AttributeTemplate& attributes,
                                CK_OBJECT_HANDLE& copy) {
     AttributeArray array(attributes);
-    return call("PKCS11Client::copyObject()", CRYPTOKI(C_CopyObject, errorcode::OBJECT_FAILED), {&session}, session,
+    return call("PKCS11Client::copyObject()", CRYPTOKI_FUNCTION(C_CopyObject, errorcode::OBJECT_FAILED), {&session}, session,
                 object, array.data(), array.count(), &copy);
 }
 
 CK_RV PKCS11Client::getAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
                                       AttributeTemplate& request, AttributeTemplate& result) {
     const auto sequence = lockSession(session);
-    return run("PKCS11Client::getAttributeValue()", CRYPTOKI(C_GetAttributeValue, errorcode::OBJECT_FAILED),
+    return run("PKCS11Client::getAttributeValue()", CRYPTOKI_FUNCTION(C_GetAttributeValue, errorcode::OBJECT_FAILED),
                Locking::client,
                [&](CK_C_GetAttributeValue read) { return getAttribute(read, session, object, request, result); });
 }
@@ -410,7 +394,7 @@ CK_RV PKCS11Client::getAttribute(CK_C_GetAttributeValue read, CK_SESSION_HANDLE&
 
 CK_RV PKCS11Client::setAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
                                       AttributeTemplate& attributes) {
-    const auto function = CRYPTOKI(C_SetAttributeValue, errorcode::OBJECT_FAILED);
+    const auto function = CRYPTOKI_FUNCTION(C_SetAttributeValue, errorcode::OBJECT_FAILED);
     return run("PKCS11Client::setAttributeValue()", function, Locking::client, [&](CK_C_SetAttributeValue set) {
         if (attributes.size() == 0) return CKR_OK;
         AttributeArray array(attributes);
@@ -422,7 +406,7 @@ CK_RV PKCS11Client::generateKey(CK_SESSION_HANDLE& session, CK_MECHANISM_TYPE me
                                 AttributeTemplate& attributes, CK_OBJECT_HANDLE& key) {
     CK_MECHANISM method = mechanismOf(mechanism);
     AttributeArray array(attributes);
-    return call("PKCS11Client::generateKey()", CRYPTOKI(C_GenerateKey, errorcode::KEYGEN_FAILED), {&session},
+    return call("PKCS11Client::generateKey()", CRYPTOKI_FUNCTION(C_GenerateKey, errorcode::KEYGEN_FAILED), {&session},
                 session, &method, array.data(), array.count(), &key);
 }
 
@@ -432,7 +416,7 @@ CK_RV PKCS11Client::generateKeyPair(CK_SESSION_HANDLE& session, CK_MECHANISM_TYP
     CK_MECHANISM method = mechanismOf(mechanism);
     AttributeArray publicArray(publicTemplate);
     AttributeArray privateArray(privateTemplate);
-    return call("PKCS11Client::generateKeyPair()", CRYPTOKI(C_GenerateKeyPair, errorcode::KEYGEN_FAILED),
+    return call("PKCS11Client::generateKeyPair()", CRYPTOKI_FUNCTION(C_GenerateKeyPair, errorcode::KEYGEN_FAILED),
                 {&session}, session, &method, publicArray.data(), publicArray.count(), privateArray.data(),
                 privateArray.count(), &publicKey, &privateKey);
 }

@@ -21,6 +21,10 @@
 #include "zepstring.h"
 #include "zeptrace.h"
 
+// A function-list entry with its name and the error code of its failures.
+#define CRYPTOKI_FUNCTION(function, family) \
+    PKCS11Client::Cryptoki<CK_##function> { &CK_FUNCTION_LIST::function, #function, family }
+
 class PKCS11Client {
 public:
     // Loads, binds and initialises the library; throws when any step fails.
@@ -91,6 +95,37 @@ public:
                           AttributeTemplate& privateTemplate, CK_OBJECT_HANDLE& publicKey,
                           CK_OBJECT_HANDLE& privateKey);
 
+    // Cryptographic operations. Outputs are sized by a first call and replace
+    // the output buffer's contents; only the random calls take the client
+    // lock: the caller owns the session's operation state.
+    CK_RV encryptInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key);
+    CK_RV encryptUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV encrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV encryptFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output);
+    CK_RV decryptInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key);
+    CK_RV decrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV decryptUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV decryptFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output);
+    CK_RV signInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key);
+    CK_RV signUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input);
+    CK_RV sign(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV signFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output);
+    CK_RV verifyInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key);
+    CK_RV verifyUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input);
+    // A signature that does not match is returned (CKR_SIGNATURE_INVALID,
+    // CKR_SIGNATURE_LEN_RANGE), not thrown.
+    CK_RV verify(CK_SESSION_HANDLE& session, const ZEPBuffer& data, const ZEPBuffer& signature);
+    CK_RV verifyFinal(CK_SESSION_HANDLE& session, const ZEPBuffer& signature);
+    CK_RV digestInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism);
+    CK_RV digestUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input);
+    CK_RV digest(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV digestFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output);
+    // A token without a generator or without seeding is answered by return
+    // value (CKR_RANDOM_SEED_NOT_SUPPORTED, CKR_RANDOM_NO_RNG), not thrown.
+    CK_RV seedRandom(CK_SESSION_HANDLE& session, const ZEPBuffer& seed);
+    // Fills `output` in place: size it to the number of bytes wanted.
+    CK_RV generateRandom(CK_SESSION_HANDLE& session, ZEPBuffer& output);
+
     // Holds the lock that keeps call sequences on `session` apart; taken by
     // callers that run an operation of several calls on a shared session.
     [[nodiscard]] std::unique_lock<std::mutex> lockSession(CK_SESSION_HANDLE session) {
@@ -98,6 +133,17 @@ public:
     }
 
 private:
+    // Holds the client mutex while the locking switch is on (read once).
+    class CallLock {
+    public:
+        explicit CallLock(PKCS11Client& client) {
+            if (client.lockingSwitch_) locker_.emplace(client.mutex_);
+        }
+
+    private:
+        std::optional<ZEPMutexLocker> locker_;
+    };
+
     // A Cryptoki function of the list with its name and the error code of
     // its failures.
     template <typename Function>
@@ -107,15 +153,17 @@ private:
         long family;
     };
 
-    // How a return value is taken: CKR_OK and the accepted values are
-    // returned; any other is thrown, after clearing `*session` (when given)
-    // if the value shows the session is gone.
+    enum class Locking { client, none };
+
+    // How a call is made and its return value taken: CKR_OK and the accepted
+    // values are returned; any other is thrown, after clearing `*session`
+    // (when given) if the value shows the session is gone. The client mutex
+    // is held around the call unless `locking` is none.
     struct Outcome {
         CK_SESSION_HANDLE* session = nullptr;
         std::array<CK_RV, 2> accepted = {CKR_OK, CKR_OK};
+        Locking locking = Locking::client;
     };
-
-    enum class Locking { client, none };
 
     // The one way to a Cryptoki function: opens the trace bracket (unless
     // `label` is null, for a call inside another wrapper's bracket), checks
@@ -123,12 +171,23 @@ private:
     // client mutex while the locking switch is on (unless `locking` is none),
     // and runs `body` with the function.
     template <typename Function, typename Body>
-    CK_RV run(const char* label, Cryptoki<Function> function, Locking locking, Body body);
+    CK_RV run(const char* label, Cryptoki<Function> function, Locking locking, Body body) {
+        std::optional<ZEPTraceBracket> trace;
+        if (label) trace.emplace(MODULE_TRACE, ZEP_HERE, label);
+        if (!isBound()) throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_BOUND, "");
+        Function f = functions_->*function.entry;
+        if (!f)
+            throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED,
+                                     ZEPString(function.name) + " is not supported by this cryptoki library");
+        std::optional<CallLock> lock;
+        if (locking == Locking::client) lock.emplace(*this);
+        return body(f);
+    }
 
-    // run() for a single call whose return value is taken by `outcome`.
+    // run() for a single call, made and judged as `outcome` says.
     template <typename Function, typename... Args>
     CK_RV call(const char* label, Cryptoki<Function> function, Outcome outcome, Args... args) {
-        return run(label, function, Locking::client,
+        return run(label, function, outcome.locking,
                    [&](Function f) { return check(f(args...), function.name, function.family, outcome); });
     }
 
@@ -141,21 +200,17 @@ private:
     template <typename Item, typename Function, typename Call>
     CK_RV appendList(const char* label, Cryptoki<Function> function, std::vector<Item>& items, Call call);
 
+    // The two-call protocol of output data: asks for the length, then for
+    // the bytes, which replace `output` once the second call succeeded.
+    // `call`(function, output pointer, length pointer) makes one call.
+    template <typename Function, typename Call>
+    CK_RV sizedOutput(const char* label, Cryptoki<Function> function, CK_SESSION_HANDLE& session, ZEPBuffer& output,
+                      Call call);
+
     // One C_GetAttributeValue pass over `request`, storing what it fetched
     // in `values`; a second pass follows for the lengths it learned.
     CK_RV getAttribute(CK_C_GetAttributeValue read, CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
                        AttributeTemplate& request, AttributeTemplate& values);
-
-    // Holds the client mutex while the locking switch is on (read once).
-    class CallLock {
-    public:
-        explicit CallLock(PKCS11Client& client) {
-            if (client.lockingSwitch_) locker_.emplace(client.mutex_);
-        }
-
-    private:
-        std::optional<ZEPMutexLocker> locker_;
-    };
 
     void* library_ = nullptr;
     bool lockingSwitch_ = true;
