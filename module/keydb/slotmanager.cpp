@@ -1,5 +1,7 @@
 #include "slotmanager.h"
 
+#include <type_traits>
+
 #include "asn/asn_x500name.h"
 #include "asn/buffer_t.h"
 #include "asn/zepasnutility.h"
@@ -12,6 +14,9 @@
 #include "keystore/zepkeycertreqitemcontainer.h"
 #include "keystore/zepkeyitem.h"
 #include "keystore/zepkeyitemcontainer.h"
+#include "keystore/zeppkcs11asnkeyrecord.h"
+#include "kry/zepkrykey.h"
+#include "asn/x509_certificate.h"
 #include "slotmanageriterator.h"
 #include "pkcs11client.h"
 #include "pkcs11manager.h"
@@ -467,25 +472,320 @@ unsigned int SlotManager::getItemCount(KeyMultiIndex index, const asn_object& va
     return countOf(getItems(index, value));
 }
 
-// Writing to the key database follows in its own step.
-bool SlotManager::insertItem(const ZEPKeyCertReqItem&) { notYetAvailable("insertItem"); }
-bool SlotManager::insertItem(const ZEPKeyCertItem&) { notYetAvailable("insertItem"); }
-bool SlotManager::insertItem(const ZEPCertItem&) { notYetAvailable("insertItem"); }
-bool SlotManager::insertItem(const ZEPKeyItem&) { notYetAvailable("insertItem"); }
-bool SlotManager::updateItem(const ZEPKeyCertReqItem&, const ZEPCertItem&) { notYetAvailable("updateItem"); }
-bool SlotManager::updateItem(const ZEPKeyCertReqItem&, const ZEPKeyCertReqItem&) { notYetAvailable("updateItem"); }
-bool SlotManager::updateItem(const ZEPKeyCertItem&, const ZEPKeyCertItem&) { notYetAvailable("updateItem"); }
-bool SlotManager::updateItem(const ZEPCertItem&, const ZEPCertItem&) { notYetAvailable("updateItem"); }
-bool SlotManager::updateItem(const ZEPKeyItem&, const ZEPKeyItem&) { notYetAvailable("updateItem"); }
-bool SlotManager::deleteItem(KeyCertReqUniqueIndex, const asn_object&) { notYetAvailable("deleteItem"); }
-bool SlotManager::deleteItem(KeyCertUniqueIndex, const asn_object&) { notYetAvailable("deleteItem"); }
-bool SlotManager::deleteItem(CertUniqueIndex, const asn_object&) { notYetAvailable("deleteItem"); }
-bool SlotManager::deleteItem(KeyUniqueIndex, const asn_object&) { notYetAvailable("deleteItem"); }
-bool SlotManager::deleteItem(const ZEPKeyCertReqItem&) { notYetAvailable("deleteItem"); }
-bool SlotManager::deleteItem(const ZEPKeyCertItem&) { notYetAvailable("deleteItem"); }
-bool SlotManager::deleteItem(const ZEPCertItem&) { notYetAvailable("deleteItem"); }
-bool SlotManager::deleteItem(const ZEPKeyItem&) { notYetAvailable("deleteItem"); }
-ZEPDeleteResult SlotManager::deleteItems(KeyCertReqMultiIndex, const asn_object&) { notYetAvailable("deleteItems"); }
-ZEPDeleteResult SlotManager::deleteItems(KeyCertMultiIndex, const asn_object&) { notYetAvailable("deleteItems"); }
-ZEPDeleteResult SlotManager::deleteItems(CertMultiIndex, const asn_object&) { notYetAvailable("deleteItems"); }
-ZEPDeleteResult SlotManager::deleteItems(KeyMultiIndex, const asn_object&) { notYetAvailable("deleteItems"); }
+void SlotManager::requireWriting() {
+    if (!isOpenedForWriting())
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::ACCESS_DENIED, "Token is write protected or login is required.");
+}
+
+CK_OBJECT_HANDLE SlotManager::findObject(CK_OBJECT_CLASS objectClass, MatchType match, const ZEPBuffer& value) {
+    CK_OBJECT_HANDLE handle = 0;
+    SlotManagerUtility::findItem(*this, objectClass, match, value, handle);
+    return handle;
+}
+
+void SlotManager::setAttributes(CK_OBJECT_HANDLE object, AttributeTemplate& attributes) {
+    state_->client->setAttributeValue(state_->session, object, attributes);
+}
+
+void SlotManager::destroy(CK_OBJECT_HANDLE object) { state_->client->destroyObject(state_->session, object); }
+
+namespace {
+
+x509_certificate certificateOf(const ZEPCertItem& item) {
+    x509_certificate certificate;
+    item.getCertificate(certificate);
+    return certificate;
+}
+
+ZEPBuffer subjectOf(const x509_certificate& certificate) {
+    return ZEPASNUtility::getDEREncoding(certificate.get_subject());
+}
+
+// The DER of the key record held by a key that stays on the token.
+ZEPBuffer keyRecordOf(const ZEPKRYKey& key) { return ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getBuffer(); }
+
+}  // namespace
+
+bool SlotManager::insertItem(const ZEPKeyItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::insertItem(ZEPKeyItem)");
+    requireWriting();
+    SlotManagerUtility::isUnique(*this, item);
+    CK_OBJECT_HANDLE handle = 0;
+    return SlotManagerUtility::makeKeyItem(*this, item, handle, ZEPBuffer(), ZEPBuffer());
+}
+
+bool SlotManager::insertItem(const ZEPCertItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::insertItem(ZEPCertItem)");
+    requireWriting();
+    SlotManagerUtility::isUnique(*this, item);
+    CK_OBJECT_HANDLE handle = 0;
+    ZEPBuffer id;
+    return SlotManagerUtility::makeCertItem(*this, item, handle, id);
+}
+
+bool SlotManager::insertItem(const ZEPKeyCertItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::insertItem(ZEPKeyCertItem)");
+    requireWriting();
+    const ZEPBuffer subject = subjectOf(certificateOf(item.getCertItem()));
+    SlotManagerUtility::isUnique(*this, item.getCertItem());
+    CK_OBJECT_HANDLE certificate = 0, privateKey = 0;
+    ZEPBuffer id;
+    // The private key takes the certificate's id and subject.
+    if (!SlotManagerUtility::makeCertItem(*this, item.getCertItem(), certificate, id) ||
+        !SlotManagerUtility::makeKeyItem(*this, item.getKeyItem(), privateKey, id, subject))
+        return false;
+    const ZEPPKCS11ASNKeyRecord search(" ", id, 0, subject);
+    if (CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, search.getBuffer())) {
+        AttributeTemplate relabel;
+        relabel.setAttribute(CKA_LABEL, item.getLabel());
+        relabel.setAttribute(CKA_SUBJECT, subject);
+        setAttributes(publicKey, relabel);
+    }
+    return true;
+}
+
+bool SlotManager::insertItem(const ZEPKeyCertReqItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::insertItem(ZEPKeyCertReqItem)");
+    requireWriting();
+    const ZEPKeyItem& privateKeyItem = item.getPrivateKeyItem();
+    const ZEPKRYKey& privateKey = privateKeyItem.getKey();
+    const bool onToken = privateKey.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD;
+    if (onToken) {
+        // A generated pair is a duplicate only when its key record, with the
+        // request's subject, is on the token already.
+        ZEPPKCS11ASNKeyRecord record(privateKey.getKeyBlob());
+        record.setSubjectName(item.getSubjectName());
+        ZEPKRYKey withSubject(privateKey);
+        withSubject.setKeyBlob(record.getBuffer());
+        SlotManagerUtility::isUnique(*this, ZEPKeyItem(withSubject, item.getLabel()));
+    } else {
+        SlotManagerUtility::isUnique(*this, privateKeyItem);
+    }
+    CK_OBJECT_HANDLE handle = 0;
+    if (!SlotManagerUtility::makeKeyItem(*this, privateKeyItem, handle, ZEPBuffer(), item.getSubjectName()))
+        return false;
+    if (onToken) {
+        const ZEPPKCS11ASNKeyRecord record(privateKey.getKeyBlob());
+        if (CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_ID, record.getObjectId())) {
+            AttributeTemplate relabel;
+            relabel.setAttribute(CKA_LABEL, item.getLabel());
+            relabel.setAttribute(CKA_SUBJECT, item.getSubjectName());
+            setAttributes(publicKey, relabel);
+            return true;
+        }
+    }
+    return SlotManagerUtility::makeKeyItem(*this, item.getPublicKeyItem(), handle, ZEPBuffer(), item.getSubjectName());
+}
+
+bool SlotManager::updateItem(const ZEPKeyItem& oldItem, const ZEPKeyItem& newItem) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::updateItem(ZEPKeyItem)");
+    requireWriting();
+    if (oldItem.getLabel() == newItem.getLabel()) return false;
+    if (oldItem.getKey().getType() != newItem.getKey().getType())
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The old and new key types must be the same");
+    const CK_OBJECT_HANDLE key =
+        findObject(SlotManagerUtility::objectClassOf(oldItem.getKey()), MATCH_LABEL, oldItem.getLabel());
+    if (!key) return false;
+    AttributeTemplate relabel;
+    relabel.setAttribute(CKA_LABEL, newItem.getLabel());
+    setAttributes(key, relabel);
+    return true;
+}
+
+bool SlotManager::updateItem(const ZEPCertItem& oldItem, const ZEPCertItem& newItem) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::updateItem(ZEPCertItem)");
+    requireWriting();
+    const CK_OBJECT_HANDLE old = findObject(CKO_CERTIFICATE, MATCH_VALUE, oldItem.getCertificateDER());
+    if (!old) return false;
+    if (oldItem.getCertificateDER() != newItem.getCertificateDER()) {
+        // The new object is made before the old one goes.
+        CK_OBJECT_HANDLE created = 0;
+        ZEPBuffer id;
+        if (!SlotManagerUtility::makeCertItem(*this, newItem, created, id)) return false;
+        destroy(old);
+        return true;
+    }
+    if (oldItem.getLabel() == newItem.getLabel()) return false;
+    AttributeTemplate relabel;
+    relabel.setAttribute(CKA_LABEL, newItem.getLabel());
+    setAttributes(old, relabel);
+    return true;
+}
+
+bool SlotManager::updateItem(const ZEPKeyCertItem& oldItem, const ZEPKeyCertItem& newItem) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::updateItem(ZEPKeyCertItem)");
+    requireWriting();
+    const ZEPBuffer record = keyRecordOf(oldItem.getKey());
+    CK_OBJECT_HANDLE certificate = findObject(CKO_CERTIFICATE, MATCH_KEY_RECORD, record);
+    if (!certificate) return false;
+    const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_KEY_RECORD, record);
+    if (!privateKey) return false;
+    AttributeTemplate keys, certificateAttributes;
+    if (oldItem.getCertificateDER() != newItem.getCertificateDER()) {
+        const ZEPBuffer subject = subjectOf(certificateOf(newItem.getCertItem()));
+        CK_OBJECT_HANDLE created = 0;
+        ZEPBuffer id;
+        if (SlotManagerUtility::makeCertItem(*this, newItem.getCertItem(), created, id)) {
+            destroy(certificate);
+            certificate = created;
+            keys.setAttribute(CKA_ID, id);
+            keys.setAttribute(CKA_SUBJECT, subject);
+        }
+    }
+    if (oldItem.getLabel() != newItem.getLabel()) {
+        keys.setAttribute(CKA_LABEL, newItem.getLabel());
+        certificateAttributes.setAttribute(CKA_LABEL, newItem.getLabel());
+    }
+    if (keys.size() != 0) {
+        setAttributes(privateKey, keys);
+        if (CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record))
+            setAttributes(publicKey, keys);
+    }
+    if (certificateAttributes.size() != 0) setAttributes(certificate, certificateAttributes);
+    return true;
+}
+
+bool SlotManager::updateItem(const ZEPKeyCertReqItem& oldItem, const ZEPKeyCertReqItem& newItem) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::updateItem(ZEPKeyCertReqItem)");
+    requireWriting();
+    AttributeTemplate changes;
+    if (oldItem.getLabel() != newItem.getLabel()) changes.setAttribute(CKA_LABEL, newItem.getLabel());
+    if (oldItem.getSubjectName() != newItem.getSubjectName())
+        changes.setAttribute(CKA_SUBJECT, newItem.getSubjectName());
+    if (changes.size() == 0) return false;
+    const ZEPBuffer record = keyRecordOf(oldItem.getPrivateKeyItem().getKey());
+    const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_KEY_RECORD, record);
+    const CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record);
+    if (!privateKey || !publicKey) return false;
+    setAttributes(publicKey, changes);
+    setAttributes(privateKey, changes);
+    return true;
+}
+
+bool SlotManager::updateItem(const ZEPKeyCertReqItem& oldItem, const ZEPCertItem& newItem) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::updateItem(ZEPKeyCertReqItem)");
+    requireWriting();
+    const ZEPBuffer record = keyRecordOf(oldItem.getPrivateKeyItem().getKey());
+    const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_KEY_RECORD, record);
+    const CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record);
+    if (!privateKey || !publicKey) return false;
+    CK_OBJECT_HANDLE certificate = 0;
+    ZEPBuffer id;
+    SlotManagerUtility::makeCertItem(*this, newItem, certificate, id);
+    // The key pair takes the certificate's id, label and subject: the three
+    // objects now form a key+certificate pair.
+    AttributeTemplate pair;
+    pair.setAttribute(CKA_ID, id);
+    pair.setAttribute(CKA_LABEL, newItem.getLabel());
+    pair.setAttribute(CKA_SUBJECT, subjectOf(certificateOf(newItem)));
+    setAttributes(publicKey, pair);
+    setAttributes(privateKey, pair);
+    return true;
+}
+
+bool SlotManager::deleteItem(const ZEPKeyItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItem(ZEPKeyItem)");
+    requireWriting();
+    const CK_OBJECT_HANDLE key =
+        findObject(SlotManagerUtility::objectClassOf(item.getKey()), MATCH_LABEL, item.getLabel());
+    if (!key) return false;
+    destroy(key);
+    return true;
+}
+
+bool SlotManager::deleteItem(const ZEPCertItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItem(ZEPCertItem)");
+    requireWriting();
+    const CK_OBJECT_HANDLE certificate = findObject(CKO_CERTIFICATE, MATCH_VALUE, item.getCertificateDER());
+    if (!certificate) return false;
+    destroy(certificate);
+    return true;
+}
+
+bool SlotManager::deleteItem(const ZEPKeyCertItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItem(ZEPCertKeyItem)");
+    requireWriting();
+    const ZEPBuffer record = keyRecordOf(item.getKey());
+    const CK_OBJECT_HANDLE certificate = findObject(CKO_CERTIFICATE, MATCH_VALUE, item.getCertificateDER());
+    const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_KEY_RECORD, record);
+    if (!certificate || !privateKey) return false;
+    destroy(certificate);
+    destroy(privateKey);
+    if (CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record)) destroy(publicKey);
+    return true;
+}
+
+bool SlotManager::deleteItem(const ZEPKeyCertReqItem& item) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItem(ZEPKeyCertReqItem)");
+    requireWriting();
+    const ZEPBuffer record = keyRecordOf(item.getPrivateKeyItem().getKey());
+    const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_KEY_RECORD, record);
+    const CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record);
+    // A request whose certificate has arrived is a pair, no longer a request.
+    if (!privateKey || !publicKey || findObject(CKO_CERTIFICATE, MATCH_KEY_RECORD, record)) return false;
+    destroy(publicKey);
+    destroy(privateKey);
+    return true;
+}
+
+namespace {
+
+// Deletes the item a unique lookup finds, through the slot manager's table.
+template <typename Index>
+bool deleteFound(ZEPSlotManager& slot, Index index, const asn_object& value) {
+    auto item = std::unique_ptr<std::remove_pointer_t<decltype(slot.getItem(index, value))>>(slot.getItem(index, value));
+    return item && slot.deleteItem(*item);
+}
+
+// Offers every item a multi lookup finds for deletion; counts the deleted.
+template <typename Index>
+ZEPDeleteResult deleteAllFound(ZEPSlotManager& slot, Index index, const asn_object& value) {
+    auto items = std::unique_ptr<std::remove_pointer_t<decltype(slot.getItems(index, value))>>(
+        slot.getItems(index, value));
+    ZEPDeleteResult result;
+    while (auto item = std::unique_ptr<std::remove_pointer_t<decltype(items->pop_front())>>(items->pop_front()))
+        if (slot.deleteItem(*item)) ++result.deleted;
+    return result;
+}
+
+}  // namespace
+
+bool SlotManager::deleteItem(KeyCertReqUniqueIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItem(KeyCertReqUniqueIndex)");
+    return deleteFound(*this, index, value);
+}
+
+bool SlotManager::deleteItem(KeyCertUniqueIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItem(KeyCertUniqueIndex)");
+    return deleteFound(*this, index, value);
+}
+
+bool SlotManager::deleteItem(CertUniqueIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItem(CertUniqueIndex)");
+    return deleteFound(*this, index, value);
+}
+
+bool SlotManager::deleteItem(KeyUniqueIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItem(KeyUniqueIndex)");
+    return deleteFound(*this, index, value);
+}
+
+ZEPDeleteResult SlotManager::deleteItems(KeyCertReqMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItems(KeyCertReqMultiIndex)");
+    return deleteAllFound(*this, index, value);
+}
+
+ZEPDeleteResult SlotManager::deleteItems(KeyCertMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItems(KeyCertMultiIndex)");
+    return deleteAllFound(*this, index, value);
+}
+
+ZEPDeleteResult SlotManager::deleteItems(CertMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItems(CertMultiIndex)");
+    return deleteAllFound(*this, index, value);
+}
+
+ZEPDeleteResult SlotManager::deleteItems(KeyMultiIndex index, const asn_object& value) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManager::deleteItems(KeyMultiIndex)");
+    return deleteAllFound(*this, index, value);
+}

@@ -14,6 +14,7 @@
 
 #include "cryptoki.h"
 
+#include "attributetemplate.h"
 #include "keystore/zepslotmanager.h"
 #include "slotmanagerutility.h"
 #include "zepmutex.h"
@@ -137,6 +138,12 @@ private:
     // Throws 577007 while the token wants a login; otherwise opens the
     // session unless one is open.
     void requireLogin();
+    // Throws 577007 unless the token can be written in this session.
+    void requireWriting();
+    // The first object of the class that passes the match; 0 when none does.
+    CK_OBJECT_HANDLE findObject(CK_OBJECT_CLASS objectClass, MatchType match, const ZEPBuffer& value);
+    void setAttributes(CK_OBJECT_HANDLE object, AttributeTemplate& attributes);
+    void destroy(CK_OBJECT_HANDLE object);
     CK_TOKEN_INFO tokenInfo();
     // The PIN to send: empty on a token with a protected authentication path,
     // whose PINs are entered at the device.

@@ -86,15 +86,6 @@ x509_certificate decodeCertificate(const ZEPBuffer& der) {
     return certificate;
 }
 
-CK_OBJECT_CLASS objectClassOf(const ZEPKRYKey& key) {
-    switch (key.getType()) {
-        case ZEPKRYKey::TYPE_PRIVATE: return CKO_PRIVATE_KEY;
-        case ZEPKRYKey::TYPE_PUBLIC: return CKO_PUBLIC_KEY;
-        case ZEPKRYKey::TYPE_SECRET: return CKO_SECRET_KEY;
-        default: return CKO_VENDOR_DEFINED;
-    }
-}
-
 }  // namespace
 
 bool SlotManagerUtility::findAllItems(SlotManager& slot, CK_OBJECT_CLASS objectClass,
@@ -357,4 +348,126 @@ ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, con
     std::unique_ptr<ZEPKeyItem> publicKeyItem(makeKeyItem(slot, publicKey));
     return new ZEPKeyCertReqItem(publicKeyItem->getKey(), privateKey, record.getSubjectName(),
                                  privateKeyItem.getLabel());
+}
+
+CK_OBJECT_CLASS SlotManagerUtility::objectClassOf(const ZEPKRYKey& key) {
+    switch (key.getType()) {
+        case ZEPKRYKey::TYPE_PRIVATE: return CKO_PRIVATE_KEY;
+        case ZEPKRYKey::TYPE_PUBLIC: return CKO_PUBLIC_KEY;
+        case ZEPKRYKey::TYPE_SECRET: return CKO_SECRET_KEY;
+        default: return CKO_VENDOR_DEFINED;
+    }
+}
+
+ZEPBuffer SlotManagerUtility::makeObjectId(const ZEPKRYKey& key) {
+    switch (key.getFormat()) {
+        case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO:
+            return ZEPKRYUtility::digestData_SHA1(ZEPSubjectPublicKeyInfo(key.getKeyBlob()).getModulus(true));
+        case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
+            return ZEPKRYUtility::digestData_SHA1(ZEPPrivateKeyInfo(key.getKeyBlob()).getModulus(true));
+        case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD: return ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId();
+        default:
+            ZEP_TRACE_INFO(MODULE_TRACE, "Can not create CKA_ID--unsupported key format");
+            return ZEPKRYUtility::digestData_SHA1(ZEPBuffer(1, " "));
+    }
+}
+
+ZEPBuffer SlotManagerUtility::makeObjectId(const x509_certificate& certificate) {
+    return ZEPKRYUtility::digestData_SHA1(
+        ZEPSubjectPublicKeyInfo(certificate.get_subject_public_key_info()).getModulus(true));
+}
+
+namespace {
+
+// The RSA components of a key in a DER container as key object attributes.
+void addPublicComponents(AttributeTemplate& object, const ZEPSubjectPublicKeyInfo& key) {
+    object.setAttribute(CKA_MODULUS, key.getModulus(false));
+    object.setAttribute(CKA_PUBLIC_EXPONENT, key.getPublicExponent());
+}
+
+void addPrivateComponents(AttributeTemplate& object, const ZEPPrivateKeyInfo& key) {
+    object.setAttribute(CKA_MODULUS, key.getModulus(false));
+    object.setAttribute(CKA_PUBLIC_EXPONENT, key.getPublicExponent());
+    object.setAttribute(CKA_PRIVATE_EXPONENT, key.getPrivateExponent());
+    object.setAttribute(CKA_PRIME_1, key.getPrime1());
+    object.setAttribute(CKA_PRIME_2, key.getPrime2());
+    object.setAttribute(CKA_EXPONENT_1, key.getExponent1());
+    object.setAttribute(CKA_EXPONENT_2, key.getExponent2());
+    object.setAttribute(CKA_COEFFICIENT, key.getCoefficient());
+}
+
+const char* formatName(int format) {
+    switch (format) {
+        case ZEPKRYKey::FORMAT_NONE: return "FORMAT_NONE";
+        case ZEPKRYKey::FORMAT_CLEAR_BUFFER: return "FORMAT_CLEAR_BUFFER";
+        default: return "";
+    }
+}
+
+}  // namespace
+
+bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, CK_OBJECT_HANDLE& handle,
+                                     const ZEPBuffer& id, const ZEPBuffer& subject) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(ZEPKeyItem)");
+    const ZEPKRYKey& key = item.getKey();
+    if (key.getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA && key.getAlgorithm() != ZEPKRYKey::ALGORITHM_DSA)
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only RSA and DSA key algorithms are supported.");
+    const ZEPBuffer objectId = id.empty() ? makeObjectId(key) : id;
+
+    AttributeTemplate object;
+    object.setBool(CKA_TOKEN, true);
+    object.setBool(CKA_MODIFIABLE, true);
+    object.setULong(CKA_KEY_TYPE, key.getAlgorithm() == ZEPKRYKey::ALGORITHM_RSA ? CKK_RSA : CKK_DSA);
+    object.setAttribute(CKA_LABEL, item.getLabel());
+    object.setAttribute(CKA_ID, objectId);
+    if (!subject.empty()) object.setAttribute(CKA_SUBJECT, subject);
+    switch (key.getFormat()) {
+        case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO:
+            object.setULong(CKA_CLASS, CKO_PUBLIC_KEY);
+            object.setBool(CKA_PRIVATE, false);
+            addPublicComponents(object, ZEPSubjectPublicKeyInfo(key.getKeyBlob()));
+            break;
+        case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
+            object.setULong(CKA_CLASS, CKO_PRIVATE_KEY);
+            object.setBool(CKA_PRIVATE, true);
+            addPrivateComponents(object, ZEPPrivateKeyInfo(key.getKeyBlob()));
+            break;
+        case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD: {
+            // The key is on the token already: it only takes the label and
+            // the subject.
+            CK_OBJECT_HANDLE existing = 0;
+            if (!findItem(slot, CKO_PRIVATE_KEY, MATCH_ID, ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId(),
+                          existing))
+                throw ZEPPKCS11Exception(ZEP_HERE, errorcode::KEY_NOT_FOUND, "Private key was not found.");
+            AttributeTemplate relabel;
+            relabel.setAttribute(CKA_LABEL, item.getLabel());
+            if (!subject.empty()) relabel.setAttribute(CKA_SUBJECT, subject);
+            slot.getClient()->setAttributeValue(slot.getSessionHandle(), existing, relabel);
+            return true;
+        }
+        default:
+            throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED,
+                                     ZEPString("Can not insert keys with format=") + formatName(key.getFormat()));
+    }
+    slot.getClient()->createObject(slot.getSessionHandle(), object, handle);
+    return true;
+}
+
+bool SlotManagerUtility::makeCertItem(SlotManager& slot, const ZEPCertItem& item, CK_OBJECT_HANDLE& handle,
+                                      ZEPBuffer& id) {
+    ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeCertItem(ZEPCertItem)");
+    x509_certificate certificate;
+    item.getCertificate(certificate);
+    const ZEPBuffer objectId = makeObjectId(certificate);
+    AttributeTemplate object;
+    object.setULong(CKA_CLASS, CKO_CERTIFICATE);
+    object.setBool(CKA_TOKEN, true);
+    object.setAttribute(CKA_LABEL, item.getLabel());
+    object.setULong(CKA_CERTIFICATE_TYPE, CKC_X_509);
+    object.setAttribute(CKA_SUBJECT, ZEPASNUtility::getDEREncoding(certificate.get_subject()));
+    object.setAttribute(CKA_ID, objectId);
+    object.setAttribute(CKA_VALUE, item.getCertificateDER());
+    slot.getClient()->createObject(slot.getSessionHandle(), object, handle);
+    id = objectId;
+    return true;
 }

@@ -17,6 +17,7 @@ class ZEPKeyItem;
 class ZEPCertItem;
 class ZEPKeyCertItem;
 class ZEPKeyCertReqItem;
+class ZEPKRYKey;
 
 // The criterion of an object search or an item maker.
 enum MatchType {
@@ -78,6 +79,22 @@ public:
                                            const asn_object& criterion);
     static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey);
     static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem);
+
+    // Token objects made from items. The key object gets `id` as CKA_ID (or
+    // the id derived from the key when `id` is empty) and `subject` as
+    // CKA_SUBJECT when it is not empty; a key already on the token (a key
+    // record) is relabelled instead, `handle` left as it is. The certificate
+    // object's CKA_ID is stored in `id`. Both return true or throw.
+    static bool makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, CK_OBJECT_HANDLE& handle, const ZEPBuffer& id,
+                            const ZEPBuffer& subject);
+    static bool makeCertItem(SlotManager& slot, const ZEPCertItem& item, CK_OBJECT_HANDLE& handle, ZEPBuffer& id);
+    // The CKA_ID tying a key pair and its certificates together: the SHA-1 of
+    // the RSA modulus without leading zero bytes; a key record's own id.
+    static ZEPBuffer makeObjectId(const ZEPKRYKey& key);
+    static ZEPBuffer makeObjectId(const x509_certificate& certificate);
+    // The object class of a key's type: private, public, secret, else vendor
+    // defined.
+    static CK_OBJECT_CLASS objectClassOf(const ZEPKRYKey& key);
 };
 
 #endif
