@@ -312,6 +312,26 @@ struct CK_FUNCTION_LIST {
 #pragma pack(pop, cryptoki)
 #endif
 
+// The sizes a Cryptoki library of this platform expects: a structure of the
+// wrong size shifts every field after it, and a library would read and write
+// past the caller's buffers. Windows packs to 1 byte with a 32-bit CK_ULONG
+// (only the pointer differs between 32 and 64 bits); elsewhere the natural
+// layout with the platform's unsigned long.
+#if defined(_WIN32)
+static_assert(sizeof(CK_ULONG) == 4, "CK_ULONG must be 32 bits on Windows");
+static_assert(sizeof(CK_INFO) == 72 && sizeof(CK_SLOT_INFO) == 104 && sizeof(CK_TOKEN_INFO) == 160,
+              "Cryptoki information structures must be packed to 1 byte");
+static_assert(sizeof(CK_ATTRIBUTE) == 8 + sizeof(void*) && sizeof(CK_MECHANISM) == 8 + sizeof(void*) &&
+                  sizeof(CK_MECHANISM_INFO) == 12,
+              "Cryptoki structures must be packed to 1 byte");
+#elif defined(__LP64__)
+static_assert(sizeof(CK_ULONG) == 8, "CK_ULONG must be the 64-bit unsigned long");
+static_assert(sizeof(CK_INFO) == 88 && sizeof(CK_SLOT_INFO) == 112 && sizeof(CK_TOKEN_INFO) == 208,
+              "Cryptoki information structures must have their natural layout");
+static_assert(sizeof(CK_ATTRIBUTE) == 24 && sizeof(CK_MECHANISM) == 24 && sizeof(CK_MECHANISM_INFO) == 24,
+              "Cryptoki structures must have their natural layout");
+#endif
+
 // Return values.
 #define CKR_OK 0x00000000UL
 #define CKR_CANCEL 0x00000001UL
