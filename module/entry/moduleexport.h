@@ -6,7 +6,9 @@
 #define MERVIL7_MODULEEXPORT_H
 
 #if defined(_WIN32)
-#define MERVIL7_EXPORT __declspec(dllexport)
+// The DLL exports what its .def file lists, under plain names; dllexport
+// would add the C++ functions' decorated names as well.
+#define MERVIL7_EXPORT
 #else
 #define MERVIL7_EXPORT __attribute__((visibility("default")))
 #endif
