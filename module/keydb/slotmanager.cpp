@@ -617,9 +617,8 @@ bool SlotManager::updateItem(const ZEPKeyCertItem& oldItem, const ZEPKeyCertItem
     requireWriting();
     const ZEPBuffer record = keyRecordOf(oldItem.getKey());
     CK_OBJECT_HANDLE certificate = findObject(CKO_CERTIFICATE, MATCH_KEY_RECORD, record);
-    if (!certificate) return false;
     const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_KEY_RECORD, record);
-    if (!privateKey) return false;
+    if (!certificate || !privateKey) return false;
     AttributeTemplate keys, certificateAttributes;
     if (oldItem.getCertificateDER() != newItem.getCertificateDER()) {
         const ZEPBuffer subject = subjectOf(certificateOf(newItem.getCertItem()));
