@@ -1,0 +1,108 @@
+#include "pkcs11kryalgorithmfactory.h"
+
+#include "errorcodes.h"
+#include "kry/zepkrykey.h"
+#include "pkcs11krydecryptionalgorithm.h"
+#include "pkcs11kryencryptionalgorithm.h"
+#include "pkcs11krypublickeygenalgorithm.h"
+#include "pkcs11kryrandomdatagenalgorithm.h"
+#include "pkcs11krysignaturealgorithm.h"
+#include "slotmanager.h"
+#include "zeptrace.h"
+
+namespace {
+
+// Keys held in software get nothing from this factory, not even the
+// toolkit's algorithms: a host that wants those asks the toolkit's factory.
+bool staysOnToken(const ZEPKRYKey& key) { return key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD; }
+
+}  // namespace
+
+PKCS11KRYAlgorithmFactory::PKCS11KRYAlgorithmFactory(SlotManager& slotManager)
+    : slot_(std::make_unique<SlotManager>(slotManager)) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::PKCS11KRYAlgorithmFactory()");
+}
+
+PKCS11KRYAlgorithmFactory::PKCS11KRYAlgorithmFactory(const PKCS11KRYAlgorithmFactory& other)
+    : ZEPKRYAlgorithmFactory(other), slot_(std::make_unique<SlotManager>(*other.slot_)) {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::PKCS11KRYAlgorithmFactory()");
+}
+
+PKCS11KRYAlgorithmFactory::~PKCS11KRYAlgorithmFactory() {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::~PKCS11KRYAlgorithmFactory()");
+}
+
+ZEPKRYAlgorithmFactory* PKCS11KRYAlgorithmFactory::duplicate() const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::duplicate()");
+    return new PKCS11KRYAlgorithmFactory(*this);
+}
+
+ZEPKRYRandomDataGenAlgorithm* PKCS11KRYAlgorithmFactory::make_Default_RandomDataGenAlgorithm(
+    const r_buffer_t* seed) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_Default_RandomDataGenAlgorithm()");
+    return new PKCS11KRYRandomDataGenAlgorithm(slot_.get(), seed);
+}
+
+ZEPKRYPublicKeyGenAlgorithm* PKCS11KRYAlgorithmFactory::make_RSA_PublicKeyGenAlgorithm(unsigned int keyBits) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_RSA_PublicKeyGenAlgorithm()");
+    return new PKCS11KRYPublicKeyGenAlgorithm(PKCS11KRYPublicKeyGenAlgorithm::RSA, slot_.get(), keyBits);
+}
+
+// No digests on the token: a null answer makes the toolkit's digest helpers
+// use the toolkit's own.
+ZEPKRYDigestAlgorithm* PKCS11KRYAlgorithmFactory::make_MD5_DigestAlgorithm() const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_MD5_DigestAlgorithm()");
+    return nullptr;
+}
+
+ZEPKRYDigestAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1_DigestAlgorithm() const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA1_DigestAlgorithm()");
+    return nullptr;
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_MD5WithRSA_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_MD5WithRSA_SignatureAlgorithm()");
+    if (!staysOnToken(privateKey)) return nullptr;
+    return new PKCS11KRYSignatureAlgorithm(PKCS11KRYSignatureAlgorithm::MD5_WITH_RSA, slot_.get(), privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1WithRSA_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA1WithRSA_SignatureAlgorithm()");
+    if (!staysOnToken(privateKey)) return nullptr;
+    return new PKCS11KRYSignatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA1_WITH_RSA, slot_.get(), privateKey);
+}
+
+// No verification on the token: it needs only the public key, which is no
+// secret, so hosts verify with the toolkit.
+ZEPKRYVerificationAlgorithm* PKCS11KRYAlgorithmFactory::make_MD5WithRSA_VerificationAlgorithm(
+    const ZEPKRYKey&) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_MD5WithRSA_VerificationAlgorithm()");
+    return nullptr;
+}
+
+ZEPKRYVerificationAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1WithRSA_VerificationAlgorithm(
+    const ZEPKRYKey&) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA1WithRSA_VerificationAlgorithm()");
+    return nullptr;
+}
+
+ZEPKRYEncryptionAlgorithm* PKCS11KRYAlgorithmFactory::make_RSAPKCS_EncryptionAlgorithm(const ZEPKRYKey& key) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_RSAPKCS_EncryptionAlgorithm()");
+    if (!staysOnToken(key)) return nullptr;
+    return new PKCS11KRYEncryptionAlgorithm(0, slot_.get(), key);
+}
+
+ZEPKRYDecryptionAlgorithm* PKCS11KRYAlgorithmFactory::make_RSAPKCS_DecryptionAlgorithm(const ZEPKRYKey& key,
+                                                                                       const r_buffer_t*) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_RSAPKCS_DecryptionAlgorithm()");
+    if (!staysOnToken(key)) return nullptr;
+    return new PKCS11KRYDecryptionAlgorithm(0, slot_.get(), key);
+}
+
+bool PKCS11KRYAlgorithmFactory::isKindOf(const ZEPString& className) const {
+    return className.compare(getClassName()) == 0 || ZEPKRYAlgorithmFactory::isKindOf(className);
+}
+
+ZEPString PKCS11KRYAlgorithmFactory::getInstanceName() const { return getClassName(); }
