@@ -19,6 +19,7 @@
 #include "asn/x509_certificate.h"
 #include "slotmanageriterator.h"
 #include "pkcs11client.h"
+#include "pkcs11kryalgorithmfactory.h"
 #include "pkcs11manager.h"
 #include "zepplatform.h"
 #include "zeptrace.h"
@@ -213,11 +214,7 @@ ZEPString SlotManager::getInstanceName() const { return getClassName(); }
 ZEPKRYAlgorithmFactory* SlotManager::getZEPKRYAlgorithmFactory() {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getZEPKRYAlgorithmFactory()");
     openSession();
-    notYetAvailable("The token-backed algorithm factory");
-}
-
-void SlotManager::notYetAvailable(const char* operation) {
-    throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, ZEPString(operation) + " is not yet available");
+    return new PKCS11KRYAlgorithmFactory(*this);
 }
 
 namespace {
@@ -365,8 +362,11 @@ ZEPKeyCertItem* SlotManager::getNextKeyCertItem(Iterator& iterator) {
 
 ZEPKeyCertReqItem* SlotManager::getNextKeyCertReqItem(Iterator& iterator) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyCertReqItem()");
+    // From the key item rather than the handle: iterating leaves the
+    // requests unsigned, signing each one would cost a token signature.
     return nextItem<ZEPKeyCertReqItem>(iteratorOf<SlotManagerKeyIterator>(iterator), [&](CK_OBJECT_HANDLE handle) {
-        return SlotManagerUtility::makeKeyCertReqItem(*this, handle);
+        std::unique_ptr<ZEPKeyItem> key(SlotManagerUtility::makeKeyItem(*this, handle));
+        return SlotManagerUtility::makeKeyCertReqItem(*this, *key);
     });
 }
 

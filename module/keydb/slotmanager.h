@@ -149,7 +149,6 @@ private:
     // whose PINs are entered at the device.
     static ZEPBuffer pinToSend(const CK_TOKEN_INFO& token, const ZEPBuffer& pin);
     CK_STATE sessionState();
-    [[noreturn]] static void notYetAvailable(const char* operation);
 
     StateRef state_;
 };

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "asn/asn_string.h"
+#include "asn/certificationrequest.h"
 #include "asn/issuerandserialnumber.h"
 #include "asn/x509_certificate.h"
 #include "asn/zepasnoid.h"
@@ -16,6 +17,7 @@
 #include "keystore/zepkeyitem.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepasncheck.h"
+#include "kry/zepkryalgorithmfactory.h"
 #include "kry/zepkrykey.h"
 #include "kry/zepkryutility.h"
 #include "pkcs11client.h"
@@ -330,9 +332,14 @@ ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT
 ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertReqItem()");
     std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
-    // Signing the request with the token's key follows once the slot hands
-    // out its algorithm factory.
-    return makeKeyCertReqItem(slot, *keyItem);
+    std::unique_ptr<ZEPKeyCertReqItem> request(makeKeyCertReqItem(slot, *keyItem));
+    if (request) {
+        // Signed once, on the token: the item keeps the signed request.
+        std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
+        CertificationRequest scratch;
+        request->getSignedCertificationRequest(scratch, *factory);
+    }
+    return request.release();
 }
 
 ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem) {
