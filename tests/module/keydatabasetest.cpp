@@ -25,14 +25,19 @@ void KeyDatabaseTest::SetUpTestSuite() {
     certificates_ = std::move(certificates);
 }
 
-KeyDatabaseTest::KeyDatabaseTest() {
+KeyDatabaseTest::KeyDatabaseTest() { restart(); }
+
+void KeyDatabaseTest::restart(int sessionType, bool login) {
+    slot_.reset();
+    manager_.reset();
+    Control::reset();
     testtoken::SlotSettings settings;
     settings.id = kSlot;
     settings.token.label = "database";
     Control::addSlot(settings);
     manager_ = connect();
-    slot_.reset(static_cast<SlotManager*>(manager_->getSlotManager(kSlot, 1)));
-    slot_->login(pin("1234"));
+    slot_.reset(static_cast<SlotManager*>(manager_->getSlotManager(kSlot, sessionType)));
+    if (login) slot_->login(pin("1234"));
 }
 
 ZEPBuffer KeyDatabaseTest::subjectOf(const ZEPBuffer& certificateDER) {

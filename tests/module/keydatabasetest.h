@@ -41,6 +41,9 @@ protected:
     KeyDatabaseTest();
 
     SlotManager& slot() { return *slot_; }
+    // Starts over on a fresh token with a slot manager of this session type,
+    // logged in unless `login` is false.
+    void restart(int sessionType = 1, bool login = true);
 
     static ZEPBuffer subjectOf(const ZEPBuffer& certificateDER);
     static CK_OBJECT_HANDLE addCertificate(const ZEPBuffer& der, const std::string& label, const ZEPBuffer& id);
