@@ -250,19 +250,31 @@ TEST_F(ItemsFromObjects, RequestsArePrivateKeysWithPublicKeySubjectAndNoCertific
     addCertificate(certificates_->first, "c", bufferOf("c"));
     CK_OBJECT_HANDLE pending = addKey(CKO_PRIVATE_KEY, "d", bufferOf("d"), subject);
     addKey(CKO_PUBLIC_KEY, "d", bufferOf("d"), subject);
+    Control::setMechanisms(kSlot, testtoken::rsaMechanisms());
 
     for (CK_OBJECT_HANDLE handle : {noSubject, noPublic, certified}) {
         std::unique_ptr<ZEPKeyCertReqItem> request(Utility::makeKeyCertReqItem(slot(), handle));
         EXPECT_EQ(request, nullptr) << "handle " << handle;
     }
+    Control::clearCalls();
     std::unique_ptr<ZEPKeyCertReqItem> request(Utility::makeKeyCertReqItem(slot(), pending));
     ASSERT_NE(request, nullptr);
     EXPECT_EQ(request->getSubjectName(), subject);
     EXPECT_EQ(request->getPublicKeyItem().getKey().getFormat(), ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO);
     EXPECT_EQ(request->getPrivateKeyItem().getKey().getFormat(), ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
     EXPECT_TRUE(Utility::compareLabel(request->getLabel(), bufferOf("d")));
-    // Not yet signed on the token: that needs the slot's algorithm factory.
-    EXPECT_TRUE(request->getSignedRequestDER().empty());
+    // Signed once, on the token, with the request's private key object.
+    EXPECT_FALSE(request->getSignedRequestDER().empty());
+    EXPECT_EQ(Control::callCount("C_SignInit"), 1u);
+    EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("hKey"), pending);
+
+    // Iterating requests does not sign them.
+    Control::clearCalls();
+    std::unique_ptr<ZEPSlotManager::Iterator> requests(slot().getKeyCertReqIterator());
+    std::unique_ptr<ZEPKeyCertReqItem> listed(slot().getNextKeyCertReqItem(*requests));
+    ASSERT_NE(listed, nullptr);
+    EXPECT_TRUE(listed->getSignedRequestDER().empty());
+    EXPECT_EQ(Control::callCount("C_SignInit"), 0u);
 }
 
 }  // namespace

@@ -1,0 +1,404 @@
+// The token-backed algorithms and their factory, and the client's
+// cryptographic calls, against the test token: what reaches the token, in
+// which order and under which locks.
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "keydatabasetest.h"
+#include "keystore/zepkeyitem.h"
+#include "keystore/zeppkcs11asnkeyrecord.h"
+#include "kry/zepkrydecryptionalgorithm.h"
+#include "kry/zepkryencryptionalgorithm.h"
+#include "kry/zepkrykeypair.h"
+#include "kry/zepkrypublickeygenalgorithm.h"
+#include "kry/zepkryrandomdatagenalgorithm.h"
+#include "kry/zepkrysignaturealgorithm.h"
+#include "kry/zepkryverificationalgorithm.h"
+#include "kry/zepsha1.h"
+#include "pkcs11kryalgorithmfactory.h"
+#include "pkcs11krysignaturealgorithm.h"
+#include "slotmanagerutility.h"
+#include "zeputility.h"
+
+namespace {
+
+using testtoken::CallRecord;
+
+ZEPBuffer bytes(const testtoken::Bytes& value) { return ZEPBuffer(value.size(), value.data()); }
+
+ZEPBuffer filled(size_t length, char byte) { return bufferOf(std::string(length, byte)); }
+
+// A private and a public key object of one RSA key, with a factory of the
+// logged-in slot.
+class TokenAlgorithms : public KeyDatabaseTest {
+protected:
+    TokenAlgorithms()
+        : privateObject_(addKey(CKO_PRIVATE_KEY, "Alice", bufferOf("1"), subjectOf(certificates_->first))),
+          publicObject_(addKey(CKO_PUBLIC_KEY, "Alice", bufferOf("1"), subjectOf(certificates_->first))),
+          factory_(slot().getZEPKRYAlgorithmFactory()) {
+        Control::setMechanisms(kSlot, testtoken::rsaMechanisms());
+    }
+
+    // The private key as the key database hands it out: a key record.
+    ZEPKRYKey privateKey() {
+        std::unique_ptr<ZEPKeyItem> item(SlotManagerUtility::makeKeyItem(slot(), privateObject_));
+        return item->getKey();
+    }
+    // A record of the same key object id naming a key of another type.
+    ZEPKRYKey recordKey(int type) {
+        ZEPKRYKey key = privateKey();
+        key.setType(type);
+        return key;
+    }
+
+    ZEPBuffer sign(bool md5, const ZEPBuffer& data) {
+        const ZEPKRYKey key = privateKey();
+        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(md5 ? factory_->make_MD5WithRSA_SignatureAlgorithm(key)
+                                                              : factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
+        return signer->signData(data.get());
+    }
+
+    CK_OBJECT_HANDLE privateObject_, publicObject_;
+    std::unique_ptr<ZEPKRYAlgorithmFactory> factory_;
+};
+
+// RFC 8017, section 9.2, note 1: the DER of the DigestInfo before the digest.
+TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrADigestInfoThatSignsTheSame) {
+    struct Case {
+        bool md5;
+        CK_MECHANISM_TYPE combined;
+        ZEPBuffer digestInfoHeader;
+    };
+    const Case cases[] = {
+        {false, CKM_SHA1_RSA_PKCS, ZEPBuffer(15, "\x30\x21\x30\x09\x06\x05\x2b\x0e\x03\x02\x1a\x05\x00\x04\x14")},
+        {true, CKM_MD5_RSA_PKCS,
+         ZEPBuffer(18, "\x30\x20\x30\x0c\x06\x08\x2a\x86\x48\x86\xf7\x0d\x02\x05\x05\x00\x04\x10")}};
+    const ZEPBuffer data = bufferOf("the data to be signed");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.md5 ? "MD5" : "SHA-1");
+        Control::setMechanisms(kSlot, testtoken::rsaMechanisms());
+        Control::clearCalls();
+        const ZEPBuffer combined = sign(c.md5, data);
+        EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("mechanism"), c.combined);
+        EXPECT_EQ(bytes(Control::callsOf("C_Sign").at(0).input("pData")), data);
+
+        Control::setMechanisms(kSlot, testtoken::bareRsaMechanisms());
+        Control::clearCalls();
+        EXPECT_EQ(sign(c.md5, data), combined);
+        EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("mechanism"), CKM_RSA_PKCS);
+        const ZEPBuffer sent = bytes(Control::callsOf("C_Sign").at(0).input("pData"));
+        const size_t digestLength = c.md5 ? 16 : 20;
+        ASSERT_EQ(sent.getLength(), c.digestInfoHeader.getLength() + digestLength);
+        EXPECT_EQ(ZEPBuffer(c.digestInfoHeader.getLength(), sent.getValue()), c.digestInfoHeader);
+    }
+}
+
+// 36 bytes (an MD5 and a SHA-1 digest) are signed raw, as given, whenever
+// the token signs with CKM_RSA_PKCS, whatever the key's type; any other
+// length, or a token that cannot sign so, is encrypted.
+TEST_F(TokenAlgorithms, ThirtySixBytesAreSignedRawWhereTheTokenCanSign) {
+    testtoken::MechanismTable cannotSign = testtoken::rsaMechanisms();
+    cannotSign[CKM_RSA_PKCS].flags &= ~CKF_SIGN;
+    struct Case {
+        int keyType;
+        size_t length;
+        bool tokenSigns;
+        const char* expected;  // the one-shot call made, or "" for 577909
+    };
+    const Case cases[] = {{ZEPKRYKey::TYPE_PRIVATE, 36, true, "C_Sign"},
+                          {ZEPKRYKey::TYPE_PUBLIC, 35, true, "C_Encrypt"},
+                          {ZEPKRYKey::TYPE_PUBLIC, 37, true, "C_Encrypt"},
+                          {ZEPKRYKey::TYPE_PUBLIC, 36, false, "C_Encrypt"},
+                          {ZEPKRYKey::TYPE_PUBLIC, 36, true, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.keyType << ", " << c.length << " bytes");
+        Control::setMechanisms(kSlot, c.tokenSigns ? testtoken::rsaMechanisms() : cannotSign);
+        std::unique_ptr<ZEPKRYEncryptionAlgorithm> encryption(
+            factory_->make_RSAPKCS_EncryptionAlgorithm(recordKey(c.keyType)));
+        const ZEPBuffer data = filled(c.length, 'd');
+        Control::clearCalls();
+        if (*c.expected == '\0') {
+            // The token refuses to sign with a public key.
+            expectFailure([&] { encryption->encryptData(data.get()); }, 577909, "C_SignInit",
+                          CKR_KEY_TYPE_INCONSISTENT);
+            EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("hKey"), publicObject_);
+            continue;
+        }
+        const ZEPBuffer result = encryption->encryptData(data.get());
+        const bool signs = std::string(c.expected) == "C_Sign";
+        const CallRecord init = Control::callsOf(signs ? "C_SignInit" : "C_EncryptInit").at(0);
+        EXPECT_EQ(init.arg("mechanism"), CKM_RSA_PKCS);
+        EXPECT_EQ(init.arg("hKey"), signs ? privateObject_ : publicObject_);
+        EXPECT_EQ(Control::callCount(signs ? "C_EncryptInit" : "C_SignInit"), 0u);
+        EXPECT_EQ(bytes(Control::callsOf(c.expected).at(0).input("pData")), data);
+        EXPECT_EQ(result.getLength(), certificates_->modulus.getLength());
+    }
+}
+
+TEST_F(TokenAlgorithms, EncryptedDataDecryptsWithThePrivateKey) {
+    std::unique_ptr<ZEPKRYEncryptionAlgorithm> encryption(
+        factory_->make_RSAPKCS_EncryptionAlgorithm(recordKey(ZEPKRYKey::TYPE_PUBLIC)));
+    std::unique_ptr<ZEPKRYDecryptionAlgorithm> decryption(
+        factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey(), nullptr));
+    const ZEPBuffer secret = bufferOf("a secret");
+    EXPECT_EQ(decryption->decryptData(encryption->encryptData(secret.get()).get()), secret);
+    EXPECT_EQ(encryption->getKeyRecoveryBlock(), nullptr);
+    expectFailure([&] { decryption->decryptData(secret.get()); }, 577907, "C_Decrypt", CKR_ENCRYPTED_DATA_LEN_RANGE);
+}
+
+// The slot lock keeps one-shot signatures of all copies of a slot manager
+// apart, and the session lock keeps every other call sequence off the
+// session from C_SignInit to C_Sign.
+TEST_F(TokenAlgorithms, SignaturesOnCopiesOfOneSlotManagerNeverInterleave) {
+    const ZEPKRYKey key = privateKey();
+    const ZEPBuffer data = bufferOf("data");
+    {
+        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
+        Control::clearCalls();
+        std::optional<SlotLock> held(slot().lockSlot());
+        std::thread waiting([&] { signer->signData(data.get()); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(Control::callCount("C_SignInit"), 0u) << "signed while another held the slot lock";
+        held.reset();
+        waiting.join();
+        EXPECT_EQ(Control::callCount("C_Sign"), 2u);
+    }
+    Control::clearCalls();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            SlotManager copy(slot());
+            std::unique_ptr<ZEPKRYAlgorithmFactory> factory(copy.getZEPKRYAlgorithmFactory());
+            std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory->make_SHA1WithRSA_SignatureAlgorithm(key));
+            for (int i = 0; i < 25; ++i) {
+                try {
+                    signer->signData(data.get());
+                } catch (const ZEPException&) {
+                    ++failures;
+                }
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(failures, 0);
+    // Each C_SignInit is followed by its two C_Sign calls before the next.
+    std::string sequence;
+    for (const CallRecord& call : Control::calls())
+        if (call.function == "C_SignInit" || call.function == "C_Sign") sequence += call.function == "C_Sign" ? 'S' : 'I';
+    std::string expected;
+    for (int i = 0; i < 100; ++i) expected += "ISS";
+    EXPECT_EQ(sequence, expected);
+}
+
+TEST_F(TokenAlgorithms, KeysAreCheckedAgainstTheTokenAndFoundByClassAndId) {
+    // The label without its padding names another token.
+    const ZEPBuffer blob =
+        ZEPPKCS11ASNKeyRecord(ZEPString("database"), bufferOf("1"), 1024, subjectOf(certificates_->first))
+            .getBuffer();
+    const ZEPKRYKey elsewhere(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD,
+                              blob);
+    const std::string removed = "Token Label invalid.  Token may have been removed.";
+    expectFailure([&] { delete factory_->make_SHA1WithRSA_SignatureAlgorithm(elsewhere); }, 577004, removed);
+    expectFailure([&] { delete factory_->make_RSAPKCS_EncryptionAlgorithm(elsewhere); }, 577004, removed);
+    expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(elsewhere, nullptr); }, 577004, removed);
+
+    // A secret key passes construction and fails where the object is
+    // searched; so does a key whose object is gone.
+    ZEPKRYKey missing = privateKey();
+    ZEPPKCS11ASNKeyRecord record(missing.getKeyBlob());
+    record.setObjectId(bufferOf("2"));
+    missing.setKeyBlob(record.getBuffer());
+    const struct {
+        ZEPKRYKey key;
+        long code;
+        std::string message;
+    } cases[] = {{recordKey(ZEPKRYKey::TYPE_SECRET), 577006, "Only private or public key types are supported."},
+                 {missing, 577005, "Key Id was not found.  Token may have been removed."}};
+    for (const auto& c : cases) {
+        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(c.key));
+        std::unique_ptr<ZEPKRYEncryptionAlgorithm> encryption(factory_->make_RSAPKCS_EncryptionAlgorithm(c.key));
+        std::unique_ptr<ZEPKRYDecryptionAlgorithm> decryption(
+            factory_->make_RSAPKCS_DecryptionAlgorithm(c.key, nullptr));
+        expectFailure([&] { signer->signDataInit(); }, c.code, c.message);
+        expectFailure([&] { encryption->encryptDataInit(); }, c.code, c.message);
+        expectFailure([&] { decryption->decryptData(ZEPBuffer(1, "x").get()); }, c.code, c.message);
+    }
+    // The search: the key's class and the record's id.
+    EXPECT_EQ(Control::callsOf("C_FindObjectsInit").back().attributeTypes,
+              (std::vector<CK_ATTRIBUTE_TYPE>{CKA_CLASS, CKA_ID}));
+}
+
+TEST_F(TokenAlgorithms, RandomDataComesFromTheTokenAndSeedingIsOptional) {
+    std::unique_ptr<ZEPKRYRandomDataGenAlgorithm> random(factory_->make_Default_RandomDataGenAlgorithm(nullptr));
+    EXPECT_EQ(Control::callCount("C_SeedRandom"), 0u);
+    EXPECT_TRUE(random->generateRandomData(0).empty());
+    EXPECT_EQ(Control::callCount("C_GenerateRandom"), 0u);
+    EXPECT_EQ(random->generateRandomData(16).getLength(), 16u);
+    EXPECT_EQ(Control::callsOf("C_GenerateRandom").at(0).arg("ulRandomLen"), 16u);
+
+    const ZEPBuffer seed = bufferOf("seed");
+    const r_buffer_t seedView = seed.get();
+    random.reset(factory_->make_Default_RandomDataGenAlgorithm(&seedView));
+    EXPECT_EQ(bytes(Control::callsOf("C_SeedRandom").at(0).input("pSeed")), seed);
+    Control::failOnCall("C_SeedRandom", CKR_DEVICE_ERROR);
+    expectFailure([&] { random->updateSeed(seedView); }, 577912, "C_SeedRandom", CKR_DEVICE_ERROR);
+    // A token that cannot be seeded is left unseeded without a word.
+    Control::failAlways("C_SeedRandom", CKR_RANDOM_SEED_NOT_SUPPORTED);
+    random.reset(factory_->make_Default_RandomDataGenAlgorithm(&seedView));
+    random->updateSeed(seedView);
+    EXPECT_EQ(random->generateRandomData(8).getLength(), 8u);
+}
+
+TEST_F(TokenAlgorithms, KeyPairsAreGeneratedFromTheTemplatesAndNamedByTheirModulus) {
+    Control::clearCalls();
+    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_RSA_PublicKeyGenAlgorithm(1024));
+    const ZEPKRYKeyPair pair = generator->generateKeyPair();
+    const CallRecord generation = Control::callsOf("C_GenerateKeyPair").at(0);
+    EXPECT_EQ(generation.arg("mechanism"), CKM_RSA_PKCS_KEY_PAIR_GEN);
+    EXPECT_EQ(generation.attributeTypes,
+              (std::vector<CK_ATTRIBUTE_TYPE>{CKA_TOKEN, CKA_ENCRYPT, CKA_VERIFY, CKA_MODULUS_BITS,
+                                              CKA_PUBLIC_EXPONENT, CKA_TOKEN, CKA_PRIVATE, CKA_SENSITIVE, CKA_DECRYPT,
+                                              CKA_SIGN}));
+    const Attributes publicKey = Control::object(kSlot, generation.arg("phPublicKey.out")).attributes;
+    const Attributes privateKey = Control::object(kSlot, generation.arg("phPrivateKey.out")).attributes;
+    const AttributeValue yes = testtoken::boolValue(true), no = testtoken::boolValue(false);
+    EXPECT_EQ(publicKey.at(CKA_PUBLIC_EXPONENT), (AttributeValue{0x01, 0x00, 0x01}));
+    EXPECT_EQ(publicKey.at(CKA_MODULUS_BITS), testtoken::ulongValue(1024));
+    EXPECT_EQ(publicKey.at(CKA_TOKEN), yes);
+    EXPECT_EQ(publicKey.at(CKA_ENCRYPT), no);
+    EXPECT_EQ(publicKey.at(CKA_VERIFY), no);
+    for (CK_ATTRIBUTE_TYPE type : {CKA_TOKEN, CKA_PRIVATE, CKA_SENSITIVE, CKA_DECRYPT, CKA_SIGN})
+        EXPECT_EQ(privateKey.at(type), yes) << "private key attribute " << type;
+
+    const ZEPBuffer id = ZEPSHA1::digest(bytes(publicKey.at(CKA_MODULUS)));
+    ZEPBuffer label(2, "\x0c\x28");
+    label.append(ZEPBuffer(ZEPUtility::binaryToHexString(id)));
+    for (const Attributes* key : {&publicKey, &privateKey}) {
+        EXPECT_EQ(bytes(key->at(CKA_ID)), id);
+        EXPECT_EQ(bytes(key->at(CKA_LABEL)), label);
+    }
+    EXPECT_EQ(pair.getPublicKey().getFormat(), ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO);
+    ASSERT_EQ(pair.getPrivateKey().getFormat(), ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
+    EXPECT_EQ(ZEPPKCS11ASNKeyRecord(pair.getPrivateKey().getKeyBlob()).getObjectId(), id);
+    // The private half goes straight back to the factory's signature maker.
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(
+        factory_->make_SHA1WithRSA_SignatureAlgorithm(pair.getPrivateKey()));
+    EXPECT_EQ(signer->signData(bufferOf("data").get()).getLength(), 128u);
+}
+
+TEST_F(TokenAlgorithms, FactoryServesOnlyTokenKeysAndItsAlgorithmsOutliveIt) {
+    ZEPKRYKey software = privateKey();
+    software.setFormat(ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO);
+    EXPECT_EQ(factory_->make_SHA1WithRSA_SignatureAlgorithm(software), nullptr);
+    EXPECT_EQ(factory_->make_MD5WithRSA_SignatureAlgorithm(software), nullptr);
+    EXPECT_EQ(factory_->make_RSAPKCS_EncryptionAlgorithm(software), nullptr);
+    EXPECT_EQ(factory_->make_RSAPKCS_DecryptionAlgorithm(software, nullptr), nullptr);
+    // No digests and no verification, whatever the key.
+    EXPECT_EQ(factory_->make_MD5_DigestAlgorithm(), nullptr);
+    EXPECT_EQ(factory_->make_SHA1_DigestAlgorithm(), nullptr);
+    for (const ZEPKRYKey& key : {software, privateKey()}) {
+        EXPECT_EQ(factory_->make_MD5WithRSA_VerificationAlgorithm(key), nullptr);
+        EXPECT_EQ(factory_->make_SHA1WithRSA_VerificationAlgorithm(key), nullptr);
+    }
+    EXPECT_TRUE(factory_->isKindOf("PKCS11KRYAlgorithmFactory"));
+    EXPECT_TRUE(factory_->isKindOf(ZEPKRYAlgorithmFactory::getClassName()));
+
+    // Algorithms and duplicates hold slot manager copies of their own.
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
+    std::unique_ptr<ZEPKRYAlgorithmFactory> duplicate(factory_->duplicate());
+    factory_.reset();
+    slot_.reset();
+    EXPECT_FALSE(signer->signData(bufferOf("data").get()).empty());
+    std::unique_ptr<ZEPKRYRandomDataGenAlgorithm> random(duplicate->make_Default_RandomDataGenAlgorithm(nullptr));
+    EXPECT_EQ(random->generateRandomData(4).getLength(), 4u);
+}
+
+// The client's cryptographic calls on a token of its own, without login.
+class CryptoCalls : public TestTokenTest {
+protected:
+    CryptoCalls() : slot_(addTokenSlot()) {
+        Control::setMechanisms(slot_, testtoken::rsaMechanisms());
+        const AttributeValue modulus(128, 0xC5);
+        for (CK_OBJECT_CLASS keyClass : {CKO_PRIVATE_KEY, CKO_PUBLIC_KEY})
+            keys_.push_back(Control::addObject(slot_, {{CKA_CLASS, testtoken::ulongValue(keyClass)},
+                                                       {CKA_KEY_TYPE, testtoken::ulongValue(CKK_RSA)},
+                                                       {CKA_PRIVATE, testtoken::boolValue(false)},
+                                                       {CKA_MODULUS, modulus}}));
+    }
+
+    void open() {
+        manager_ = connect();
+        client_ = manager_->getClient();
+        client_->openSession(slot_, 0, session_);
+        Control::clearCalls();
+    }
+
+    CK_SLOT_ID slot_;
+    std::vector<CK_OBJECT_HANDLE> keys_;  // private, public
+    std::unique_ptr<PKCS11Manager> manager_;
+    PKCS11Client* client_ = nullptr;
+    CK_SESSION_HANDLE session_ = 0;
+    CK_MECHANISM rsa_ = {CKM_RSA_PKCS, nullptr, 0};
+};
+
+TEST_F(CryptoCalls, OutputIsSizedByAFirstCallAndKeptWhenTheSecondFails) {
+    open();
+    ZEPBuffer signature = bufferOf("kept");
+    client_->signInit(session_, &rsa_, keys_[0]);
+    // The token delivers, then fails: nothing of it reaches the output.
+    Control::failAfterWork("C_Sign", CKR_DEVICE_ERROR, 2);
+    expectFailure([&] { client_->sign(session_, bufferOf("data"), signature); }, 577909, "C_Sign", CKR_DEVICE_ERROR);
+    EXPECT_EQ(signature, bufferOf("kept"));
+    client_->signInit(session_, &rsa_, keys_[0]);
+    client_->sign(session_, bufferOf("data"), signature);
+    EXPECT_EQ(signature.getLength(), 128u);
+    const std::vector<CallRecord> calls = Control::callsOf("C_Sign");
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[2].arg("pSignature"), 0u);
+    EXPECT_EQ(calls[2].arg("pulSignatureLen.out"), 128u);
+    EXPECT_EQ(calls[3].arg("pSignature"), 1u);
+}
+
+TEST_F(CryptoCalls, MismatchingSignaturesAreAnswersNotFailures) {
+    open();
+    client_->signInit(session_, &rsa_, keys_[0]);
+    ZEPBuffer signature;
+    client_->sign(session_, bufferOf("data"), signature);
+    client_->verifyInit(session_, &rsa_, keys_[1]);
+    EXPECT_EQ(client_->verify(session_, bufferOf("data"), signature), CKR_OK);
+    signature.getValue()[0] ^= 1;
+    client_->verifyInit(session_, &rsa_, keys_[1]);
+    EXPECT_EQ(client_->verify(session_, bufferOf("data"), signature), CKR_SIGNATURE_INVALID);
+    client_->verifyInit(session_, &rsa_, keys_[1]);
+    EXPECT_EQ(client_->verify(session_, bufferOf("data"), bufferOf("short")), CKR_SIGNATURE_LEN_RANGE);
+}
+
+TEST_F(CryptoCalls, ALostSessionIsClearedExceptByDigestUpdate) {
+    open();
+    const CK_SESSION_HANDLE opened = session_;
+    CK_MECHANISM sha1 = {CKM_SHA_1, nullptr, 0};
+    client_->digestInit(session_, &sha1);
+    Control::failOnCall("C_DigestUpdate", CKR_SESSION_HANDLE_INVALID);
+    expectFailure([&] { client_->digestUpdate(session_, bufferOf("data")); }, 577908, "C_DigestUpdate",
+                  CKR_SESSION_HANDLE_INVALID);
+    EXPECT_EQ(session_, opened);
+    client_->signInit(session_, &rsa_, keys_[0]);
+    ZEPBuffer signature;
+    Control::failOnCall("C_Sign", CKR_SESSION_HANDLE_INVALID);
+    expectFailure([&] { client_->sign(session_, bufferOf("data"), signature); }, 577909, "C_Sign",
+                  CKR_SESSION_HANDLE_INVALID);
+    EXPECT_EQ(session_, 0u);
+}
+
+TEST_F(CryptoCalls, MissingDigestFinalIsReportedBeforeAnyCall) {
+    Control::removeFunction("C_DigestFinal");
+    open();
+    ZEPBuffer digest;
+    expectFailure([&] { client_->digestFinal(session_, digest); }, 571004,
+                  "C_DigestFinal is not supported by this cryptoki library");
+    EXPECT_EQ(Control::callCount("C_DigestFinal"), 0u);
+}
+
+}  // namespace
