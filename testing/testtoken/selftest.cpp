@@ -1,8 +1,8 @@
 // Smoke test of the test token: the library loaded by path shares its state with the
 // control interface, and scripting, injection and the call log work.
 #include "testtoken/testtokencontrol.h"
+#include "zepplatform.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -48,13 +48,12 @@ protected:
         Control::reset();
         Control::addSlot({});
         Control::addSlot({.id = 7, .tokenPresent = false, .token = {}});
-        library_ = dlopen(TESTTOKEN_LIBRARY_PATH, RTLD_NOW);
-        ASSERT_NE(library_, nullptr);
-        auto getFunctionList = reinterpret_cast<CK_C_GetFunctionList>(dlsym(library_, "C_GetFunctionList"));
-        ASSERT_NE(getFunctionList, nullptr);
-        ASSERT_EQ(getFunctionList(&p11_), CKR_OK);
+        ASSERT_EQ(zep_load_library(TESTTOKEN_LIBRARY_PATH, library_), 0);
+        void* getFunctionList = nullptr;
+        ASSERT_EQ(zep_get_func_address(library_, "C_GetFunctionList", getFunctionList), 0);
+        ASSERT_EQ(reinterpret_cast<CK_C_GetFunctionList>(getFunctionList)(&p11_), CKR_OK);
     }
-    void TearDown() override { dlclose(library_); }
+    void TearDown() override { zep_free_library(library_); }
 
     void* library_ = nullptr;
     CK_FUNCTION_LIST* p11_ = nullptr;
@@ -472,10 +471,11 @@ TEST_F(CryptoTest, RandomDiffersOnEveryCallAndNeedsTheTokensGenerator) {
 }
 
 TEST(NoFunctionListTest, LoadsButLacksGetFunctionList) {
-    void* library = dlopen(NOFUNCTIONLIST_LIBRARY_PATH, RTLD_NOW);
-    ASSERT_NE(library, nullptr);
-    EXPECT_EQ(dlsym(library, "C_GetFunctionList"), nullptr);
-    dlclose(library);
+    void* library = nullptr;
+    ASSERT_EQ(zep_load_library(NOFUNCTIONLIST_LIBRARY_PATH, library), 0);
+    void* getFunctionList = nullptr;
+    EXPECT_NE(zep_get_func_address(library, "C_GetFunctionList", getFunctionList), 0);
+    zep_free_library(library);
 }
 
 }  // namespace
