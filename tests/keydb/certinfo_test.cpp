@@ -45,12 +45,14 @@ protected:
 };
 
 TEST_F(CertInfoTest, AgreesWithOpenSSLForEveryKeySize) {
-    openssl_.must("req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 -subj '/O=Example/CN=Test CA'");
+    openssl_.copySharedKey("rsa2048.pem", "ca.key");
+    openssl_.must("req -x509 -key ca.key -out ca.pem -days 30 -subj '/O=Example/CN=Test CA'");
     for (unsigned bits : {1024u, 2048u, 4096u}) {
         std::string name = "leaf" + std::to_string(bits);
         // A multi-valued RDN, UTF-8, a serial with its top bit set and a
         // validity past 2049 (GeneralizedTime).
-        openssl_.must("req -x509 -newkey rsa:" + std::to_string(bits) + " -nodes -keyout " + name + ".key -out " +
+        openssl_.copySharedKey("rsa" + std::to_string(bits) + ".pem", name + ".key");
+        openssl_.must("req -x509 -key " + name + ".key -out " +
                       name + ".pem -days 9500 -utf8 -subj '/C=DE/O=Beispiel+OU=Einheit/CN=Zoë Müller'" +
                       " -set_serial 0x8FEDCBA987654321 -CA ca.pem -CAkey ca.key");
         openssl_.must("x509 -in " + name + ".pem -outform DER -out " + name + ".der");
@@ -61,7 +63,8 @@ TEST_F(CertInfoTest, AgreesWithOpenSSLForEveryKeySize) {
 }
 
 TEST_F(CertInfoTest, TextCarriesTheSameFields) {
-    openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout k.pem -out c.pem -days 1 -subj '/CN=a,b' -set_serial 0");
+    openssl_.copySharedKey("rsa1024.pem", "k.pem");
+    openssl_.must("req -x509 -key k.pem -out c.pem -days 1 -subj '/CN=a,b' -set_serial 0");
     nlohmann::json json = certInfo("c.pem");
     ProgramResult text = keydb({"cert-info", (dataHome_.path() / "c.pem").string()});
     auto field = fields(text.out);

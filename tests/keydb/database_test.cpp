@@ -15,7 +15,8 @@ namespace {
 class DatabaseTest : public KeydbTest {
 protected:
     void SetUp() override {
-        openssl_.must("req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 30 -utf8"
+        openssl_.copySharedKey("rsa2048.pem", "key.pem");
+        openssl_.must("req -x509 -key key.pem -out cert.pem -days 30 -utf8"
                       " -subj '/O=Beispiel/CN=Jürgen' -set_serial 0xC0FFEE");
         openssl_.must("x509 -in cert.pem -outform DER -out cert.der");
         openssl_.must("rsa -in key.pem -outform DER -out key.der");
@@ -122,7 +123,7 @@ TEST_F(DatabaseTest, ObjectsSharingIdAndSubjectAreAPairOrARequest) {
     write("key.der", "privkey", "carol", id_, "cert.der");
     write("public.pem", "pubkey", "carol", id_, "cert.der");
     // Another key pair with that subject and no certificate: a request.
-    openssl_.must("genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out pending.pem");
+    openssl_.copySharedKey("rsa1024.pem", "pending.pem");
     openssl_.must("rsa -in pending.pem -outform DER -out pending.der");
     openssl_.must("rsa -in pending.pem -pubout -out pending-public.pem");
     const std::string pendingId = modulusId(openssl_, "pending.pem");
