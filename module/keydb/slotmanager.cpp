@@ -17,7 +17,9 @@
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkrykey.h"
 #include "asn/x509_certificate.h"
+#include "keyrecordfinder.h"
 #include "slotmanageriterator.h"
+#include "tokencache.h"
 #include "pkcs11client.h"
 #include "pkcs11kryalgorithmfactory.h"
 #include "pkcs11manager.h"
@@ -48,6 +50,8 @@ struct SlotManager::State {
     CK_SESSION_HANDLE session = 0;
     ZEPMutex mutex;
     std::atomic<int32_t> sessionType{0};
+    std::atomic<uint64_t> sessionGeneration{0};
+    TokenCache tokenCache;
 };
 
 SlotManager::StateRef::StateRef(std::unique_ptr<State> state) : state_(state.release()) {}
@@ -84,11 +88,16 @@ SlotLock SlotManager::lockSlot() const { return SlotLock(state_->mutex); }
 
 int SlotManager::getSessionType() const { return state_->sessionType; }
 
+uint64_t SlotManager::getSessionGeneration() const { return state_->sessionGeneration; }
+
+TokenCache& SlotManager::getTokenCache() const { return state_->tokenCache; }
+
 void SlotManager::openSession() {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::openSession()");
     SlotLock lock = lockSlot();
-    if (state_->session == 0)
-        state_->client->openSession(getSlotId(), state_->sessionType != 0 ? CKF_RW_SESSION : 0, state_->session);
+    if (state_->session != 0) return;
+    state_->client->openSession(getSlotId(), state_->sessionType != 0 ? CKF_RW_SESSION : 0, state_->session);
+    ++state_->sessionGeneration;
 }
 
 void SlotManager::setSessionType(int sessionType) {
@@ -163,6 +172,8 @@ void SlotManager::setPassword(const ZEPBuffer& oldPin, const ZEPBuffer& newPin) 
 void SlotManager::initToken(const ZEPBuffer& soPin, const ZEPString& label) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::initToken()");
     state_->client->initToken(getSlotId(), pinToSend(tokenInfo(), soPin), label);
+    // A new token: nothing learnt of the old one holds.
+    ++state_->sessionGeneration;
 }
 
 void SlotManager::initPassword(const ZEPBuffer& soPin, const ZEPBuffer& userPin) {
@@ -178,6 +189,7 @@ void SlotManager::initPassword(const ZEPBuffer& soPin, const ZEPBuffer& userPin)
     // Read-write and, for libraries of the first version, exclusive.
     constexpr CK_FLAGS soSessionFlags = CKF_RW_SESSION | 0x1;
     client.openSession(getSlotId(), soSessionFlags, session);
+    ++state_->sessionGeneration;
     client.login(session, CKU_SO, soPinToSend);
     try {
         client.initPin(session, userPinToSend);
@@ -355,8 +367,9 @@ ZEPCertItem* SlotManager::getNextCertItem(Iterator& iterator) {
 ZEPKeyCertItem* SlotManager::getNextKeyCertItem(Iterator& iterator) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyCertItem()");
     const asn_x500name anyName;
-    return nextItem<ZEPKeyCertItem>(iteratorOf<SlotManagerKeyCertIterator>(iterator), [&](CK_OBJECT_HANDLE handle) {
-        return SlotManagerUtility::makeKeyCertItem(*this, handle, MATCH_ALL, anyName);
+    auto& certificates = iteratorOf<SlotManagerKeyCertIterator>(iterator);
+    return nextItem<ZEPKeyCertItem>(certificates, [&](CK_OBJECT_HANDLE handle) {
+        return SlotManagerUtility::makeKeyCertItem(*this, handle, MATCH_ALL, anyName, certificates.finder());
     });
 }
 
@@ -364,9 +377,10 @@ ZEPKeyCertReqItem* SlotManager::getNextKeyCertReqItem(Iterator& iterator) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyCertReqItem()");
     // From the key item rather than the handle: iterating leaves the
     // requests unsigned, signing each one would cost a token signature.
-    return nextItem<ZEPKeyCertReqItem>(iteratorOf<SlotManagerKeyIterator>(iterator), [&](CK_OBJECT_HANDLE handle) {
+    auto& privateKeys = iteratorOf<SlotManagerKeyIterator>(iterator);
+    return nextItem<ZEPKeyCertReqItem>(privateKeys, [&](CK_OBJECT_HANDLE handle) {
         std::unique_ptr<ZEPKeyItem> key(SlotManagerUtility::makeKeyItem(*this, handle));
-        return SlotManagerUtility::makeKeyCertReqItem(*this, *key);
+        return SlotManagerUtility::makeKeyCertReqItem(*this, *key, privateKeys.finder());
     });
 }
 
@@ -384,8 +398,9 @@ ZEPKeyCertItem* SlotManager::getItem(KeyCertUniqueIndex index, const asn_object&
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyCertUniqueIndex)");
     requireLogin();
     Selection selection = uniqueCertificateSelection(static_cast<int>(index), value);
+    KeyRecordFinder finder(KeyRecordFinder::Mode::index);
     for (CK_OBJECT_HANDLE handle : find(CKO_CERTIFICATE, selection.match, selection.searchValue))
-        if (ZEPKeyCertItem* item = SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value))
+        if (ZEPKeyCertItem* item = SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder))
             return item;
     return nullptr;
 }
@@ -416,9 +431,10 @@ ZEPKeyCertReqItemContainer* SlotManager::getItems(KeyCertReqMultiIndex index, co
     Selection selection = index == KeyCertReqMultiIndex::SUBJECT_NAME
                               ? Selection{MATCH_SUBJECT_NAME, ZEPASNUtility::getDEREncoding(value)}
                               : Selection{MATCH_ALL, {}};
+    KeyRecordFinder finder(KeyRecordFinder::Mode::index);
     return collect<ZEPKeyCertReqItemContainer>(
         find(CKO_PRIVATE_KEY, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
-            return std::unique_ptr<ZEPKeyCertReqItem>(SlotManagerUtility::makeKeyCertReqItem(*this, handle));
+            return std::unique_ptr<ZEPKeyCertReqItem>(SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder));
         });
 }
 
@@ -426,10 +442,11 @@ ZEPKeyCertItemContainer* SlotManager::getItems(KeyCertMultiIndex index, const as
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyCertMultiIndex)");
     requireLogin();
     Selection selection = multiCertificateSelection(static_cast<int>(index), value);
+    KeyRecordFinder finder(KeyRecordFinder::Mode::index);
     return collect<ZEPKeyCertItemContainer>(
         find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
             return std::unique_ptr<ZEPKeyCertItem>(
-                SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value));
+                SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder));
         });
 }
 

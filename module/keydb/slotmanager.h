@@ -20,6 +20,7 @@
 #include "zepmutex.h"
 
 class PKCS11Client;
+class TokenCache;
 class PKCS11Manager;
 
 // Holds the slot mutex until destroyed.
@@ -113,6 +114,12 @@ public:
     // True when the token is not write protected and the session belongs to
     // a logged-in user and can write.
     bool isOpenedForWriting();
+    // Counts the sessions this slot manager opened (and token
+    // initialisations): what was learnt in one session holds until it
+    // changes.
+    uint64_t getSessionGeneration() const;
+    // What token operations keep between calls while the session lasts.
+    TokenCache& getTokenCache() const;
 
 private:
     struct State;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cryptoki.h"
+#include "keyrecordfinder.h"
 #include "keystore/zepslotmanager.h"
 
 class SlotManagerHandleIterator : public ZEPSlotManager::Iterator {
@@ -17,10 +18,15 @@ public:
     bool atEnd() const { return cursor_ >= handles_.size(); }
     CK_OBJECT_HANDLE current() const { return handles_[cursor_]; }
     void advance() { ++cursor_; }
+    // Finds the objects that belong to the visited ones (a certificate's
+    // private key, a request's public key), from one index for the whole
+    // listing.
+    KeyRecordFinder& finder() { return finder_; }
 
 private:
     const std::vector<CK_OBJECT_HANDLE> handles_;
     size_t cursor_ = 0;
+    KeyRecordFinder finder_{KeyRecordFinder::Mode::index};
 };
 
 // A class name as a template argument.

@@ -21,6 +21,7 @@
 #include "kry/zepkrykey.h"
 #include "kry/zepkryutility.h"
 #include "pkcs11client.h"
+#include "keyrecordfinder.h"
 #include "slotmanager.h"
 #include "zepsubjectpublickeyinfo.h"
 #include "zeptrace.h"
@@ -317,22 +318,34 @@ ZEPCertItem* SlotManagerUtility::makeCertItem(SlotManager& slot, CK_OBJECT_HANDL
 
 ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
                                                     const asn_object& criterion) {
+    KeyRecordFinder finder(KeyRecordFinder::Mode::search);
+    return makeKeyCertItem(slot, handle, match, criterion, finder);
+}
+
+ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
+                                                    const asn_object& criterion, KeyRecordFinder& finder) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertItem()");
     ZEPBuffer der, label, id;
     if (!getCert(slot, handle, match, criterion, der, label, id)) return nullptr;
     x509_certificate certificate = decodeCertificate(der);
     ZEPPKCS11ASNKeyRecord search(" ", id, 0, ZEPASNUtility::getDEREncoding(certificate.get_subject()));
     CK_OBJECT_HANDLE privateKey = 0;
-    if (!findItem(slot, CKO_PRIVATE_KEY, MATCH_KEY_RECORD, search.getBuffer(), privateKey)) return nullptr;
+    if (!finder.find(slot, CKO_PRIVATE_KEY, search.getBuffer(), privateKey)) return nullptr;
     ZEPCertItem certificateItem(der, normalizeLabel(label));
     std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
     return new ZEPKeyCertItem(*keyItem, certificateItem);
 }
 
 ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey) {
+    KeyRecordFinder finder(KeyRecordFinder::Mode::search);
+    return makeKeyCertReqItem(slot, privateKey, finder);
+}
+
+ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey,
+                                                          KeyRecordFinder& finder) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertReqItem()");
     std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
-    std::unique_ptr<ZEPKeyCertReqItem> request(makeKeyCertReqItem(slot, *keyItem));
+    std::unique_ptr<ZEPKeyCertReqItem> request(makeKeyCertReqItem(slot, *keyItem, finder));
     if (request) {
         // Signed once, on the token: the item keeps the signed request.
         std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
@@ -343,15 +356,21 @@ ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_
 }
 
 ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem) {
+    KeyRecordFinder finder(KeyRecordFinder::Mode::search);
+    return makeKeyCertReqItem(slot, privateKeyItem, finder);
+}
+
+ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem,
+                                                          KeyRecordFinder& finder) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertReqItem()");
     const ZEPKRYKey& privateKey = privateKeyItem.getKey();
     ZEPPKCS11ASNKeyRecord record(privateKey.getKeyBlob());
     const ZEPBuffer recordDER = record.getBuffer();
     CK_OBJECT_HANDLE publicKey = 0, certificate = 0;
-    if (!findItem(slot, CKO_PUBLIC_KEY, MATCH_KEY_RECORD, recordDER, publicKey)) return nullptr;
+    if (!finder.find(slot, CKO_PUBLIC_KEY, recordDER, publicKey)) return nullptr;
     if (record.getSubjectName().empty()) return nullptr;
     // A key with a certificate is a key+certificate pair, no request.
-    if (findItem(slot, CKO_CERTIFICATE, MATCH_KEY_RECORD, recordDER, certificate)) return nullptr;
+    if (finder.find(slot, CKO_CERTIFICATE, recordDER, certificate)) return nullptr;
     std::unique_ptr<ZEPKeyItem> publicKeyItem(makeKeyItem(slot, publicKey));
     return new ZEPKeyCertReqItem(publicKeyItem->getKey(), privateKey, record.getSubjectName(),
                                  privateKeyItem.getLabel());

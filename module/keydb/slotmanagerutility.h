@@ -18,6 +18,7 @@ class ZEPCertItem;
 class ZEPKeyCertItem;
 class ZEPKeyCertReqItem;
 class ZEPKRYKey;
+class KeyRecordFinder;
 
 // The criterion of an object search or an item maker.
 enum MatchType {
@@ -79,6 +80,14 @@ public:
                                            const asn_object& criterion);
     static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey);
     static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem);
+    // The same, finding the objects of a key record with `finder`: a listing
+    // passes one indexing finder for all its items.
+    static ZEPKeyCertItem* makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE certificate, MatchType match,
+                                           const asn_object& criterion, KeyRecordFinder& finder);
+    static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey,
+                                                 KeyRecordFinder& finder);
+    static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem,
+                                                 KeyRecordFinder& finder);
 
     // Token objects made from items. The key object gets `id` as CKA_ID (or
     // the id derived from the key when `id` is empty) and `subject` as

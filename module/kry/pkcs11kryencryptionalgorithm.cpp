@@ -5,6 +5,7 @@
 #include "pkcs11client.h"
 #include "pkcs11krysignaturealgorithm.h"
 #include "slotmanager.h"
+#include "tokencache.h"
 #include "zeptrace.h"
 
 namespace {
@@ -34,8 +35,8 @@ ZEPString PKCS11KRYEncryptionAlgorithm::getInstanceName() const { return getClas
 
 ZEPBuffer PKCS11KRYEncryptionAlgorithm::encryptData(const r_buffer_t& data) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYEncryptionAlgorithm::encryptData()");
-    const MechanismInfoList mechanisms(key_.slot());
-    if (mechanisms.supportsSign(CATEGORY_RSA) && data.len == kDigestPairLength)
+    const auto mechanisms = key_.slot().getTokenCache().mechanisms(key_.slot());
+    if (mechanisms->supportsSign(CATEGORY_RSA) && data.len == kDigestPairLength)
         return PKCS11KRYSignatureAlgorithm(PKCS11KRYSignatureAlgorithm::RAW_RSA, &key_.slot(), key_.key())
             .signData(data);
     SlotLock slotLock = key_.slot().lockSlot();

@@ -9,6 +9,7 @@
 #include "mechanisminfolist.h"
 #include "pkcs11client.h"
 #include "slotmanager.h"
+#include "tokencache.h"
 #include "zeptrace.h"
 
 PKCS11KRYSignatureAlgorithm::PKCS11KRYSignatureAlgorithm(uint32_t kind, SlotManager* slotManager,
@@ -28,11 +29,11 @@ bool PKCS11KRYSignatureAlgorithm::isKindOf(const ZEPString& className) const {
 ZEPString PKCS11KRYSignatureAlgorithm::getInstanceName() const { return getClassName(); }
 
 CK_MECHANISM_TYPE PKCS11KRYSignatureAlgorithm::chooseMechanism() {
-    MechanismInfoList mechanisms(key_.slot());
+    const auto mechanisms = key_.slot().getTokenCache().mechanisms(key_.slot());
     const CK_MECHANISM_TYPE combined = kind_ == MD5_WITH_RSA    ? CKM_MD5_RSA_PKCS
                                        : kind_ == SHA1_WITH_RSA ? CKM_SHA1_RSA_PKCS
                                                                 : CKM_RSA_PKCS;
-    if (combined != CKM_RSA_PKCS && mechanisms.contains(combined)) return combined;
+    if (combined != CKM_RSA_PKCS && mechanisms->contains(combined)) return combined;
     digestInfoMode_ = true;
     return CKM_RSA_PKCS;
 }

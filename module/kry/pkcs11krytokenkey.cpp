@@ -7,6 +7,7 @@
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "pkcs11client.h"
 #include "slotmanager.h"
+#include "tokencache.h"
 #include "zepexception.h"
 
 PKCS11KRYTokenKey::PKCS11KRYTokenKey(SlotManager& slot, const ZEPKRYKey& key) : key_(key) {
@@ -23,23 +24,47 @@ PKCS11Client& PKCS11KRYTokenKey::client() const { return *slot_->getClient(); }
 
 CK_SESSION_HANDLE& PKCS11KRYTokenKey::session() const { return slot_->getSessionHandle(); }
 
-CK_OBJECT_HANDLE PKCS11KRYTokenKey::findObject() const {
-    ZEPPKCS11ASNKeyRecord record(key_.getKeyBlob());
-    CK_OBJECT_CLASS objectClass;
+CK_OBJECT_CLASS PKCS11KRYTokenKey::objectClass() const {
     switch (key_.getType()) {
-        case ZEPKRYKey::TYPE_PUBLIC: objectClass = CKO_PUBLIC_KEY; break;
-        case ZEPKRYKey::TYPE_PRIVATE: objectClass = CKO_PRIVATE_KEY; break;
+        case ZEPKRYKey::TYPE_PUBLIC: return CKO_PUBLIC_KEY;
+        case ZEPKRYKey::TYPE_PRIVATE: return CKO_PRIVATE_KEY;
         default:
             throw ZEPPKCS11Exception(ZEP_HERE, errorcode::KEY_CLASS_INVALID,
                                      "Only private or public key types are supported.");
     }
+}
+
+bool PKCS11KRYTokenKey::isStill(CK_OBJECT_HANDLE object, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) const {
+    AttributeTemplate request, values;
+    request.addAttribute(CKA_CLASS);
+    request.addAttribute(CKA_ID);
+    try {
+        client().getAttributeValue(session(), object, request, values);
+    } catch (const ZEPPKCS11Exception&) {
+        return false;  // the handle names no object any more
+    }
+    CK_ULONG readClass = CKO_DATA;
+    ZEPBuffer readId;
+    return values.getAttribute(CKA_CLASS, readClass) && readClass == objectClass &&
+           values.getAttribute(CKA_ID, readId) && readId == id;
+}
+
+CK_OBJECT_HANDLE PKCS11KRYTokenKey::findObject() const {
+    const CK_OBJECT_CLASS keyClass = objectClass();
+    const ZEPBuffer id = ZEPPKCS11ASNKeyRecord(key_.getKeyBlob()).getObjectId();
+    TokenCache& cache = slot_->getTokenCache();
+    if (const CK_OBJECT_HANDLE kept = cache.keyObject(*slot_, keyClass, id)) {
+        if (isStill(kept, keyClass, id)) return kept;
+        cache.forgetKeyObject(*slot_, keyClass, id);
+    }
     AttributeTemplate search;
-    search.setULong(CKA_CLASS, objectClass);
-    search.setAttribute(CKA_ID, record.getObjectId());
+    search.setULong(CKA_CLASS, keyClass);
+    search.setAttribute(CKA_ID, id);
     std::vector<CK_OBJECT_HANDLE> objects;
     client().findObjects(session(), search, objects);
     if (objects.empty())
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::KEY_NOT_FOUND, "Key Id was not found.  Token may have been removed.");
+    cache.keepKeyObject(*slot_, keyClass, id, objects.front());
     return objects.front();
 }
 

@@ -1,7 +1,9 @@
 // A key that stays on a token, as the token-backed algorithms hold it: the
 // key, whose blob is a key record naming the token and the key object, and
-// the algorithm's own slot manager copy. The key object is searched anew for
-// every operation, so a token taken out and put back is seen as it is now.
+// the algorithm's own slot manager copy. The key object found for one
+// operation is kept in the slot's token cache for the next, which reads its
+// class and id back and searches again when they no longer match, so a
+// token taken out and put back is seen as it is now.
 #ifndef MERVIL7_PKCS11KRYTOKENKEY_H
 #define MERVIL7_PKCS11KRYTOKENKEY_H
 
@@ -44,6 +46,10 @@ private:
     // 577006 for a key that is neither public nor private, 577005 when
     // there is no such object.
     CK_OBJECT_HANDLE findObject() const;
+    // The object class of the key's type; throws 577006 for other types.
+    CK_OBJECT_CLASS objectClass() const;
+    // True when `object` still reads back as this class and CKA_ID.
+    bool isStill(CK_OBJECT_HANDLE object, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) const;
 
     ZEPKRYKey key_;
     std::unique_ptr<SlotManager> slot_;

@@ -158,6 +158,63 @@ TEST_F(LookupsWithoutLogin, KeyCertLookupsOpenTheSession) {
     EXPECT_EQ(Control::callCount("C_OpenSession"), 1u);
 }
 
+// Pairs and requests listed with one index per listing are those that a
+// search per item makes, in the same order: with duplicate keys (the first
+// in token order wins), keys lacking CKA_SUBJECT, certificates without a
+// key, and a key that goes while the listing runs.
+TEST_F(KeyDatabaseLookup, IndexedListingsAnswerAsASearchPerItem) {
+    using Listing = std::vector<std::string>;
+    const auto labelOf = [](const ZEPBuffer& label) {
+        return std::string(reinterpret_cast<const char*>(label.getValue()), label.getLength());
+    };
+    // A token whose first pair loses its key once listed.
+    const auto populate = [&] {
+        restart();
+        const ZEPBuffer alice = subjectOf(certificates_->first);
+        addCertificate(certificates_->first, "first", bufferOf("1"));
+        addCertificate(certificates_->sameSerial, "same", bufferOf("1"));
+        addCertificate(certificates_->otherSerial, "other", bufferOf("2"));
+        addCertificate(certificates_->resigned, "lone", bufferOf("9"));
+        const CK_OBJECT_HANDLE firstKey = addKey(CKO_PRIVATE_KEY, "key", bufferOf("1"), alice);
+        addKey(CKO_PRIVATE_KEY, "duplicate", bufferOf("1"), alice);
+        addKey(CKO_PRIVATE_KEY, "no subject", bufferOf("2"), alice, {CKA_SUBJECT});
+        for (const char* request : {"request", "twin"}) {
+            addKey(CKO_PRIVATE_KEY, request, bufferOf("r"), alice);
+            addKey(CKO_PUBLIC_KEY, request, bufferOf("r"), alice);
+        }
+        addKey(CKO_PRIVATE_KEY, "unnamed", bufferOf("u"), ZEPBuffer());
+        addKey(CKO_PUBLIC_KEY, "unnamed", bufferOf("u"), ZEPBuffer());
+        return firstKey;
+    };
+    const asn_x500name anyName;
+    Listing indexed, searched;
+    for (bool index : {true, false}) {
+        const CK_OBJECT_HANDLE doomed = populate();
+        Listing& listing = index ? indexed : searched;
+        auto pairs = iterator(slot().getKeyCertIterator());
+        std::vector<CK_OBJECT_HANDLE> certificates, privateKeys;
+        SlotManagerUtility::findAllItems(slot(), CKO_CERTIFICATE, certificates, MATCH_ALL, ZEPBuffer());
+        for (size_t i = 0; i < certificates.size(); ++i) {
+            auto pair = owned(index ? slot().getNextKeyCertItem(*pairs)
+                                    : SlotManagerUtility::makeKeyCertItem(slot(), certificates[i], MATCH_ALL, anyName));
+            if (!pair) continue;
+            listing.push_back(labelOf(pair->getLabel()) + "+" + labelOf(pair->getKeyItem().getLabel()));
+            if (listing.size() == 1) slot().getClient()->destroyObject(slot().getSessionHandle(), doomed);
+        }
+        auto requests = iterator(slot().getKeyCertReqIterator());
+        SlotManagerUtility::findAllItems(slot(), CKO_PRIVATE_KEY, privateKeys, MATCH_ALL, ZEPBuffer());
+        for (CK_OBJECT_HANDLE privateKey : privateKeys) {
+            auto request = owned(index ? slot().getNextKeyCertReqItem(*requests)
+                                       : SlotManagerUtility::makeKeyCertReqItem(
+                                             slot(), *owned(SlotManagerUtility::makeKeyItem(slot(), privateKey))));
+            if (request) listing.push_back("request " + labelOf(request->getLabel()));
+        }
+    }
+    EXPECT_EQ(indexed, searched);
+    EXPECT_EQ(searched, (Listing{"\x0c\x05" "first+\x0c\x03key", "\x0c\x04same+\x0c\x09" "duplicate",
+                                  "request \x0c\x07request", "request \x0c\x04twin"}));
+}
+
 class KeyDatabaseConcurrency : public KeyDatabaseLookup {};
 
 TEST_F(KeyDatabaseConcurrency, CopiesSharingTheSessionNeverInterleaveSearches) {

@@ -53,6 +53,16 @@ protected:
         return key;
     }
 
+    // The token offers `mechanisms` from a new session on: a token's list is
+    // fixed while a session lasts, and the slot keeps it that long.
+    void offer(const testtoken::MechanismTable& mechanisms) {
+        Control::setMechanisms(kSlot, mechanisms);
+        factory_.reset();
+        slot_.reset(static_cast<SlotManager*>(manager_->getSlotManager(kSlot, 1)));
+        slot_->login(pin("1234"));
+        factory_.reset(slot().getZEPKRYAlgorithmFactory());
+    }
+
     ZEPBuffer sign(bool md5, const ZEPBuffer& data) {
         const ZEPKRYKey key = privateKey();
         std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(md5 ? factory_->make_MD5WithRSA_SignatureAlgorithm(key)
@@ -78,13 +88,13 @@ TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrADigestInfoThatSignsT
     const ZEPBuffer data = bufferOf("the data to be signed");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.md5 ? "MD5" : "SHA-1");
-        Control::setMechanisms(kSlot, testtoken::rsaMechanisms());
+        offer(testtoken::rsaMechanisms());
         Control::clearCalls();
         const ZEPBuffer combined = sign(c.md5, data);
         EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("mechanism"), c.combined);
         EXPECT_EQ(bytes(Control::callsOf("C_Sign").at(0).input("pData")), data);
 
-        Control::setMechanisms(kSlot, testtoken::bareRsaMechanisms());
+        offer(testtoken::bareRsaMechanisms());
         Control::clearCalls();
         EXPECT_EQ(sign(c.md5, data), combined);
         EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("mechanism"), CKM_RSA_PKCS);
@@ -114,7 +124,7 @@ TEST_F(TokenAlgorithms, ThirtySixBytesAreSignedRawWhereTheTokenCanSign) {
                           {ZEPKRYKey::TYPE_PUBLIC, 36, true, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << c.keyType << ", " << c.length << " bytes");
-        Control::setMechanisms(kSlot, c.tokenSigns ? testtoken::rsaMechanisms() : cannotSign);
+        offer(c.tokenSigns ? testtoken::rsaMechanisms() : cannotSign);
         std::unique_ptr<ZEPKRYEncryptionAlgorithm> encryption(
             factory_->make_RSAPKCS_EncryptionAlgorithm(recordKey(c.keyType)));
         const ZEPBuffer data = filled(c.length, 'd');
@@ -135,6 +145,37 @@ TEST_F(TokenAlgorithms, ThirtySixBytesAreSignedRawWhereTheTokenCanSign) {
         EXPECT_EQ(bytes(Control::callsOf(c.expected).at(0).input("pData")), data);
         EXPECT_EQ(result.getLength(), certificates_->modulus.getLength());
     }
+}
+
+// Later signatures in the same session reuse the mechanism list and the key
+// object; a key object that is gone is searched for again, and a new
+// session starts afresh.
+TEST_F(TokenAlgorithms, LaterSignaturesReuseTheMechanismsAndTheKeyObject) {
+    const ZEPBuffer data = bufferOf("data");
+    const ZEPKRYKey key = privateKey();
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
+    const ZEPBuffer first = signer->signData(data.get());
+    Control::clearCalls();
+    EXPECT_EQ(signer->signData(data.get()), first);
+    EXPECT_EQ(Control::callCount("C_GetMechanismList"), 0u);
+    EXPECT_EQ(Control::callCount("C_FindObjectsInit"), 0u);
+    EXPECT_EQ(Control::callCount("C_GetAttributeValue"), 2u);  // one read of class and id
+
+    slot().getClient()->destroyObject(slot().getSessionHandle(), privateObject_);
+    const CK_OBJECT_HANDLE replacement =
+        addKey(CKO_PRIVATE_KEY, "Alice", bufferOf("1"), subjectOf(certificates_->first));
+    Control::clearCalls();
+    EXPECT_EQ(signer->signData(data.get()), first);
+    EXPECT_EQ(Control::callCount("C_FindObjectsInit"), 1u);
+    EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("hKey"), replacement);
+
+    signer.reset();
+    offer(testtoken::rsaMechanisms());
+    signer.reset(factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
+    Control::clearCalls();
+    EXPECT_EQ(signer->signData(data.get()), first);
+    EXPECT_EQ(Control::callCount("C_GetMechanismList"), 2u);
+    EXPECT_EQ(Control::callCount("C_FindObjectsInit"), 1u);
 }
 
 TEST_F(TokenAlgorithms, EncryptedDataDecryptsWithThePrivateKey) {

@@ -1,0 +1,50 @@
+#include "tokencache.h"
+
+#include "mechanisminfolist.h"
+#include "slotmanager.h"
+
+void TokenCache::follow(SlotManager& slot) {
+    const uint64_t current = slot.getSessionGeneration();
+    if (current == session_) return;
+    session_ = current;
+    mechanisms_.reset();
+    keyObjects_.clear();
+}
+
+TokenCache::KeyName TokenCache::nameOf(CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) {
+    return KeyName(objectClass, std::string(reinterpret_cast<const char*>(id.getValue()), id.getLength()));
+}
+
+std::shared_ptr<const MechanismInfoList> TokenCache::mechanisms(SlotManager& slot) {
+    {
+        std::lock_guard lock(mutex_);
+        follow(slot);
+        if (mechanisms_) return mechanisms_;
+    }
+    // Read without holding the cache: the token answers in its own time.
+    auto read = std::make_shared<const MechanismInfoList>(slot);
+    std::lock_guard lock(mutex_);
+    follow(slot);
+    if (!mechanisms_) mechanisms_ = std::move(read);
+    return mechanisms_;
+}
+
+CK_OBJECT_HANDLE TokenCache::keyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) {
+    std::lock_guard lock(mutex_);
+    follow(slot);
+    const auto kept = keyObjects_.find(nameOf(objectClass, id));
+    return kept == keyObjects_.end() ? 0 : kept->second;
+}
+
+void TokenCache::keepKeyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id,
+                               CK_OBJECT_HANDLE object) {
+    std::lock_guard lock(mutex_);
+    follow(slot);
+    keyObjects_[nameOf(objectClass, id)] = object;
+}
+
+void TokenCache::forgetKeyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) {
+    std::lock_guard lock(mutex_);
+    follow(slot);
+    keyObjects_.erase(nameOf(objectClass, id));
+}
