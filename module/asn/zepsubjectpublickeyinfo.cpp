@@ -1,7 +1,6 @@
 #include "zepsubjectpublickeyinfo.h"
 
 #include <array>
-#include <source_location>
 
 #include "asn/asn_null.h"
 #include "asn/zepasnoid.h"
@@ -26,9 +25,11 @@ constexpr auto traceLabel = [] {
 }();
 
 // Throws the ASN.1 result code of a failed call, with no message: the
-// values involved may be key material.
-void check(int rc, std::source_location where = std::source_location::current()) {
-    if (rc != ASN_OK) throw ZEPASNException(ZEP_FILE_BASE, static_cast<int>(where.line()), rc, ZEPString());
+// values involved may be key material. The line is the caller's
+// (__builtin_LINE, which std::source_location is built on, also serves
+// compilers whose library lacks that class).
+void check(int rc, int line = __builtin_LINE()) {
+    if (rc != ASN_OK) throw ZEPASNException(ZEP_FILE_BASE, line, rc, ZEPString());
 }
 
 // Copies an identifier through its DER, so that `to` may be of a type
