@@ -35,9 +35,10 @@ CK_OBJECT_CLASS PKCS11KRYTokenKey::objectClass() const {
 }
 
 bool PKCS11KRYTokenKey::isStill(CK_OBJECT_HANDLE object, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) const {
+    // Buffers of the expected sizes: one call reads both values.
     AttributeTemplate request, values;
     request.addAttribute(CKA_CLASS);
-    request.addAttribute(CKA_ID);
+    request.setAttribute(CKA_ID, ZEPBuffer(id.getLength(), nullptr));
     try {
         client().getAttributeValue(session(), object, request, values);
     } catch (const ZEPPKCS11Exception&) {
