@@ -5,8 +5,9 @@ namespace {
 constexpr long notSupported = 571004;
 }  // namespace
 
-DatabaseCommand::DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description)
-    : TokenCommand(app, name, description, 0, Access::read),
+DatabaseCommand::DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description,
+                                 int sessionType, Access access)
+    : TokenCommand(app, name, description, sessionType, access),
       pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN, to see private objects") {}
 
 bool DatabaseCommand::isUnhandledObject(const ZEPException& failure) { return failure.getCode() == notSupported; }

@@ -16,7 +16,9 @@ public:
     static bool isUnhandledObject(const ZEPException& failure);
 
 protected:
-    DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description);
+    // Commands that write to the token pass session type 1 and Access::write.
+    DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description, int sessionType = 0,
+                    Access access = Access::read);
 
     virtual void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) = 0;
 

@@ -14,10 +14,12 @@
 
 #include "certinfocommand.h"
 #include "command.h"
+#include "cryptocommands.h"
 #include "displaytext.h"
 #include "failuretext.h"
 #include "helpformatter.h"
 #include "infocommand.h"
+#include "keypaircommands.h"
 #include "listcommand.h"
 #include "lookupcommands.h"
 #include "mechanismscommand.h"
@@ -113,6 +115,12 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<ListCommand>(app));
     commands.push_back(std::make_unique<ShowCommand>(app));
     commands.push_back(std::make_unique<ExportCertCommand>(app));
+    commands.push_back(std::make_unique<GenKeyCommand>(app));
+    commands.push_back(std::make_unique<SignCommand>(app));
+    commands.push_back(std::make_unique<EncryptCommand>(app));
+    commands.push_back(std::make_unique<DecryptCommand>(app));
+    commands.push_back(std::make_unique<RandomCommand>(app));
+    commands.push_back(std::make_unique<ExportRequestCommand>(app));
 
     try {
         refuseUnknownCommand(app, argc, argv);
