@@ -63,6 +63,12 @@ std::unique_ptr<ZEPSlotManager> ModuleSession::openSlot(CK_SLOT_ID slot, int ses
 std::string ModuleSession::modulePath() {
     const char* configured = std::getenv("KEYDB_MODULE");
     if (configured && *configured) return configured;
-    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe");
-    return (program.parent_path().parent_path() / "lib" / "libmervil7.so").string();
+    // An installed keydb finds the module in the library folder it was
+    // installed with (KEYDB_MODULE_FOLDER, relative to the program's folder);
+    // in the build tree the module is in lib/ beside bin/.
+    std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    std::filesystem::path installed = (folder / KEYDB_MODULE_FOLDER / "libmervil7.so").lexically_normal();
+    std::error_code unreadable;
+    if (std::filesystem::exists(installed, unreadable)) return installed.string();
+    return (folder.parent_path() / "lib" / "libmervil7.so").string();
 }

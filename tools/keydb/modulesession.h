@@ -27,8 +27,9 @@ public:
     // A slot manager for `slot`; session type 1 opens read-write sessions.
     std::unique_ptr<ZEPSlotManager> openSlot(CK_SLOT_ID slot, int sessionType);
 
-    // $KEYDB_MODULE when set, else libmervil7.so in the lib folder beside
-    // the folder of the keydb program.
+    // $KEYDB_MODULE when set, else libmervil7.so in the library folder keydb
+    // was installed with, else in the lib folder beside the folder of the
+    // keydb program (the build tree).
     static std::string modulePath();
 
 private:
