@@ -31,19 +31,7 @@ protected:
         slot_->login(pin(token_.userPin()));
     }
 
-    // Runs pkcs11-tool, logged in to the fixture's token, and gives its output.
-    std::string pkcs11Tool(const std::string& arguments) {
-        const std::string command = "pkcs11-tool --module " + SoftHSMToken::libraryPath() + " --token-label " +
-                                    token_.label() + " --login --pin " + token_.userPin() + " " + arguments +
-                                    " 2>&1";
-        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-        if (!pipe) throw std::runtime_error("cannot run pkcs11-tool");
-        std::string output;
-        char chunk[4096];
-        while (size_t read = std::fread(chunk, 1, sizeof chunk, pipe.get())) output.append(chunk, read);
-        EXPECT_EQ(pclose(pipe.release()), 0) << command << "\n" << output;
-        return output;
-    }
+    std::string pkcs11Tool(const std::string& arguments) { return runPkcs11Tool(token_, arguments); }
 
     static size_t count(const std::string& text, const std::string& pattern) {
         const std::regex expression(pattern);

@@ -26,7 +26,7 @@
 #include "pkcs11manager.h"
 #include "slotmanager.h"
 #include "slotmanagerutility.h"
-#include "softhsmtoken.h"
+#include "softhsmtest.h"
 #include "zeputility.h"
 
 namespace {
@@ -63,19 +63,7 @@ protected:
         return pair;
     }
 
-    // Runs pkcs11-tool, logged in to the fixture's token, and gives its output.
-    std::string pkcs11Tool(const std::string& arguments) {
-        const std::string command = "pkcs11-tool --module " + SoftHSMToken::libraryPath() + " --token-label " +
-                                    token_.label() + " --login --pin " + token_.userPin() + " " + arguments +
-                                    " 2>&1";
-        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-        if (!pipe) throw std::runtime_error("cannot run pkcs11-tool");
-        std::string output;
-        char chunk[4096];
-        while (size_t read = std::fread(chunk, 1, sizeof chunk, pipe.get())) output.append(chunk, read);
-        EXPECT_EQ(pclose(pipe.release()), 0) << command << "\n" << output;
-        return output;
-    }
+    std::string pkcs11Tool(const std::string& arguments) { return runPkcs11Tool(token_, arguments); }
 
     // The generated public key as pkcs11-tool reads it back: the path of its
     // DER SubjectPublicKeyInfo.

@@ -4,12 +4,28 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "pkcs11client.h"
 #include "pkcs11manager.h"
 #include "softhsmtoken.h"
+
+// Runs pkcs11-tool logged in to `token` and gives its output; a failing run
+// fails the calling test.
+inline std::string runPkcs11Tool(const SoftHSMToken& token, const std::string& arguments) {
+    const std::string command = "pkcs11-tool --module " + SoftHSMToken::libraryPath() + " --token-label " +
+                                token.label() + " --login --pin " + token.userPin() + " " + arguments + " 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) throw std::runtime_error("cannot run pkcs11-tool");
+    std::string output;
+    char chunk[4096];
+    while (size_t read = std::fread(chunk, 1, sizeof chunk, pipe.get())) output.append(chunk, read);
+    EXPECT_EQ(pclose(pipe.release()), 0) << command << "\n" << output;
+    return output;
+}
 
 class SoftHSMTest : public ::testing::Test {
 protected:
