@@ -33,20 +33,31 @@ private:
     void* handle_ = nullptr;
 };
 
-std::string text(const ZEPBuffer& bytes) {
-    return std::string(reinterpret_cast<const char*>(bytes.getValue()), bytes.getLength());
+// A label as text: the key database hands labels out as the DER of a
+// UTF8String (tag 0x0C, here with a short length), other tokens' labels
+// come as they are.
+std::string labelText(const ZEPBuffer& label) {
+    std::string bytes(reinterpret_cast<const char*>(label.getValue()), label.getLength());
+    if (bytes.size() >= 2 && bytes[0] == 0x0C && static_cast<unsigned char>(bytes[1]) == bytes.size() - 2)
+        return bytes.substr(2);
+    return bytes;
 }
 
 void listCertificates(ZEPPKCS11Manager& manager) {
     std::vector<CK_SLOT_ID> slots;
     manager.getSlotIds(slots);
     for (CK_SLOT_ID slot : slots) {
-        std::unique_ptr<ZEPSlotManager> database(manager.getSlotManager(slot, 0));
-        if (!database->isTokenPresent()) continue;
-        std::unique_ptr<ZEPSlotManager::Iterator> iterator(database->getCertIterator());
-        while (std::unique_ptr<ZEPCertItem> item{database->getNextCertItem(*iterator)})
-            std::cout << slot << ' ' << text(item->getLabel()) << ' ' << item->getCertificateDER().getLength()
-                      << " bytes\n";
+        // A slot without a usable token (none, or one not initialised) is
+        // reported and passed over.
+        try {
+            std::unique_ptr<ZEPSlotManager> database(manager.getSlotManager(slot, 0));
+            std::unique_ptr<ZEPSlotManager::Iterator> iterator(database->getCertIterator());
+            while (std::unique_ptr<ZEPCertItem> item{database->getNextCertItem(*iterator)})
+                std::cout << slot << ' ' << labelText(item->getLabel()) << ' ' << item->getCertificateDER().getLength()
+                          << " bytes\n";
+        } catch (const ZEPException& failure) {
+            std::cerr << "listcerts: slot " << slot << " passed over: " << failure.what() << '\n';
+        }
     }
 }
 
