@@ -1,9 +1,11 @@
 # Debian packages the project needs, and how to get the missing ones.
 # Sourced by scripts/run, scripts/test and .ci/run.
 
-# Build, tests, keydb and its default token.
+# Build, tests, keydb and its default token; pkg-config, dpkg-dev and
+# p11-kit for the tests of the installed tree, the Debian package and remote
+# tokens.
 MERVIL_PACKAGES=(cmake g++ make googletest libgtest-dev libbenchmark-dev softhsm2 opensc openssl
-                 libcli11-dev nlohmann-json3-dev)
+                 libcli11-dev nlohmann-json3-dev pkg-config dpkg-dev p11-kit p11-kit-modules)
 # The 32-bit Windows cross build of the two libraries.
 MERVIL_CROSS_PACKAGES=(g++-mingw-w64-i686-posix)
 
