@@ -102,7 +102,14 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", version, "Show keydb's version and exit");
     bool trace = false;
     app.add_flag("--trace", trace, "Write the module's trace records to stderr");
-    CLI::App* help = app.add_subcommand("help", "Show this help and exit");
+    CLI::App* help = app.add_subcommand("help", "Show this help, or a command's, and exit");
+    std::string topic;
+    help->add_option("COMMAND", topic, "The command whose help to show")
+        ->check([&app](const std::string& name) {
+            for (const CLI::App* command : app.get_subcommands({}))
+                if (command->get_name() == name) return std::string();
+            return "unknown command \"" + terminalText(name) + "\"";
+        });
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<InfoCommand>(app));
@@ -130,8 +137,11 @@ int main(int argc, char** argv) {
         return app.exit(error) == 0 ? finish() : 2;
     }
     if (help->parsed()) {
-        // keydb help: the program's help, as keydb --help gives it.
-        std::cout << app.get_formatter()->make_help(&app, "keydb", CLI::AppFormatMode::Normal);
+        // keydb help [COMMAND]: what keydb --help or keydb COMMAND --help shows.
+        if (topic.empty())
+            std::cout << app.get_formatter()->make_help(&app, "keydb", CLI::AppFormatMode::Normal);
+        else
+            std::cout << app.get_subcommand(topic)->help("keydb");
         return finish();
     }
 
