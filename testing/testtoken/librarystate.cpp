@@ -1,5 +1,7 @@
 #include "librarystate.h"
 
+#include <string_view>
+
 #include "cryptokierror.h"
 
 namespace testtoken {
@@ -22,6 +24,23 @@ Token& LibraryState::tokenOf(const Session& session) { return slot(session.slotI
 ObjectAccess LibraryState::objectsOf(CK_SESSION_HANDLE handle) {
     Session& session = sessions.find(handle);
     return ObjectAccess(tokenOf(session), session, handle);
+}
+
+void LibraryState::endFailedOperation(const CallRecord& call) {
+    static const std::pair<std::string_view, OperationKind> prefixes[] = {
+        {"C_Sign", OperationKind::sign},       {"C_Verify", OperationKind::verify},
+        {"C_Encrypt", OperationKind::encrypt}, {"C_Decrypt", OperationKind::decrypt},
+        {"C_Digest", OperationKind::digest}};
+    const std::string_view function = call.function;
+    if (call.result == CKR_BUFFER_TOO_SMALL || function.ends_with("Init") || !call.has("hSession")) return;
+    for (const auto& [prefix, kind] : prefixes)
+        if (function.starts_with(prefix)) {
+            try {
+                sessions.find(call.arg("hSession")).operations.erase(kind);
+            } catch (const CryptokiError&) {
+                // No such session: nothing to end.
+            }
+        }
 }
 
 void LibraryState::closeSession(CK_SESSION_HANDLE handle) {

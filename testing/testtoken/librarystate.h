@@ -41,6 +41,10 @@ struct LibraryState {
     // session logs the token out.
     void closeSession(CK_SESSION_HANDLE handle);
     void closeAllSessions(CK_SLOT_ID slot);
+    // A failure injected instead of a call made for a cryptographic operation
+    // ends that operation, as the library's own failures do: every value but
+    // CKR_BUFFER_TOO_SMALL.
+    void endFailedOperation(const CallRecord& call);
     void finalize();
 };
 

@@ -439,10 +439,16 @@ TEST_F(CryptoTest, InjectedFaultsAndClosedSessionsReachTheCryptoCalls) {
     Bytes data = bytesOf("data"), signature(128);
     CK_ULONG length = signature.size();
     ASSERT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_OK);
-    // The first failure leaves the operation to the second call, which delivers.
-    Control::failOnCall("C_Sign", CKR_DEVICE_ERROR);
-    Control::failAfterWork("C_Sign", CKR_FUNCTION_FAILED, 2);
+    // An injected failure ends the operation as the token's own do, except
+    // CKR_BUFFER_TOO_SMALL; one injected after the work follows the delivery.
+    Control::failOnCall("C_Sign", CKR_BUFFER_TOO_SMALL);
+    Control::failOnCall("C_Sign", CKR_DEVICE_ERROR, 2);
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length), CKR_BUFFER_TOO_SMALL);
     EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length), CKR_DEVICE_ERROR);
+    EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length),
+              CKR_OPERATION_NOT_INITIALIZED);
+    ASSERT_EQ(start(p11_->C_SignInit, CKM_RSA_PKCS, pair_.privateKey), CKR_OK);
+    Control::failAfterWork("C_Sign", CKR_FUNCTION_FAILED);
     EXPECT_EQ(p11_->C_Sign(session_, data.data(), data.size(), signature.data(), &length), CKR_FUNCTION_FAILED);
     EXPECT_EQ(signature, run(p11_->C_SignInit, p11_->C_Sign, CKM_RSA_PKCS, pair_.privateKey, data));
 

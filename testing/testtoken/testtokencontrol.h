@@ -172,7 +172,9 @@ public:
     static void removeFunction(const std::string& name);
 
     // The function answers result, without doing anything else, on its callNumber-th
-    // call from now (1 = the next call), or on every call from now.
+    // call from now (1 = the next call), or on every call from now. Only a call made
+    // for a cryptographic operation (not its Init) also ends the operation, as every
+    // failure but CKR_BUFFER_TOO_SMALL does.
     static void failOnCall(const std::string& function, CK_RV result, unsigned callNumber = 1);
     static void failAlways(const std::string& function, CK_RV result);
     // The function does its work as usual, outputs included, and then answers result

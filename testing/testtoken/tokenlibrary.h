@@ -55,6 +55,7 @@ CK_RV TokenLibrary::run(const CallRecorder& call, Body&& body, Needs needs) noex
             std::lock_guard lock(library.mutex_);
             injected = library.state_.faults.take(call.function());
             if (injected && injected->timing == FaultPlan::Timing::instead) {
+                library.state_.endFailedOperation(call.record(injected->result));
                 return library.log(call, injected->result);
             }
             applicationMutex = library.state_.applicationMutex;
