@@ -334,9 +334,26 @@ CK_RV PKCS11Client::findObjects(CK_SESSION_HANDLE& session, AttributeTemplate& s
     ZEP_TRACE(MODULE_TRACE, "PKCS11Client::findObjects()");
     const auto sequence = lockSession(session);
     CallLock lock(*this);
-    findObjectsInit(session, search);
-    findObjects(session, objects);
+    try {
+        findObjectsInit(session, search);
+    } catch (const ZEPPKCS11Exception& e) {
+        // Searches on one session never interleave, so an active one was left
+        // by a search whose end failed: finish it and start again.
+        if (e.getReturnValue() != CKR_OPERATION_ACTIVE) throw;
+        abandonSearch(session);
+        findObjectsInit(session, search);
+    }
+    try {
+        findObjects(session, objects);
+    } catch (const ZEPPKCS11Exception&) {
+        abandonSearch(session);
+        throw;
+    }
     return findObjectsFinal(session);
+}
+
+void PKCS11Client::abandonSearch(CK_SESSION_HANDLE session) noexcept {
+    if (session != 0 && isBound() && functions_->C_FindObjectsFinal) functions_->C_FindObjectsFinal(session);
 }
 
 CK_RV PKCS11Client::createObject(CK_SESSION_HANDLE& session, AttributeTemplate& attributes,

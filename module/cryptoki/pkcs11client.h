@@ -191,6 +191,10 @@ private:
                    [&](Function f) { return check(f(args...), function.name, function.family, outcome); });
     }
 
+    // Ends a search that failed, whatever the library answers, so that it
+    // cannot refuse the next search on the same session.
+    void abandonSearch(CK_SESSION_HANDLE session) noexcept;
+
     // Returns `rv` when `outcome` accepts it, otherwise applies the session
     // rule and throws `family` with the function's name.
     static CK_RV check(CK_RV rv, const char* name, long family, const Outcome& outcome);
