@@ -29,8 +29,10 @@ bool KeyRecordFinder::find(SlotManager& slot, CK_OBJECT_CLASS objectClass, const
             handle = found->second;
             return true;
         }
-    } catch (const ZEPPKCS11Exception&) {
-        // Gone since the index was made: the search decides.
+    } catch (const ZEPPKCS11Exception& e) {
+        // Gone since the index was made: the search decides. Any other
+        // failure is the caller's.
+        if (e.getReturnValue() != CKR_OBJECT_HANDLE_INVALID) throw;
     }
     return SlotManagerUtility::findItem(slot, objectClass, MATCH_KEY_RECORD, recordDER, handle);
 }

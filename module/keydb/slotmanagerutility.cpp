@@ -113,7 +113,15 @@ bool SlotManagerUtility::findItem(SlotManager& slot, CK_OBJECT_CLASS objectClass
     std::vector<CK_OBJECT_HANDLE> candidates;
     findAllItems(slot, objectClass, candidates, match, value);
     for (CK_OBJECT_HANDLE candidate : candidates) {
-        if (passes(match, readAttributes(slot, candidate, attributesToTest(match)), value)) {
+        AttributeTemplate attributes;
+        try {
+            attributes = readAttributes(slot, candidate, attributesToTest(match));
+        } catch (const ZEPPKCS11Exception& e) {
+            // Destroyed since the search, by another thread or session: no match.
+            if (e.getReturnValue() != CKR_OBJECT_HANDLE_INVALID) throw;
+            continue;
+        }
+        if (passes(match, attributes, value)) {
             handle = candidate;
             return true;
         }
