@@ -32,7 +32,7 @@ std::string ZEPBase64::encode(const ZEPBuffer& bytes, size_t lineLength) {
     return text;
 }
 
-bool ZEPBase64::decode(const std::string& text, ZEPBuffer& bytes) {
+bool ZEPBase64::decode(std::string_view text, ZEPBuffer& bytes) {
     buffer_t out;
     unsigned long group = 0;
     size_t digits = 0, padding = 0;

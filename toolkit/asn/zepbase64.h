@@ -3,6 +3,7 @@
 #define MERVIL_ZEPBASE64_H
 
 #include <string>
+#include <string_view>
 
 #include "zepbuffer.h"
 
@@ -13,7 +14,9 @@ public:
     static std::string encode(const ZEPBuffer& bytes, size_t lineLength = 0);
     // Ignores ASCII white space; false on any other non-alphabet character,
     // misplaced or missing padding, or non-zero bits in the last group.
-    static bool decode(const std::string& text, ZEPBuffer& bytes);
+    // Reads the text where it is: PEM private keys pass through here, and
+    // no copy of them is left behind.
+    static bool decode(std::string_view text, ZEPBuffer& bytes);
 };
 
 #endif

@@ -1,5 +1,7 @@
 #include "asn/zeppem.h"
 
+#include <string_view>
+
 #include "asn/zepasnutility.h"
 #include "asn/zepbase64.h"
 #include "zepexception.h"
@@ -17,15 +19,16 @@ std::string ZEPPEM::encode(const ZEPBuffer& der, const char* label) {
 
 ZEPBuffer ZEPPEM::decode(const ZEPBuffer& input, const char* label) {
     if (input.getLength() > 0 && input.getValue()[0] == 0x30) return input;
-    std::string text(reinterpret_cast<const char*>(input.getValue()), input.getLength());
-    std::string begin = boundary("BEGIN", label), end = boundary("END", label);
+    // A view of the input, not a copy: the block may be a private key.
+    const std::string_view text(reinterpret_cast<const char*>(input.getValue()), input.getLength());
+    const std::string begin = boundary("BEGIN", label), end = boundary("END", label);
     size_t start = text.find(begin);
     // The BEGIN line must stand at the start of a line.
-    while (start != std::string::npos && start > 0 && text[start - 1] != '\n') start = text.find(begin, start + 1);
-    size_t stop = start == std::string::npos ? start : text.find(end, start + begin.size());
+    while (start != std::string_view::npos && start > 0 && text[start - 1] != '\n') start = text.find(begin, start + 1);
+    size_t stop = start == std::string_view::npos ? start : text.find(end, start + begin.size());
     ZEPBuffer der;
-    if (stop == std::string::npos || !ZEPBase64::decode(text.substr(start + begin.size(), stop - start - begin.size()), der) ||
-        der.empty())
+    if (stop == std::string_view::npos ||
+        !ZEPBase64::decode(text.substr(start + begin.size(), stop - start - begin.size()), der) || der.empty())
         throw ZEPASNException(ZEP_HERE, ASN_BAD_VALUE, ZEPString("no valid PEM block ") + label);
     return der;
 }

@@ -12,8 +12,7 @@ bool ZEPKRYBase64DecodeAlgorithm::isKindOf(const ZEPString& className) const {
 ZEPString ZEPKRYBase64DecodeAlgorithm::getInstanceName() const { return getClassName(); }
 
 ZEPBuffer ZEPKRYBase64DecodeAlgorithm::decodeData(const r_buffer_t& data) {
-    std::string text(reinterpret_cast<const char*>(data.data), data.len);
     ZEPBuffer bytes;
-    if (!ZEPBase64::decode(text, bytes)) throw ZEPASNException(ZEP_HERE, ASN_BAD_VALUE, "invalid Base64 text");
+    if (!ZEPBase64::decode(std::string_view(reinterpret_cast<const char*>(data.data), data.len), bytes)) throw ZEPASNException(ZEP_HERE, ASN_BAD_VALUE, "invalid Base64 text");
     return bytes;
 }
