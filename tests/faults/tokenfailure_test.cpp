@@ -1,0 +1,90 @@
+// A token pulled out in the middle of an iteration and of a signature, a
+// library that fails C_Finalize and one whose slot count changes between the
+// two C_GetSlotList calls: each gives a clear error, leaves no session
+// behind, and the slot manager or the next connection works afterwards.
+#include "keydatabasewrites.h"
+#include "keystore/zepcertitem.h"
+#include "kry/zepkryalgorithmfactory.h"
+#include "kry/zepkrysignaturealgorithm.h"
+
+namespace {
+
+class TokenFailure : public KeyDatabaseWrite {
+protected:
+    TokenFailure() { Control::setMechanisms(kSlot, testtoken::rsaMechanisms()); }
+
+    void removeToken() { Control::setTokenPresent(kSlot, false); }
+    // The token comes back without a login; the slot manager logs in again.
+    void insertToken() {
+        Control::setTokenPresent(kSlot, true);
+        slot().login(pin("1234"));
+    }
+
+    size_t countCertificates() {
+        std::unique_ptr<ZEPSlotManager::Iterator> iterator(slot().getCertIterator());
+        size_t count = 0;
+        while (std::unique_ptr<ZEPCertItem> item{slot().getNextCertItem(*iterator)}) ++count;
+        return count;
+    }
+};
+
+// The first call after the removal finds its session gone, the next finds
+// no token to open one on.
+TEST_F(TokenFailure, RemovalDuringAnIterationFailsItAndTheSlotWorksWhenTheTokenIsBack) {
+    addCertificate(certificates_->first, "first", keyId_);
+    addCertificate(bobCertificate_, "bob", bufferOf("b"));
+    std::unique_ptr<ZEPSlotManager::Iterator> iterator(slot().getCertIterator());
+    delete slot().getNextCertItem(*iterator);
+    removeToken();
+    expectFailure([&] { delete slot().getNextCertItem(*iterator); }, 577905, "C_GetAttributeValue",
+                  CKR_SESSION_HANDLE_INVALID);
+    expectFailure([&] { countCertificates(); }, 577008,
+                  "C_OpenSession() indicates the token is not present in the slot");
+    insertToken();
+    EXPECT_EQ(countCertificates(), 2u);
+    EXPECT_EQ(Control::sessionCount(kSlot), 1u);
+}
+
+TEST_F(TokenFailure, RemovalDuringASignatureFailsItAndTheNextSignatureWorks) {
+    addKey(CKO_PRIVATE_KEY, "signer", bufferOf("s"), alice_);
+    const ZEPKRYKey key = algorithmKey(bufferOf("s"), alice_);
+    std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot().getZEPKRYAlgorithmFactory());
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory->make_SHA1WithRSA_SignatureAlgorithm(key));
+    const ZEPBuffer data = bufferOf("data");
+    const ZEPBuffer expected = signer->signData(data.get());
+    signer->signDataInit();
+    signer->signDataUpdate(data.get());
+    removeToken();
+    expectFailure([&] { signer->signDataFinal(); }, 577909, "C_SignFinal", CKR_SESSION_HANDLE_INVALID);
+    insertToken();
+    EXPECT_EQ(signer->signData(data.get()), expected);
+    EXPECT_EQ(Control::sessionCount(kSlot), 1u);
+}
+
+// Releasing the last connection finalises the library; a library that
+// reports a failure there is released all the same, and nothing of the
+// module stops the next connection.
+TEST_F(TokenFailure, FailedFinalizeOnReleaseStillAllowsTheNextConnection) {
+    Control::failAfterWork("C_Finalize", CKR_DEVICE_ERROR);
+    slot_.reset();
+    manager_.reset();
+    EXPECT_EQ(Control::callsOf("C_Finalize").at(0).result, CKR_DEVICE_ERROR);
+    manager_ = connect();
+    std::vector<CK_SLOT_ID> slots;
+    manager_->getSlotIds(slots);
+    EXPECT_EQ(slots, std::vector<CK_SLOT_ID>{kSlot});
+}
+
+// A slot appearing between the two calls makes the second answer that the
+// array is too small: the caller gets that error, and the next listing the
+// slots as they are.
+TEST_F(TokenFailure, SlotCountChangingBetweenTheTwoListCallsIsReportedAndTheNextListingWorks) {
+    std::vector<CK_SLOT_ID> slots;
+    Control::failOnCall("C_GetSlotList", CKR_BUFFER_TOO_SMALL, 2);
+    expectFailure([&] { manager_->getSlotIds(slots); }, 577902, "C_GetSlotList", CKR_BUFFER_TOO_SMALL);
+    slots.clear();
+    manager_->getSlotIds(slots);
+    EXPECT_EQ(slots, std::vector<CK_SLOT_ID>{kSlot});
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// Base of the tests of the key database's write side: items of the
+// certificates' key, and every kind of write as a table of cases with the
+// Cryptoki writes each makes, in order.
+#ifndef MERVIL_TESTS_KEYDATABASEWRITES_H
+#define MERVIL_TESTS_KEYDATABASEWRITES_H
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "asn/asn_string.h"
+#include "keydatabasetest.h"
+#include "keystore/zepcertitem.h"
+#include "keystore/zepkeycertitem.h"
+#include "keystore/zepkeycertreqitem.h"
+#include "keystore/zepkeyitem.h"
+#include "keystore/zeppkcs11asnkeyrecord.h"
+#include "kry/zepkrykey.h"
+
+using Objects = std::map<CK_OBJECT_HANDLE, Attributes>;
+
+inline asn_UTF8String labelValue(const std::string& text) {
+    asn_UTF8String label;
+    label.set_text(text);
+    return label;
+}
+
+// The token's objects by handle, whoever may see them.
+inline Objects objectsNow(CK_SLOT_ID slot) {
+    Objects objects;
+    for (const testtoken::ObjectInfo& object : testtoken::Control::objects(slot))
+        objects.emplace(object.handle, object.attributes);
+    return objects;
+}
+
+class KeyDatabaseWrite : public KeyDatabaseTest {
+protected:
+    using Index = ZEPSlotManager;
+
+    static void SetUpTestSuite();
+
+    static ZEPKRYKey publicKey() {
+        return ZEPKRYKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO,
+                         OpenSSLTool::sharedKey("rsa1024.spki"));
+    }
+    static ZEPKRYKey privateKey() {
+        return ZEPKRYKey(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO,
+                         OpenSSLTool::sharedKey("rsa1024.p8"));
+    }
+    // A private key that stays on the token, named by CKA_ID and CKA_SUBJECT.
+    static ZEPKRYKey tokenKey(const ZEPBuffer& id, const ZEPBuffer& subject) {
+        return ZEPKRYKey(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD,
+                         ZEPPKCS11ASNKeyRecord("database", id, 1024, subject).getBuffer());
+    }
+    // A key the token signs, encrypts or decrypts with: its record names
+    // the token by the label as the token reports it, blank padded.
+    static ZEPKRYKey algorithmKey(const ZEPBuffer& id, const ZEPBuffer& subject, int type = ZEPKRYKey::TYPE_PRIVATE) {
+        return ZEPKRYKey(type, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD,
+                         ZEPPKCS11ASNKeyRecord(std::string("database").append(24, ' ').c_str(), id, 1024, subject)
+                             .getBuffer());
+    }
+    static ZEPKeyItem keyItem(const ZEPKRYKey& key, const std::string& label) {
+        return ZEPKeyItem(key, bufferOf(label));
+    }
+    static ZEPCertItem certItem(const ZEPBuffer& der, const std::string& label) {
+        return ZEPCertItem(der, bufferOf(label));
+    }
+    // The pair the objects of addPair form.
+    static ZEPKeyCertItem pairItem(const ZEPBuffer& der, const std::string& label) {
+        return ZEPKeyCertItem(keyItem(tokenKey(keyId_, alice_), label), certItem(der, label));
+    }
+    static ZEPKeyCertReqItem requestItem(const ZEPKRYKey& privateKey, const ZEPBuffer& subject,
+                                         const std::string& label) {
+        return ZEPKeyCertReqItem(publicKey(), privateKey, subject, bufferOf(label));
+    }
+    // A key pair of CN=Alice,O=Example, with its certificate when one is given.
+    static void addPair(const std::string& label, const ZEPBuffer& certificate = ZEPBuffer()) {
+        if (!certificate.empty()) addCertificate(certificate, label, keyId_);
+        addKey(CKO_PRIVATE_KEY, label, keyId_, alice_);
+        addKey(CKO_PUBLIC_KEY, label, keyId_, alice_);
+    }
+
+    static AttributeValue attribute(CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type) {
+        return Control::object(kSlot, object).attributes.at(type);
+    }
+
+    // One write of the key database: what is on the token before, the write,
+    // and the Cryptoki writes it makes on a good run, in order.
+    struct WriteCase {
+        const char* name;
+        std::function<void()> setUp;
+        std::function<void(SlotManager&)> write;
+        std::vector<std::string> writes;
+        // Lookups by index search before the item's write guard is reached.
+        bool guardFirst = true;
+    };
+    static std::vector<WriteCase> writeCases();
+
+    static ZEPBuffer keyId_, alice_, bobCertificate_;
+};
+
+#endif
