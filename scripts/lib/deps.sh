@@ -6,6 +6,8 @@
 # tokens.
 MERVIL_PACKAGES=(cmake g++ make googletest libgtest-dev libbenchmark-dev softhsm2 opensc openssl
                  libcli11-dev nlohmann-json3-dev pkg-config dpkg-dev p11-kit p11-kit-modules)
+# The libFuzzer targets: clang and its fuzzer and sanitizer runtimes.
+MERVIL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The 32-bit Windows cross build of the two libraries.
 MERVIL_CROSS_PACKAGES=(g++-mingw-w64-i686-posix)
 
