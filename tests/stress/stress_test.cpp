@@ -231,9 +231,10 @@ protected:
 
     SoftHSMToken token_;
     std::unique_ptr<PKCS11Manager> softhsm_;
-    // SoftHSM2's file store fails token objects created, destroyed or read
-    // at the same time by several threads (CKR_GENERAL_ERROR and the like;
-    // its issue 573): a thread writes alone, the others read together.
+    // SoftHSM2's file store now and then fails token objects created,
+    // destroyed or read at the same time by several threads
+    // (CKR_GENERAL_ERROR and the like): a thread writes alone, the others
+    // read together.
     std::shared_mutex writes_;
 };
 
