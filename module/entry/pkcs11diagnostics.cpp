@@ -127,9 +127,10 @@ int p11_listObjects(ZEPSlotManager* slotManager, p11_objectVisitor visit, void* 
 int p11_skipIteratorItem(ZEPSlotManager::Iterator* iterator, p11_status* status) {
     return reported(status, [&] {
         ZEP_TRACE(MODULE_TRACE, "p11_skipIteratorItem");
-        if (!iterator || !(iterator->isKindOf(SlotManagerKeyIterator::getClassName()) ||
-                           iterator->isKindOf(SlotManagerCertIterator::getClassName()) ||
-                           iterator->isKindOf(SlotManagerKeyCertIterator::getClassName())))
+        const bool moduleIterator = iterator && (iterator->isKindOf(SlotManagerKeyIterator::getClassName()) ||
+                                                 iterator->isKindOf(SlotManagerCertIterator::getClassName()) ||
+                                                 iterator->isKindOf(SlotManagerKeyCertIterator::getClassName()));
+        if (!moduleIterator)
             throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The iterator is not compatible with the function");
         auto& handles = static_cast<SlotManagerHandleIterator&>(*iterator);
         if (!handles.atEnd()) handles.advance();

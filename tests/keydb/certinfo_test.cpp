@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <fstream>
 
 #include "keydbtest.h"
 
@@ -38,7 +37,7 @@ protected:
         EXPECT_EQ(info["notAfter"], isoDate(openssl_.field("x509" + in + "-enddate -dateopt iso_8601")));
         EXPECT_EQ(info["keyAlgorithm"], "RSA");
         EXPECT_EQ(info["bits"], bits);
-        EXPECT_EQ(info["id"], modulusId(openssl_, name));
+        EXPECT_EQ(info["keyId"], modulusId(openssl_, name));
     }
 
     OpenSSLTool openssl_;
@@ -71,17 +70,46 @@ TEST_F(CertInfoTest, TextCarriesTheSameFields) {
     EXPECT_EQ(field["Subject"], "CN=a\\,b");
     EXPECT_EQ(field["Subject"], json["subject"]);
     EXPECT_EQ(field["Serial"], "00");
-    EXPECT_EQ(field["Id"], json["id"]);
+    EXPECT_EQ(field["Key id"], json["keyId"]);
     EXPECT_EQ(field["Bits"], "1024");
 }
 
-TEST_F(CertInfoTest, RefusesWhatIsNoCertificate) {
-    std::filesystem::path file = dataHome_.path() / "garbage.pem";
-    std::ofstream(file) << "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n";
-    ProgramResult garbage = keydb({"cert-info", file.string()});
-    EXPECT_EQ(garbage.status, 1);
-    EXPECT_EQ(garbage.err.rfind("keydb: ", 0), 0u);
-    EXPECT_EQ(keydb({"cert-info", "/nonexistent/cert.pem"}).status, 1);
+TEST_F(CertInfoTest, EcKeysShowCurveAndSizeAsOpenSSLDoes) {
+    for (const char* curve : {"P-256", "P-384", "P-521", "brainpoolP256r1"}) {
+        SCOPED_TRACE(curve);
+        openssl_.must(std::string("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:") + curve +
+                      " -nodes -keyout ec.key -out ec.pem -days 1 -subj /CN=ec");
+        std::string text = openssl_.must("x509 -in ec.pem -noout -text");
+        nlohmann::json info = certInfo("ec.pem");
+        EXPECT_EQ(info["keyAlgorithm"], "EC");
+        EXPECT_NE(text.find("ASN1 OID: " + info["curve"].get<std::string>() + "\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("Public-Key: (" + std::to_string(info["bits"].get<unsigned>()) + " bit)"),
+                  std::string::npos) << text;
+        EXPECT_FALSE(info.contains("keyId"));
+    }
+}
+
+TEST_F(CertInfoTest, SerialsAndPemLabelsAsOpenSSLReadsThem) {
+    for (const char* serial : {"-1", "-128", "-0x8FEDCBA987654321", "0x80"}) {
+        SCOPED_TRACE(serial);
+        openssl_.must(std::string("req -x509 -newkey rsa:1024 -nodes -keyout k.pem -out s.pem -days 1 -subj /CN=s") +
+                      " -set_serial " + serial);
+        EXPECT_EQ(certInfo("s.pem")["serial"], openssl_.field("x509 -in s.pem -noout -serial"));
+    }
+    // Trust settings follow the certificate in a TRUSTED CERTIFICATE block.
+    openssl_.must("x509 -in s.pem -trustout -addtrust serverAuth -out trusted.pem");
+    std::string trusted = fileText(copyOut(openssl_, "trusted.pem"));
+    ASSERT_EQ(trusted.rfind("-----BEGIN TRUSTED CERTIFICATE-----", 0), 0u) << trusted;
+    EXPECT_EQ(certInfo("trusted.pem")["serial"], "80");
+    std::string x509 = fileText(copyOut(openssl_, "s.pem"));
+    for (std::string boundary : {"BEGIN", "END"})
+        x509.replace(x509.find(boundary + " CERTIFICATE"), boundary.size() + 12, boundary + " X509 CERTIFICATE");
+    openssl_.writeFile("x509.pem", x509);
+    EXPECT_EQ(certInfo("x509.pem")["serial"], "80");
+    // And "-" reads standard input.
+    ProgramResult piped = keydb({"cert-info", "-", "--json"}, {}, x509);
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(nlohmann::json::parse(piped.out)["serial"], "80");
 }
 
 }  // namespace

@@ -118,10 +118,12 @@ TEST_F(DatabaseTest, ExportsTheCertificateAsPemOrDer) {
 }
 
 TEST_F(DatabaseTest, ObjectsSharingIdAndSubjectAreAPairOrARequest) {
-    // The key pair of the certificate, with its subject: a pair.
+    // The key pair of a second copy of the certificate, with its subject
+    // and an id of its own: a pair whose objects all show that id.
     openssl_.must("x509 -in cert.pem -pubkey -noout -out public.pem");
-    write("key.der", "privkey", "carol", id_, "cert.der");
-    write("public.pem", "pubkey", "carol", id_, "cert.der");
+    write("cert.der", "cert", "carol", "c0ffee");
+    write("key.der", "privkey", "carol", "c0ffee", "cert.der");
+    write("public.pem", "pubkey", "carol", "c0ffee", "cert.der");
     // Another key pair with that subject and no certificate: a request.
     openssl_.copySharedKey("rsa1024.pem", "pending.pem");
     openssl_.must("rsa -in pending.pem -outform DER -out pending.der");
@@ -133,13 +135,75 @@ TEST_F(DatabaseTest, ObjectsSharingIdAndSubjectAreAPairOrARequest) {
     nlohmann::json listed = nlohmann::json::parse(onToken({"list", "--pairs", "--requests", "--json"}, true).out);
     ASSERT_EQ(listed.size(), 2u) << listed.dump();
     EXPECT_EQ(listed[0]["kind"], "key-certificate");
-    EXPECT_EQ(listed[0]["label"], "alice");
-    EXPECT_EQ(listed[0]["id"], id_);
+    EXPECT_EQ(listed[0]["label"], "carol");
     EXPECT_EQ(listed[0]["serial"], "C0FFEE");
     EXPECT_EQ(listed[0]["bits"], 2048);
     EXPECT_EQ(listed[1]["kind"], "request");
     EXPECT_EQ(listed[1]["label"], "dave");
     EXPECT_EQ(listed[1]["id"], pendingId);
+    EXPECT_EQ(listed[1]["keyId"], pendingId);
+
+    // Every object of carol's pair, and the pair, show its CKA_ID as id and
+    // the SHA-1 of its modulus as keyId.
+    std::set<std::string> kinds;
+    for (const auto& item : list(true)) {
+        if (item["label"] != "carol") continue;
+        kinds.insert(item["kind"].get<std::string>());
+        EXPECT_EQ(item["id"], "c0ffee") << item.dump();
+        EXPECT_EQ(item["keyId"], id_) << item.dump();
+    }
+    EXPECT_EQ(kinds, (std::set<std::string>{"private-key", "public-key", "certificate", "key-certificate"}));
+}
+
+TEST_F(DatabaseTest, ObjectsTheKeyDatabaseDoesNotHandleAreListedAsWhatTheyAre) {
+    auto tool = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--token-label", token_.label(), "--login", "--pin", token_.userPin()});
+        ProgramResult result = pkcs11Tool(arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+    };
+    tool({"--keypairgen", "--key-type", "EC:prime256v1", "--label", "ec", "--id", "e1"});
+    tool({"--keygen", "--key-type", "AES:16", "--label", "aes", "--id", "a1"});
+    openssl_.writeFile("data.txt", std::string("some data"));
+    tool({"--write-object", copyOut(openssl_, "data.txt").string(), "--type", "data", "--label", "notes"});
+    openssl_.must("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ec.key -out ec.pem -days 1"
+                  " -subj /CN=ec");
+    openssl_.must("x509 -in ec.pem -outform DER -out ec.der");
+    write("ec.der", "cert", "ec", "e1");
+
+    nlohmann::json listed = list(true);
+    std::multiset<std::string> others;
+    for (const auto& item : listed) {
+        if (item["kind"] != "other") continue;
+        others.insert(item["type"].get<std::string>() + " " + item.value("keyType", "") + " " +
+                      item["label"].get<std::string>() + " " + item["id"].get<std::string>());
+    }
+    EXPECT_EQ(others, (std::multiset<std::string>{"private-key EC ec e1", "public-key EC ec e1",
+                                                  "secret-key AES aes a1", "certificate  ec e1", "data  notes "}))
+        << listed.dump();
+    EXPECT_EQ(listed.size(), others.size() + 3) << "the RSA items are listed too";
+
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"list"}, {"list", "--keys"}, {"list", "--requests"}, {"show", "--label", "ec"}}) {
+        ProgramResult result = onToken(arguments, true);
+        EXPECT_EQ(result.status, 0) << testing::PrintToString(arguments) << result.err;
+    }
+    EXPECT_EQ(fields(onToken({"show", "--label", "aes"}, true).out)["Key type"], "AES");
+}
+
+TEST_F(DatabaseTest, LabelsCannotReachTheTerminalRaw) {
+    const std::string label = "a\x1b[31mb\nKind: forged\r\x7f\xc2\x9b\xe9";
+    write("cert.der", "cert", label);
+    ProgramResult text = onToken({"list", "--certs"}, false);
+    ASSERT_EQ(text.status, 0) << text.err;
+    for (char c : text.out) EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n') << int(c);
+    EXPECT_NE(text.out.find("\nLabel: a\\x1B[31mb\\x0AKind: forged\\x0D\\x7F\\xC2\\x9B\\xE9\n"), std::string::npos)
+        << text.out;
+
+    ProgramResult json = onToken({"list", "--certs", "--json"}, false);
+    ASSERT_EQ(json.status, 0) << json.err;
+    std::set<std::string> labels;
+    for (const auto& item : nlohmann::json::parse(json.out)) labels.insert(item["label"].get<std::string>());
+    EXPECT_EQ(labels, (std::set<std::string>{"alice", "a\x1b[31mb\nKind: forged\r\x7f\xc2\x9b\\xE9"}));
 }
 
 }  // namespace

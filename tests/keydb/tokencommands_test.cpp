@@ -148,8 +148,9 @@ TEST_F(TokenCommandsTest, PinCommandsSetPinsPkcs11ToolAccepts) {
 }
 
 TEST_F(TokenCommandsTest, PinWithoutOptionOrEnvironmentIsReadFromStandardInput) {
+    // A line ended the Windows way counts without its carriage return.
     ProgramResult changed = keydb({"change-pin", "--library", token_.libraryPath(), "--new-pin", "99990000"}, {},
-                                  token_.userPin() + "\n");
+                                  token_.userPin() + "\r\n");
     ASSERT_EQ(changed.status, 0) << changed.err;
     EXPECT_TRUE(toolLogsIn("fixture", "99990000"));
     ProgramResult none = keydb({"change-pin", "--library", token_.libraryPath(), "--new-pin", "1111"}, {}, "");

@@ -5,6 +5,7 @@
 
 #include "asn/x509_certificate.h"
 #include "asn/zeppem.h"
+#include "derheader.h"
 #include "inputfile.h"
 #include "keyfacts.h"
 #include "output.h"
@@ -21,18 +22,9 @@ constexpr const char* pemLabels[] = {ZEPPEM::LABEL_CERTIFICATE, "TRUSTED CERTIFI
 // The first DER element of `der`: a trusted certificate carries its trust
 // settings after the certificate.
 ZEPBuffer firstElement(const ZEPBuffer& der) {
-    const unsigned char* bytes = der.getValue();
-    std::size_t size = der.getLength();
-    if (size < 2) return der;
-    std::size_t header = 2, length = bytes[1];
-    if (length & 0x80) {
-        std::size_t octets = length & 0x7F;
-        if (octets == 0 || octets > 4 || size < 2 + octets) return der;
-        length = 0;
-        for (std::size_t i = 0; i < octets; ++i) length = (length << 8) | bytes[2 + i];
-        header += octets;
-    }
-    return header + length < size ? ZEPBuffer(header + length, bytes) : der;
+    auto header = readDerHeader({reinterpret_cast<const char*>(der.getValue()), der.getLength()});
+    if (!header || header->elementLength() >= der.getLength()) return der;
+    return ZEPBuffer(header->elementLength(), der.getValue());
 }
 
 // The certificate's DER: the input itself when it is DER, else the first

@@ -74,14 +74,16 @@ void DefaultToken::create(std::ostream& out) const {
         // Through the module, so that the PINs never appear on a command line.
         {
             ModuleSession session(SoftHSMHome::libraryPath);
-            auto free = SlotChoice::firstSlot(session, [](const SlotInfo& info) {
-                return info.tokenPresent() && !info.tokenInitialised();
+            session.run([&] {
+                auto free = SlotChoice::firstSlot(session, [](const SlotInfo& info) {
+                    return info.tokenPresent() && !info.tokenInitialised();
+                });
+                if (!free) throw std::runtime_error("SoftHSM2 offers no free slot in " + home_.folder().string());
+                auto slot = session.openSlot(*free, 1);
+                ZEPBuffer so(soPin.size(), soPin.data());
+                slot->initToken(so, label);
+                slot->initPassword(so, ZEPBuffer(userPin.size(), userPin.data()));
             });
-            if (!free) throw std::runtime_error("SoftHSM2 offers no free slot in " + home_.folder().string());
-            auto slot = session.openSlot(*free, 1);
-            ZEPBuffer so(soPin.size(), soPin.data());
-            slot->initToken(so, label);
-            slot->initPassword(so, ZEPBuffer(userPin.size(), userPin.data()));
         }
         out << "Created token \"" << label << "\" in " << home_.folder().string() << "\n"
             << "User PIN: " << userPin << "\n"

@@ -15,14 +15,16 @@ void InfoCommand::run() {
     Output output(Output::formatFor(json_));
     ChosenLibrary library = library_.resolve(output.format(), LibraryChoice::Access::read);
     ModuleSession session(library.path);
-    ZEPPKCS11Manager& manager = session.manager();
-    std::vector<CK_SLOT_ID> slots;
-    manager.getSlotIds(slots);
+    session.run([&] {
+        ZEPPKCS11Manager& manager = session.manager();
+        std::vector<CK_SLOT_ID> slots;
+        manager.getSlotIds(slots);
 
-    output.field("Library", "library", manager.getDllName().str());
-    output.field("Description", "description", withoutPadding(manager.getLibraryDescription().view()));
-    output.field("Manufacturer", "manufacturer", withoutPadding(manager.getManufacturer().view()));
-    output.field("Version", "version", manager.getVersion().str());
-    output.field("Slots", "slots", slots);
+        output.field("Library", "library", manager.getDllName().str());
+        output.field("Description", "description", withoutPadding(manager.getLibraryDescription().view()));
+        output.field("Manufacturer", "manufacturer", withoutPadding(manager.getManufacturer().view()));
+        output.field("Version", "version", manager.getVersion().str());
+        output.field("Slots", "slots", slots);
+    });
     output.print(std::cout);
 }

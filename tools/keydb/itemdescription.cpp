@@ -2,8 +2,7 @@
 
 #include <optional>
 
-#include "asn/asn_string.h"
-#include "asn/zepasnutility.h"
+#include "derheader.h"
 #include "keyfacts.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
@@ -54,7 +53,7 @@ KeyFacts keyFacts(const ZEPKeyItem& item, const TokenObjects& objects) {
         PublicKeyFacts publicKey = PublicKeyFacts::ofDER(key.getKeyBlob());
         facts.keyId = publicKey.keyId;
         facts.bits = publicKey.bits;
-        facts.id = hexOr(objects.publicKeyId(publicKey.modulus));
+        facts.id = hexOr(objects.publicKeyId(publicKey.modulus, item.getLabel()));
     }
     return facts;
 }
@@ -73,17 +72,13 @@ void write(Output& output, const ItemFacts& facts) {
 }  // namespace
 
 std::string labelText(const ZEPBuffer& label) {
-    if (!label.empty() && label.getValue()[0] == utf8StringTag) {
-        try {
-            asn_UTF8String text;
-            ZEPASNUtility::setDEREncoding(label, text);
-            std::string decoded;
-            if (text.get_text(decoded) == 0) return decoded;
-        } catch (const ZEPASNException&) {
-            // Plain text that happens to start with the tag byte.
-        }
-    }
-    return std::string(reinterpret_cast<const char*>(label.getValue()), label.getLength());
+    std::string_view bytes(reinterpret_cast<const char*>(label.getValue()), label.getLength());
+    // The DER of a UTF8String is its header and the text, whatever bytes the
+    // text holds; other labels are taken as they are.
+    auto header = readDerHeader(bytes);
+    if (header && header->tag == utf8StringTag && header->elementLength() == bytes.size())
+        return std::string(bytes.substr(header->headerLength));
+    return std::string(bytes);
 }
 
 void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& objects) {
@@ -95,8 +90,9 @@ void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& ob
 
 void describeItem(Output& output, const ZEPCertItem& item, const TokenObjects& objects) {
     CertificateFacts certificate = CertificateFacts::ofDER(item.getCertificateDER());
-    write(output, {"certificate", labelText(item.getLabel()), hexOr(objects.certificateId(item.getCertificateDER())),
-                   certificate.key.keyId, certificate.subject, std::nullopt, certificate.issuer, certificate.serial});
+    std::string id = hexOr(objects.certificateId(item.getCertificateDER(), item.getLabel()));
+    write(output, {"certificate", labelText(item.getLabel()), id, certificate.key.keyId, certificate.subject,
+                   std::nullopt, certificate.issuer, certificate.serial});
 }
 
 void describeItem(Output& output, const ZEPKeyCertItem& item, const TokenObjects& objects) {

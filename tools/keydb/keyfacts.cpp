@@ -78,7 +78,9 @@ PublicKeyFacts ecFacts(const SubjectPublicKeyInfo& info) {
         return facts;
     }
     r_buffer_t point = info.subjectPublicKey.value_view();
-    if (point.len > 1) facts.bits = static_cast<unsigned int>(point.data[0] == 4 ? (point.len - 1) / 2 : point.len - 1) * 8;
+    if (point.len < 2) return facts;
+    std::size_t coordinate = point.data[0] == 4 ? (point.len - 1) / 2 : point.len - 1;
+    facts.bits = static_cast<unsigned int>(coordinate * 8);
     return facts;
 }
 
@@ -96,7 +98,8 @@ std::string serialText(const asn_integer& serial) {
     }
     std::size_t zeros = 0;
     while (zeros + 1 < magnitude.size() && magnitude[zeros] == 0) ++zeros;
-    std::string digits = magnitude.empty() ? "00" : hex(ZEPBuffer(magnitude.size() - zeros, magnitude.data() + zeros), "%02X");
+    if (magnitude.empty()) return "00";
+    std::string digits = hex(ZEPBuffer(magnitude.size() - zeros, magnitude.data() + zeros), "%02X");
     return (serial.is_negative() ? "-" : "") + digits;
 }
 

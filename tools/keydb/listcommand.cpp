@@ -104,7 +104,8 @@ void ListCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostic
     }
     if (all) {
         output.heading("Other objects:");
-        listing.others([](const TokenObject& object) { return !object.isKey() && object.objectClass != CKO_CERTIFICATE; });
+        listing.others(
+            [](const TokenObject& object) { return !object.isKey() && object.objectClass != CKO_CERTIFICATE; });
     }
     output.print(std::cout);
 }

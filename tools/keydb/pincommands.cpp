@@ -22,7 +22,8 @@ PinOption userPinOption(CLI::App& command, const std::string& description,
 }  // namespace
 
 InitTokenCommand::InitTokenCommand(CLI::App& app)
-    : TokenCommand(app, "init-token", "Initialise a token (erasing its objects) with an SO PIN and a label", 1, Access::write),
+    : TokenCommand(app, "init-token", "Initialise a token (erasing its objects) with an SO PIN and a label", 1,
+                   Access::write),
       soPin_(soPinOption(options())) {
     options()
         .add_option("--label", label_, "The token's new label (1 to 32 bytes)")

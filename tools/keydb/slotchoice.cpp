@@ -45,7 +45,8 @@ CK_SLOT_ID SlotChoice::choose(ModuleSession& session) const {
     for (const SlotInfo& info : slots) present += info.tokenPresent();
     if (slots.empty()) throw std::runtime_error("the Cryptoki library reports no slots");
     if (present == 0) throw std::runtime_error("no slot of the Cryptoki library holds a token");
-    throw std::runtime_error("no token of the Cryptoki library is initialised; initialise one with keydb init-token --slot ID");
+    throw std::runtime_error(
+        "no token of the Cryptoki library is initialised; initialise one with keydb init-token --slot ID");
 }
 
 std::optional<CK_SLOT_ID> SlotChoice::firstSlot(ModuleSession& session,

@@ -62,7 +62,9 @@ void SlotsCommand::run() {
     Output output(Output::formatFor(json_), Output::Shape::list);
     ChosenLibrary library = library_.resolve(output.format(), LibraryChoice::Access::read);
     ModuleSession session(library.path);
-    for (const SlotInfo& info : session.slots()) {
+    std::vector<SlotInfo> slots;
+    session.run([&] { slots = session.slots(); });
+    for (const SlotInfo& info : slots) {
         output.record();
         output.field("Slot", "id", static_cast<unsigned long>(info.id));
         output.field("Description", "description", info.description());

@@ -13,7 +13,9 @@
 
 namespace {
 
-std::system_error systemError(const std::string& what) { return std::system_error(errno, std::generic_category(), what); }
+std::system_error systemError(const std::string& what) {
+    return std::system_error(errno, std::generic_category(), what);
+}
 
 // Creates the folder and its missing parents with mode 0700 whatever the
 // umask; an existing folder is kept as it is.

@@ -12,6 +12,8 @@ void TokenCommand::run() {
     // The session closes before the library's lock is released.
     ChosenLibrary library = library_.resolve(format(), access_);
     ModuleSession session(library.path);
-    std::unique_ptr<ZEPSlotManager> slot = session.openSlot(slot_.choose(session), sessionType_);
-    runOn(session, *slot);
+    session.run([&] {
+        std::unique_ptr<ZEPSlotManager> slot = session.openSlot(slot_.choose(session), sessionType_);
+        runOn(session, *slot);
+    });
 }

@@ -22,17 +22,20 @@ const TokenObject* TokenObjects::find(const std::function<bool(const TokenObject
     return nullptr;
 }
 
-std::optional<ZEPBuffer> TokenObjects::certificateId(const ZEPBuffer& der) const {
+std::optional<ZEPBuffer> TokenObjects::certificateId(const ZEPBuffer& der, const ZEPBuffer& label) const {
+    const std::string text = labelText(label);
     const TokenObject* found = find([&](const TokenObject& object) {
-        return object.objectClass == CKO_CERTIFICATE && bytes(object.value) == bytes(der);
+        return object.objectClass == CKO_CERTIFICATE && bytes(object.value) == bytes(der) &&
+               labelText(object.label) == text;
     });
     return found ? std::optional(found->id) : std::nullopt;
 }
 
-std::optional<ZEPBuffer> TokenObjects::publicKeyId(const ZEPBuffer& modulus) const {
+std::optional<ZEPBuffer> TokenObjects::publicKeyId(const ZEPBuffer& modulus, const ZEPBuffer& label) const {
+    const std::string text = labelText(label);
     const TokenObject* found = find([&](const TokenObject& object) {
         return object.objectClass == CKO_PUBLIC_KEY && !object.modulus.empty() &&
-               withoutLeadingZeros(object.modulus) == withoutLeadingZeros(modulus);
+               withoutLeadingZeros(object.modulus) == withoutLeadingZeros(modulus) && labelText(object.label) == text;
     });
     return found ? std::optional(found->id) : std::nullopt;
 }

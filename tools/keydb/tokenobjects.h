@@ -17,13 +17,13 @@ public:
 
     // The first object that `fits`, in the token's order.
     const TokenObject* find(const std::function<bool(const TokenObject&)>& fits) const;
-    // The CKA_ID of the first certificate with this DER.
-    std::optional<ZEPBuffer> certificateId(const ZEPBuffer& der) const;
+    // Labels compare as labelText shows them.
+    // The CKA_ID of the first certificate with this DER and label.
+    std::optional<ZEPBuffer> certificateId(const ZEPBuffer& der, const ZEPBuffer& label) const;
     // The CKA_ID of the first public key with this modulus (leading zero
-    // bytes do not count).
-    std::optional<ZEPBuffer> publicKeyId(const ZEPBuffer& modulus) const;
-    // The modulus of the first private key with this CKA_ID and label (as
-    // labelText shows labels).
+    // bytes do not count) and label.
+    std::optional<ZEPBuffer> publicKeyId(const ZEPBuffer& modulus, const ZEPBuffer& label) const;
+    // The modulus of the first private key with this CKA_ID and label.
     std::optional<ZEPBuffer> privateKeyModulus(const ZEPBuffer& id, const ZEPBuffer& label) const;
     // The objects the key database makes no items of that `fits`.
     std::vector<TokenObject> others(const std::function<bool(const TokenObject&)>& fits) const;
