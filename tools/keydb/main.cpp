@@ -16,7 +16,6 @@
 #include "command.h"
 #include "cryptocommands.h"
 #include "displaytext.h"
-#include "failuretext.h"
 #include "helpformatter.h"
 #include "infocommand.h"
 #include "keypaircommands.h"
@@ -27,7 +26,6 @@
 #include "pincommands.h"
 #include "slotscommand.h"
 #include "tracetostderr.h"
-#include "zepexception.h"
 
 namespace {
 
@@ -63,8 +61,6 @@ int runSelected(const std::vector<std::unique_ptr<Command>>& commands) {
     try {
         for (const auto& command : commands)
             if (command->selected()) command->run();
-    } catch (const ZEPException& failure) {
-        return fail(failureText(failure));
     } catch (const std::exception& failure) {
         return fail(failure.what());
     }

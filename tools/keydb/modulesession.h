@@ -6,9 +6,11 @@
 #define KEYDB_MODULESESSION_H
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "failuretext.h"
 #include "loadedlibrary.h"
 #include "modulediagnostics.h"
 #include "zeppkcs11manager.h"
@@ -31,6 +33,19 @@ public:
     // was installed with, else in the lib folder beside the folder of the
     // keydb program (the build tree).
     static std::string modulePath();
+
+    // Runs `work`, which uses the module; a failure the module reports goes
+    // on as std::runtime_error with its text (see failureText). The
+    // module's exception objects are destroyed by the module's code, so
+    // none may outlive the session.
+    template <typename Work>
+    void run(Work&& work) {
+        try {
+            work();
+        } catch (const ZEPException& failure) {
+            throw std::runtime_error(failureText(failure));
+        }
+    }
 
 private:
     LoadedLibrary module_;
