@@ -92,6 +92,11 @@ int main(int argc, char** argv) {
 
     CLI::App app("keydb: PKCS#11 tokens seen through the mervil7 module", "keydb");
     app.formatter(std::make_shared<HelpFormatter>());
+    // Usage errors quote what was typed: no control character of it reaches
+    // the terminal raw.
+    app.failure_message([](const CLI::App*, const CLI::Error& error) {
+        return terminalText(error.what()) + "\nRun with --help for more information.\n";
+    });
     app.require_subcommand(1);
     // Global options may also follow the command: keydb info --trace.
     app.fallthrough();
