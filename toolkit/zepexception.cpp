@@ -8,6 +8,8 @@ ZEPException::ZEPException(const char* file, int line, long code, const ZEPStrin
 }
 
 ZEPException::~ZEPException() = default;
+ZEPASNException::~ZEPASNException() = default;
+ZEPPKCS11Exception::~ZEPPKCS11Exception() = default;
 
 void ZEPException::describe(const std::string& details) {
     what_ = file_ + ":" + std::to_string(line_) + ": error " + std::to_string(code_);

@@ -35,15 +35,20 @@ private:
     std::string what_;
 };
 
+// The exception classes have their destructors (and so their vtables) in
+// the toolkit library: an exception a module throws must stay destroyable
+// after that module is unloaded.
 class ZEPASNException : public ZEPException {
 public:
     using ZEPException::ZEPException;
+    ~ZEPASNException() override;
 };
 
 class ZEPPKCS11Exception : public ZEPException {
 public:
     ZEPPKCS11Exception(const char* file, int line, long code, const ZEPString& message);
     ZEPPKCS11Exception(const char* file, int line, long code, const ZEPString& message, CK_RV returnValue);
+    ~ZEPPKCS11Exception() override;
 
     bool hasReturnValue() const { return hasReturnValue_; }
     // CKR_OK when no return value is attached.
