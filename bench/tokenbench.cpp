@@ -134,9 +134,13 @@ private:
 };
 
 // Tokens live for the whole run: making one with 1,000 pairs takes a while.
+std::map<int, std::unique_ptr<BenchToken>>& tokens() {
+    static std::map<int, std::unique_ptr<BenchToken>> made;
+    return made;
+}
+
 BenchToken& tokenWith(int pairs) {
-    static std::map<int, std::unique_ptr<BenchToken>> tokens;
-    auto& token = tokens[pairs];
+    auto& token = tokens()[pairs];
     if (!token) token = std::make_unique<BenchToken>(pairs);
     return *token;
 }
@@ -233,3 +237,14 @@ BENCHMARK(BM_RawListObjects)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMil
 BENCHMARK(BM_ModuleLookUpLabel)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawFindLabel)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModuleIterateCertificates)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The tokens go before main returns: at exit the Cryptoki library may have
+// torn itself down already.
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    tokens().clear();
+    return 0;
+}
