@@ -41,8 +41,13 @@ bool PKCS11KRYTokenKey::isStill(CK_OBJECT_HANDLE object, CK_OBJECT_CLASS objectC
     request.setAttribute(CKA_ID, ZEPBuffer(id.getLength(), nullptr));
     try {
         client().getAttributeValue(session(), object, request, values);
-    } catch (const ZEPPKCS11Exception&) {
-        return false;  // the handle names no object any more
+    } catch (const ZEPPKCS11Exception& failure) {
+        // A handle that names no object, or an id of another length, is no
+        // longer the key; any other failure is the token's and passes on.
+        if (failure.getReturnValue() == CKR_OBJECT_HANDLE_INVALID ||
+            failure.getReturnValue() == CKR_BUFFER_TOO_SMALL)
+            return false;
+        throw;
     }
     CK_ULONG readClass = CKO_DATA;
     ZEPBuffer readId;
