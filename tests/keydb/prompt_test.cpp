@@ -77,12 +77,17 @@ public:
         return !echoing();
     }
     void signal(int number) const { kill(child_, number); }
-    // The exit status, or 128 + the signal that ended keydb.
+    // The exit status, or 128 + the signal that ended keydb; -1 when keydb
+    // is still waiting after thirty seconds (it is then killed).
     int finish() {
-        while (readSome(100)) {
-        }
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         int status = 0;
-        waitpid(child_, &status, 0);
+        while (waitpid(child_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            readSome(100);
+        }
+        while (readSome(0)) {
+        }
         child_ = 0;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }

@@ -64,11 +64,12 @@ private:
 };
 
 // One line typed after `prompt` (no prompt when standard input is no
-// terminal), without its line end.
+// terminal), without its line end. Echo goes off before the prompt appears,
+// so nothing typed once the prompt shows is echoed or discarded.
 std::string readLine(const std::string& prompt) {
     std::string typed;
-    if (PinOption::canPrompt()) std::cerr << prompt << ": " << std::flush;
     EchoOff echoOff;
+    if (PinOption::canPrompt()) std::cerr << prompt << ": " << std::flush;
     std::getline(std::cin, typed);
     if (!typed.empty() && typed.back() == '\r') typed.pop_back();
     return typed;
