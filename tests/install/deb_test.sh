@@ -17,7 +17,7 @@ root=$scratch/root
 dpkg -x "$deb" "$root"
 keydb=$root/usr/bin/keydb
 [[ $("$keydb" --version) == "keydb 0.1.0" ]] || fail "keydb --version"
-for file in usr/include/mervil/zeppkcs11manager.h usr/include/mervil/pkcs11diagnostics.h; do
+for file in usr/include/mervil/zeppkcs11manager.h usr/include/mervil/pkcs11diagnostics.h usr/share/man/man1/keydb.1; do
     [[ -f $root/$file ]] || fail "$file not in the package"
 done
 

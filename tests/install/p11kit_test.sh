@@ -16,3 +16,16 @@ slots=$("$keydb" slots --library "$client" --json)
 [[ $slots == *'"label": "remote"'* ]] || fail "keydb slots printed: $slots"
 listing=$("$keydb" list --library "$client" --token remote --pin "$user_pin" --certs --json)
 [[ $listing == *'"label": "served certificate"'* ]] || fail "keydb list printed: $listing"
+
+# A key written next to the certificate signs through the client module, as
+# openssl verifies; a key pair generated there is written to the token.
+pkcs11-tool --module "$softhsm" --token-label remote --login --pin "$user_pin" \
+    --write-object "$key" --type privkey --label "served key" --id 02 >/dev/null 2>&1
+printf 'signed remotely' >"$scratch/data"
+"$keydb" sign --library "$client" --token remote --pin "$user_pin" --label "served key" \
+    --in "$scratch/data" --out "$scratch/signature"
+openssl dgst -sha1 -verify <(openssl pkey -in "$key" -pubout) -signature "$scratch/signature" "$scratch/data" \
+    >/dev/null || fail "the signature made through p11-kit does not verify"
+"$keydb" genkey --library "$client" --token remote --pin "$user_pin" --bits 1024 --label "made remotely" >/dev/null
+objects=$(pkcs11-tool --module "$softhsm" --token-label remote --login --pin "$user_pin" --list-objects 2>/dev/null)
+[[ $(grep -c 'label:[[:space:]]*made remotely' <<<"$objects") == 2 ]] || fail "the generated pair is not on the token: $objects"
