@@ -1,6 +1,7 @@
-// The test token's fault plan: the module tests inject failures by call number and
-// would pass unnoticed if a fault landed on another call or did not end the
-// operation, so the counting and timing are checked here against the raw token.
+// What the module tests take for granted of the test token and would not notice
+// breaking: the fault plan's call counting and timing (a fault landing on another
+// call or not ending the operation passes unseen) and the list protocol for a
+// buffer that is too short.
 #include "testtoken/testtokencontrol.h"
 #include "zepplatform.h"
 
@@ -13,7 +14,7 @@ namespace {
 using testtoken::Bytes;
 using testtoken::Control;
 
-class FaultPlanTest : public ::testing::Test {
+class RawTestToken : public ::testing::Test {
 protected:
     void SetUp() override {
         Control::reset();
@@ -34,7 +35,7 @@ protected:
     CK_FUNCTION_LIST* p11_ = nullptr;
 };
 
-TEST_F(FaultPlanTest, FaultsFallOnTheirCallNumberAndTheEarlierPlannedWins) {
+TEST_F(RawTestToken, FaultsFallOnTheirCallNumberAndTheEarlierPlannedWins) {
     CK_INFO info{};
     const auto getInfo = [&] { return p11_->C_GetInfo(&info); };
     Control::failOnCall("C_GetInfo", CKR_DEVICE_ERROR, 2);
@@ -56,7 +57,18 @@ TEST_F(FaultPlanTest, FaultsFallOnTheirCallNumberAndTheEarlierPlannedWins) {
     EXPECT_NE(reduced->C_GetTokenInfo, nullptr);
 }
 
-TEST_F(FaultPlanTest, InjectedFailuresEndTheOperationAndAfterWorkDelivers) {
+TEST_F(RawTestToken, ShortListBufferGetsTheLengthAndNothingElse) {
+    Control::addSlot({.id = 7, .tokenPresent = false, .token = {}});
+    CK_SLOT_ID slots[2] = {};
+    CK_ULONG count = 1;
+    EXPECT_EQ(p11_->C_GetSlotList(CK_FALSE, slots, &count), CKR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(slots[0], 0u);
+    ASSERT_EQ(p11_->C_GetSlotList(CK_FALSE, slots, &count), CKR_OK);
+    EXPECT_EQ(slots[1], 7u);
+}
+
+TEST_F(RawTestToken, InjectedFailuresEndTheOperationAndAfterWorkDelivers) {
     CK_SESSION_HANDLE session = 0;
     ASSERT_EQ(p11_->C_OpenSession(1, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &session), CKR_OK);
     CK_UTF8CHAR pin[] = "1234";
