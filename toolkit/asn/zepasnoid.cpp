@@ -56,6 +56,8 @@ const attribute_name attributeNames[] = {
     {"2.5.4.46", "dnQualifier", asn_string::PRINTABLE},
     {"2.5.4.65", "pseudonym", asn_string::UTF8},
     {"1.2.840.113549.1.9.1", "emailAddress", asn_string::IA5},
+    // Read as emailAddress too; names are printed with the first entry's.
+    {"1.2.840.113549.1.9.1", "E", asn_string::IA5},
     {"0.9.2342.19200300.100.1.1", "UID", asn_string::UTF8},
     {"0.9.2342.19200300.100.1.25", "DC", asn_string::IA5},
 };

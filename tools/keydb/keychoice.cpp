@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
+#include <vector>
 
+#include "asn/buffer_t.h"
 #include "itemdescription.h"
 #include "keyfacts.h"
 #include "keystore/zepkeyitem.h"
@@ -16,12 +18,22 @@ asn_UTF8String labelValue(const std::string& label) {
     return value;
 }
 
-KeyChoice::KeyChoice(CLI::App& command) {
-    auto* label = command.add_option("--label", label_, "The key's label")->type_name("TEXT");
-    auto* id = command.add_option("--id", id_, "The key's CKA_ID in hexadecimal")->type_name("HEX");
+ZEPBuffer labelDER(const std::string& label) {
+    buffer_t der;
+    if (labelValue(label).write(der) != 0) throw std::runtime_error("the label cannot be encoded");
+    return der.to_buffer();
+}
+
+KeyChoice::KeyChoice(CLI::App& command, Scope scope, CLI::Option* alternative) : scope_(scope) {
+    const std::string what = scope == Scope::privateKey ? "The key's" : "The item's";
+    auto* label = command.add_option("--label", label_, what + " label")->type_name("TEXT");
+    auto* id = command.add_option("--id", id_, what + " CKA_ID in hexadecimal")->type_name("HEX");
     label->excludes(id);
-    command.callback([label, id] {
-        if (label->count() + id->count() != 1) throw CLI::ValidationError("--label or --id is required");
+    command.callback([label, id, alternative] {
+        if (!alternative && label->count() + id->count() != 1)
+            throw CLI::ValidationError("--label or --id is required");
+        if (alternative && label->count() + id->count() + alternative->count() != 1)
+            throw CLI::ValidationError("one of --label, --id and " + alternative->get_name() + " is required");
     });
 }
 
@@ -32,10 +44,14 @@ asn_UTF8String KeyChoice::label(ZEPSlotManager& slot, const ModuleDiagnostics& d
     std::string id = id_;
     std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return std::tolower(c); });
     TokenObjects objects(diagnostics.listObjects(slot));
-    const TokenObject* key = objects.find(
-        [&](const TokenObject& object) { return object.objectClass == CKO_PRIVATE_KEY && lowerHex(object.id) == id; });
-    if (!key) throw std::runtime_error("no private key " + named());
-    return labelValue(labelText(key->label));
+    std::vector<CK_OBJECT_CLASS> classes = {CKO_PRIVATE_KEY};
+    if (scope_ == Scope::anyItem) classes.insert(classes.end(), {CKO_CERTIFICATE, CKO_PUBLIC_KEY});
+    for (CK_OBJECT_CLASS objectClass : classes) {
+        const TokenObject* found = objects.find(
+            [&](const TokenObject& object) { return object.objectClass == objectClass && lowerHex(object.id) == id; });
+        if (found) return labelValue(labelText(found->label));
+    }
+    throw std::runtime_error((scope_ == Scope::privateKey ? "no private key " : "no item ") + named());
 }
 
 std::unique_ptr<ZEPKeyItem> KeyChoice::privateKey(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) const {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "asn/buffer_t.h"
+#include "asn/certificationrequest.h"
 #include "asn/zeppem.h"
 #include "keyfacts.h"
 #include "keystore/zepkeycertreqitem.h"
@@ -14,20 +14,40 @@
 #include "kry/zepkrykeypair.h"
 #include "kry/zepkrypublickeygenalgorithm.h"
 #include "outputfile.h"
+#include "subjectname.h"
 
 namespace {
-
-// A label as the key database stores it: the DER of a UTF8String.
-ZEPBuffer labelDER(const std::string& label) {
-    buffer_t der;
-    if (labelValue(label).write(der) != 0) throw std::runtime_error("the label cannot be encoded");
-    return der.to_buffer();
-}
 
 // Relabels one key of the pair, found by the label it has.
 void relabel(ZEPSlotManager& slot, const ZEPKRYKey& key, const ZEPBuffer& from, const ZEPBuffer& to) {
     if (!slot.updateItem(ZEPKeyItem(key, from), ZEPKeyItem(key, to)))
         throw std::runtime_error("the new key was not found to relabel it");
+}
+
+// A key pair generated on the token; both keys are labelled with the id.
+ZEPKRYKeyPair generatePair(ZEPSlotManager& slot, unsigned int bits) {
+    std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
+    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory->make_RSA_PublicKeyGenAlgorithm(bits));
+    if (!generator) throw std::runtime_error("the module makes no RSA key pairs");
+    return generator->generateKeyPair();
+}
+
+ZEPBuffer objectIdOf(const ZEPKRYKey& tokenKey) { return ZEPPKCS11ASNKeyRecord(tokenKey.getKeyBlob()).getObjectId(); }
+
+// The token key with the subject in its record, as the token's object has
+// it once the request is stored: the record finds the object by CKA_ID and
+// CKA_SUBJECT.
+ZEPKRYKey withSubject(const ZEPKRYKey& tokenKey, const ZEPBuffer& subjectDER) {
+    ZEPPKCS11ASNKeyRecord record(tokenKey.getKeyBlob());
+    record.setSubjectName(subjectDER);
+    return ZEPKRYKey(tokenKey.getType(), tokenKey.getAlgorithm(), tokenKey.getFormat(), record.getBuffer());
+}
+
+void writeRequest(const std::string& path, bool asDER, const ZEPBuffer& der) {
+    if (asDER)
+        writeOutputFile(path, der);
+    else
+        writeOutputFile(path, ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE_REQUEST));
 }
 
 }  // namespace
@@ -40,12 +60,8 @@ GenKeyCommand::GenKeyCommand(CLI::App& app)
 }
 
 void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
-    std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
-    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory->make_RSA_PublicKeyGenAlgorithm(bits_));
-    if (!generator) throw std::runtime_error("the module makes no RSA key pairs");
-    ZEPKRYKeyPair pair = generator->generateKeyPair();
-
-    std::string id = lowerHex(ZEPPKCS11ASNKeyRecord(pair.getPrivateKey().getKeyBlob()).getObjectId());
+    ZEPKRYKeyPair pair = generatePair(slot, bits_);
+    std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
     std::string label = id;
     if (!label_.empty() && label_ != id) {
         ZEPBuffer from = labelDER(id);
@@ -72,9 +88,43 @@ void ExportRequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& d
     std::unique_ptr<ZEPKeyCertReqItem> request(
         slot.getItem(ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, key_.label(slot, diagnostics)));
     if (!request) throw std::runtime_error("no pending request " + key_.named());
-    const ZEPBuffer& der = request->getSignedRequestDER();
-    if (der_)
-        writeOutputFile(out_, der);
-    else
-        writeOutputFile(out_, ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE_REQUEST));
+    writeRequest(out_, der_, request->getSignedRequestDER());
+}
+
+RequestCommand::RequestCommand(CLI::App& app)
+    : DatabaseCommand(app, "request", "Generate a key pair on the token for a pending request and write its PKCS#10",
+                      1, Access::write) {
+    options().add_option("--subject", subject_, "Subject as RFC 4514 text, such as CN=Alice,O=Example")
+        ->required()
+        ->type_name("DN");
+    options().add_option("--bits", bits_, "Modulus size in bits (default 2048)")->type_name("N");
+    options().add_option("--label", label_, "Label of the request (default: the key's id)")->type_name("TEXT");
+    options().add_option("--out", out_, "File to write (default: standard output)")->type_name("FILE");
+    options().add_flag("--der", der_, "Write DER instead of PEM");
+    options().add_flag("--json", json_, "Print one JSON object about the request (needs --out)");
+}
+
+void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
+    // Everything typed is checked before the token generates anything.
+    if (json_ && out_.empty()) throw std::runtime_error("--json needs --out: the request goes to standard output");
+    ZEPBuffer subject = subjectNameDER(subject_);
+    labelValue(label_);
+
+    ZEPKRYKeyPair pair = generatePair(slot, bits_);
+    const std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
+    const std::string label = label_.empty() ? id : label_;
+    ZEPKeyCertReqItem request(pair.getPublicKey(), withSubject(pair.getPrivateKey(), subject), subject,
+                              labelDER(label));
+    if (!slot.insertItem(request)) throw std::runtime_error("the token did not store the request");
+    std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
+    CertificationRequest signedRequest;
+    request.getSignedCertificationRequest(signedRequest, *factory);
+    writeRequest(out_, der_, request.getSignedRequestDER());
+    if (out_.empty()) return;
+    Output output(format());
+    output.field("Id", "id", id);
+    output.field("Label", "label", label);
+    output.field("Subject", "subject", nameText(subject));
+    output.field("Bits", "bits", static_cast<unsigned long>(bits_));
+    output.print(std::cout);
 }

@@ -1,5 +1,5 @@
 // The commands about key pairs the token generates and the requests made
-// of them: keydb genkey and keydb export-request.
+// of them: keydb genkey, keydb request and keydb export-request.
 #ifndef KEYDB_KEYPAIRCOMMANDS_H
 #define KEYDB_KEYPAIRCOMMANDS_H
 
@@ -37,6 +37,26 @@ private:
     KeyChoice key_;
     std::string out_;
     bool der_ = false;
+};
+
+// Generates an RSA key pair on the token and stores it as a pending request
+// for a certificate with the subject, then writes the request's PKCS#10,
+// signed on the token; PEM unless --der is given. With --out, prints id,
+// label, subject and bits.
+class RequestCommand : public DatabaseCommand {
+public:
+    explicit RequestCommand(CLI::App& app);
+
+private:
+    Output::Format format() const override { return Output::formatFor(json_); }
+    void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
+
+    std::string subject_;
+    unsigned int bits_ = 2048;
+    std::string label_;
+    std::string out_;
+    bool der_ = false;
+    bool json_ = false;
 };
 
 #endif

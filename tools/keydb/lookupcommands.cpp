@@ -8,6 +8,8 @@
 #include "asn/asn_string.h"
 #include "asn/zeppem.h"
 #include "itemdescription.h"
+#include "itemlookup.h"
+#include "keychoice.h"
 #include "keyfacts.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
@@ -15,13 +17,6 @@
 #include "keystore/zepkeyitem.h"
 
 namespace {
-
-// The lookup value of a label.
-asn_UTF8String labelValue(const std::string& label) {
-    asn_UTF8String value;
-    if (value.set_text(label) != 0) throw std::runtime_error("the label is no UTF-8 text");
-    return value;
-}
 
 std::runtime_error notFound(const std::string& what, const std::string& label) {
     return std::runtime_error("no " + what + " labelled \"" + label + "\"");
@@ -31,34 +26,9 @@ void addLabelOption(CLI::App& command, std::string& label) {
     command.add_option("--label", label, "The item's label")->required()->type_name("TEXT");
 }
 
-// A lookup's item; none when the object with the label is of a kind the key
-// database does not handle (that object is shown as another object).
-template <typename Item, typename Lookup>
-std::unique_ptr<Item> lookUp(Lookup lookup) {
-    try {
-        return std::unique_ptr<Item>(lookup());
-    } catch (const ZEPException& failure) {
-        if (DatabaseCommand::isUnhandledObject(failure)) return nullptr;
-        throw;
-    }
-}
-
-template <typename Item, typename Index>
-std::unique_ptr<Item> find(ZEPSlotManager& slot, Index index, const asn_object& value) {
-    return lookUp<Item>([&] { return slot.getItem(index, value); });
-}
-
-// Before login the pair and request lookups are refused: they concern
-// private keys.
-template <typename Item, typename Index>
-std::unique_ptr<Item> findPrivate(ZEPSlotManager& slot, Index index, const asn_object& value) {
-    if (slot.isLoginRequired()) return nullptr;
-    return find<Item>(slot, index, value);
-}
-
 // A certificate of a key other than RSA counts as another object.
 std::unique_ptr<ZEPCertItem> findCertificate(ZEPSlotManager& slot, const asn_object& value) {
-    auto item = find<ZEPCertItem>(slot, ZEPSlotManager::CertUniqueIndex::LABEL, value);
+    auto item = findItem<ZEPCertItem>(slot, ZEPSlotManager::CertUniqueIndex::LABEL, value);
     if (item && CertificateFacts::ofDER(item->getCertificateDER()).key.algorithm != "RSA") return nullptr;
     return item;
 }
@@ -87,10 +57,10 @@ void ShowCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostic
     TokenObjects objects(diagnostics.listObjects(slot));
     Output output(format());
     bool found =
-        show(output, findPrivate<ZEPKeyCertItem>(slot, ZEPSlotManager::KeyCertUniqueIndex::LABEL, value), objects) ||
+        show(output, findPrivateItem<ZEPKeyCertItem>(slot, ZEPSlotManager::KeyCertUniqueIndex::LABEL, value), objects) ||
         show(output, findCertificate(slot, value), objects) ||
-        show(output, find<ZEPKeyItem>(slot, ZEPSlotManager::KeyUniqueIndex::LABEL, value), objects) ||
-        show(output, findPrivate<ZEPKeyCertReqItem>(slot, ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, value),
+        show(output, findItem<ZEPKeyItem>(slot, ZEPSlotManager::KeyUniqueIndex::LABEL, value), objects) ||
+        show(output, findPrivateItem<ZEPKeyCertReqItem>(slot, ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, value),
              objects) ||
         showOther(output, objects, label_);
     if (!found) throw notFound("item", label_);
@@ -107,9 +77,9 @@ ExportCertCommand::ExportCertCommand(CLI::App& app)
 void ExportCertCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
     asn_UTF8String value = labelValue(label_);
     ZEPBuffer der;
-    if (auto pair = findPrivate<ZEPKeyCertItem>(slot, ZEPSlotManager::KeyCertUniqueIndex::LABEL, value))
+    if (auto pair = findPrivateItem<ZEPKeyCertItem>(slot, ZEPSlotManager::KeyCertUniqueIndex::LABEL, value))
         der = pair->getCertificateDER();
-    else if (auto certificate = find<ZEPCertItem>(slot, ZEPSlotManager::CertUniqueIndex::LABEL, value))
+    else if (auto certificate = findItem<ZEPCertItem>(slot, ZEPSlotManager::CertUniqueIndex::LABEL, value))
         der = certificate->getCertificateDER();
     else
         throw notFound("certificate", label_);

@@ -17,7 +17,9 @@
 #include "cryptocommands.h"
 #include "displaytext.h"
 #include "helpformatter.h"
+#include "importcommand.h"
 #include "infocommand.h"
+#include "itemcommands.h"
 #include "keypaircommands.h"
 #include "listcommand.h"
 #include "lookupcommands.h"
@@ -129,6 +131,11 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<DecryptCommand>(app));
     commands.push_back(std::make_unique<RandomCommand>(app));
     commands.push_back(std::make_unique<ExportRequestCommand>(app));
+    commands.push_back(std::make_unique<RequestCommand>(app));
+    commands.push_back(std::make_unique<ImportCommand>(app));
+    commands.push_back(std::make_unique<PairCommand>(app));
+    commands.push_back(std::make_unique<RenameCommand>(app));
+    commands.push_back(std::make_unique<DeleteCommand>(app));
 
     try {
         refuseUnknownCommand(app, argc, argv);
