@@ -1,4 +1,4 @@
-// keydb genkey, sign, encrypt, decrypt, random and export-request on a
+// keydb genkey, sign, encrypt, decrypt, random, export-request and speed on a
 // fresh SoftHSM2 token, checked with openssl against the public keys that
 // pkcs11-tool reads back.
 #include <nlohmann/json.hpp>
@@ -111,6 +111,19 @@ TEST_F(TokenCryptoTest, EncryptionAndDecryptionInteroperateWithOpenssl) {
     EXPECT_EQ(openssl_.must("pkeyutl -decrypt -inkey key.pem -in by-keydb"), "a secret for the token");
     mustRun({"decrypt", "--id", "0b0b", "--in", path("by-keydb"), "--out", path("again")});
     EXPECT_EQ(contents("again"), "a secret for the token");
+}
+
+TEST_F(TokenCryptoTest, SpeedReportsBothRatesAndTheirRatio) {
+    writeOpensslKey();
+    ProgramResult result = onToken({"speed", "--id", "0b0b", "--seconds", "1", "--threads", "2", "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    nlohmann::json rates = nlohmann::json::parse(result.out);
+    ASSERT_TRUE(rates["module"].is_number() && rates["raw"].is_number() && rates["ratio"].is_number()) << result.out;
+    const double module = rates["module"], raw = rates["raw"];
+    EXPECT_GT(module, 0);
+    EXPECT_GT(raw, 0);
+    EXPECT_DOUBLE_EQ(rates["ratio"].get<double>(), module / raw);
+    EXPECT_EQ(rates["threads"], 2);
 }
 
 TEST_F(TokenCryptoTest, RandomHexDiffersBetweenRuns) {

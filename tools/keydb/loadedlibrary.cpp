@@ -20,6 +20,6 @@ LoadedLibrary::~LoadedLibrary() { zep_free_library(handle_); }
 void* LoadedLibrary::symbol(const char* name) const {
     void* address = nullptr;
     if (zep_get_func_address(handle_, name, address) != 0 || !address)
-        throw std::runtime_error(std::string("the loaded module exports no ") + name);
+        throw std::runtime_error(std::string("the loaded library exports no ") + name);
     return address;
 }

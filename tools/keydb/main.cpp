@@ -27,6 +27,7 @@
 #include "output.h"
 #include "pincommands.h"
 #include "slotscommand.h"
+#include "speedcommand.h"
 #include "tracetostderr.h"
 
 namespace {
@@ -136,6 +137,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<PairCommand>(app));
     commands.push_back(std::make_unique<RenameCommand>(app));
     commands.push_back(std::make_unique<DeleteCommand>(app));
+    commands.push_back(std::make_unique<SpeedCommand>(app));
 
     try {
         refuseUnknownCommand(app, argc, argv);

@@ -37,7 +37,8 @@ std::string connectFailure(const ZEPException& failure) {
 
 }  // namespace
 
-ModuleSession::ModuleSession(const std::string& cryptokiPath) : module_(modulePath()), diagnostics_(module_) {
+ModuleSession::ModuleSession(const std::string& cryptokiPath)
+    : cryptokiPath_(cryptokiPath), module_(modulePath()), diagnostics_(module_) {
     ZEPLibraryFunction factory = ZEPLibraryManager::findLibEntry(moduleName);
     if (!factory) throw std::runtime_error(modulePath() + " registered no module \"" + moduleName + "\"");
     ZEPPKCS11ConnectInfo info(cryptokiPath.c_str());

@@ -22,6 +22,7 @@ public:
     explicit ModuleSession(const std::string& cryptokiPath);
 
     ZEPPKCS11Manager& manager() { return *manager_; }
+    const std::string& cryptokiPath() const { return cryptokiPath_; }
     const ModuleDiagnostics& diagnostics() const { return diagnostics_; }
 
     // Every slot of the library, with its token's information.
@@ -48,6 +49,7 @@ public:
     }
 
 private:
+    std::string cryptokiPath_;
     LoadedLibrary module_;
     ModuleDiagnostics diagnostics_;
     std::unique_ptr<ZEPPKCS11Manager> manager_;

@@ -1,6 +1,7 @@
 #include "output.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <stdexcept>
@@ -48,6 +49,13 @@ void Output::field(const std::string& label, const std::string& key, const std::
     std::string text;
     for (unsigned long number : numbers) text += (text.empty() ? "" : " ") + std::to_string(number);
     add(label, key, text.empty() ? "none" : text, numbers);
+}
+
+void Output::field(const std::string& label, const std::string& key, double number, int decimals,
+                   const std::string& unit) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, number);
+    add(label, key, text + unit, number);
 }
 
 void Output::field(const std::string& label, const std::string& key, const std::string& text, unsigned long number) {
