@@ -5,9 +5,26 @@
 #include "testtoken/testtokencontrol.h"
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 
 namespace testtoken {
+
+// Up to N entries, kept without allocating; more trip an assertion and are dropped.
+template <typename T, std::size_t N>
+class BoundedList {
+public:
+    void add(const T& entry) noexcept {
+        assert(count_ < N);
+        if (count_ < N) entries_[count_++] = entry;
+    }
+    const T* begin() const noexcept { return entries_.data(); }
+    const T* end() const noexcept { return entries_.data() + count_; }
+
+private:
+    std::array<T, N> entries_{};
+    std::size_t count_ = 0;
+};
 
 // Built on entry to a call from its arguments, without allocating, so that building
 // it cannot fail before the call is inside the library's exception barrier. The
@@ -70,17 +87,16 @@ private:
         CK_ULONG length;
     };
 
-    CallRecorder& add(const char* name, const char* suffix, CK_ULONG number) noexcept;
+    CallRecorder& add(const char* name, const char* suffix, CK_ULONG number) noexcept {
+        arguments_.add({name, suffix, number});
+        return *this;
+    }
 
     const char* function_;
-    std::array<Argument, 10> arguments_{};
-    std::size_t argumentCount_ = 0;
-    std::array<Output, 2> outputs_{};
-    std::size_t outputCount_ = 0;
-    std::array<Template, 2> templates_{};
-    std::size_t templateCount_ = 0;
-    std::array<Input, 2> inputs_{};
-    std::size_t inputCount_ = 0;
+    BoundedList<Argument, 10> arguments_;
+    BoundedList<Output, 2> outputs_;
+    BoundedList<Template, 2> templates_;
+    BoundedList<Input, 2> inputs_;
 };
 
 }  // namespace testtoken
