@@ -5,48 +5,13 @@
 
 #include <fstream>
 #include <regex>
-#include <sstream>
 
-#include "keydbtest.h"
-#include "softhsmtoken.h"
+#include "tokentest.h"
 
 namespace {
 
-class TokenCryptoTest : public KeydbTest {
+class TokenCryptoTest : public TokenTest {
 protected:
-    ProgramResult onToken(std::vector<std::string> arguments) {
-        arguments.insert(arguments.end(), {"--library", token_.libraryPath()});
-        return keydb(std::move(arguments), {{"KEYDB_PIN", token_.userPin()}});
-    }
-
-    void mustRun(const std::vector<std::string>& arguments) {
-        ProgramResult result = onToken(arguments);
-        ASSERT_EQ(result.status, 0) << result.err;
-    }
-
-    std::string path(const std::string& name) const { return (dataHome_.path() / name).string(); }
-
-    // Copies keydb's output file `name` into openssl's folder.
-    void toOpenssl(const std::string& name) {
-        std::ifstream file(path(name), std::ios::binary);
-        std::stringstream bytes;
-        bytes << file.rdbuf();
-        openssl_.writeFile(name, bytes.str());
-    }
-
-    std::string contents(const std::string& name) const {
-        std::ifstream file(path(name), std::ios::binary);
-        std::stringstream bytes;
-        bytes << file.rdbuf();
-        return bytes.str();
-    }
-
-    void pkcs11(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"--token-label", token_.label(), "--login", "--pin", token_.userPin()});
-        ProgramResult result = pkcs11Tool(arguments);
-        ASSERT_EQ(result.status, 0) << result.err;
-    }
-
     // The public key with CKA_ID `id`, as pkcs11-tool reads it, as pub.pem
     // in openssl's folder.
     void readPublicKey(const std::string& id) {
@@ -69,9 +34,6 @@ protected:
             pkcs11(arguments);
         }
     }
-
-    SoftHSMToken token_;
-    OpenSSLTool openssl_;
 };
 
 TEST_F(TokenCryptoTest, GeneratedKeySignsAsOpensslVerifies) {

@@ -1,0 +1,216 @@
+// The key database's write side through keydb: requests signed on the token
+// and certified by an openssl CA, imported certificates and keys, pairs
+// adopted from pkcs11-tool, renames and deletes, checked with openssl and
+// against the objects pkcs11-tool lists.
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "tokentest.h"
+
+namespace {
+
+// How often `text` holds `part`.
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// A CA in openssl's folder: ca.key and ca.pem.
+void makeCA(const OpenSSLTool& openssl) {
+    openssl.copySharedKey("rsa2048.pem", "ca.key");
+    openssl.must("req -x509 -key ca.key -out ca.pem -days 2 -subj '/CN=Test CA'");
+}
+
+// The CA's certificate `name`.pem for the request `csr` keydb wrote.
+void certify(const OpenSSLTool& openssl, const std::filesystem::path& csr, const std::string& name,
+             const std::string& serial) {
+    openssl.writeFile(name + ".csr", fileText(csr));
+    openssl.must("x509 -req -in " + name + ".csr -CA ca.pem -CAkey ca.key -set_serial " + serial + " -days 1 -out " +
+                 name + ".pem");
+}
+
+class LifecycleTest : public TokenTest {
+protected:
+    void SetUp() override {
+        makeCA(openssl_);
+        std::ofstream(path("data")) << "signed on the token\n";
+        toOpenssl("data");
+    }
+
+    // The token's objects as pkcs11-tool lists them.
+    std::string objects() { return pkcs11({"--list-objects"}); }
+
+    // A self-signed certificate `name`.pem of the shared key `key`.
+    void selfSigned(const std::string& name, const std::string& key, const std::string& subject) {
+        openssl_.copySharedKey(key + ".pem", name + ".key");
+        openssl_.must("req -x509 -key " + name + ".key -out " + name + ".pem -days 1 -subj '" + subject + "'");
+    }
+
+    nlohmann::json pairs() { return nlohmann::json::parse(onToken({"list", "--pairs", "--json"}).out); }
+
+    // Signs the data with the key `label` and checks the signature with the
+    // public key of openssl's certificate `certificate`.
+    void expectSignatureVerifies(const std::string& label, const std::string& certificate) {
+        mustRun({"sign", "--label", label, "--in", path("data"), "--out", path("sig")});
+        toOpenssl("sig");
+        openssl_.must("x509 -in " + certificate + " -pubkey -noout -out signer.pub");
+        EXPECT_EQ(openssl_.must("dgst -sha1 -verify signer.pub -signature sig data"), "Verified OK\n") << label;
+    }
+};
+
+TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
+    ProgramResult requested = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--label",
+                                       "alice", "--out", path("alice.csr"), "--json"});
+    ASSERT_EQ(requested.status, 0) << requested.err;
+    const std::string id = nlohmann::json::parse(requested.out)["id"];
+    std::string listed = objects();
+    EXPECT_EQ(occurrences(listed, "Private Key Object"), 1u) << listed;
+    EXPECT_EQ(occurrences(listed, "Public Key Object"), 1u) << listed;
+    EXPECT_EQ(occurrences(listed, "Certificate Object"), 0u) << listed;
+    certify(openssl_, path("alice.csr"), "alice", "7");
+    EXPECT_EQ(openssl_.field("x509 -in alice.pem -noout -subject -nameopt RFC2253"), "CN=Alice,O=Example");
+
+    ProgramResult imported = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string()});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(fields(imported.out)["Label"], "alice") << imported.out;
+    nlohmann::json listedPairs = pairs();
+    ASSERT_EQ(listedPairs.size(), 1u) << listedPairs;
+    EXPECT_EQ(listedPairs[0]["label"], "alice");
+    EXPECT_EQ(listedPairs[0]["id"], id);
+    EXPECT_EQ(listedPairs[0]["subject"], "CN=Alice,O=Example");
+    EXPECT_EQ(nlohmann::json::parse(onToken({"list", "--requests", "--json"}).out).size(), 0u);
+    listed = objects();
+    EXPECT_EQ(occurrences(listed, "Certificate Object"), 1u) << listed;
+    EXPECT_EQ(occurrences(listed, "ID:         " + id), 3u) << listed;
+    expectSignatureVerifies("alice", "alice.pem");
+
+    // The certificate again: refused with its reason, the token unchanged.
+    const std::string before = objects();
+    ProgramResult again = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string(), "--label", "other"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("not imported: the same certificate is on the token"), std::string::npos) << again.err;
+    EXPECT_EQ(objects(), before);
+
+    mustRun({"rename", "--id", id, "--to", "alice 2"});
+    listedPairs = pairs();
+    ASSERT_EQ(listedPairs.size(), 1u);
+    EXPECT_EQ(listedPairs[0]["label"], "alice 2");
+    EXPECT_EQ(occurrences(objects(), "alice 2"), 3u);
+    expectSignatureVerifies("alice 2", "alice.pem");
+
+    ProgramResult deleted = onToken({"delete", "--label", "alice 2"});
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_EQ(fields(deleted.out)["Deleted"], "pair");
+    listed = objects();
+    EXPECT_EQ(listed.find("Object"), std::string::npos) << listed;
+}
+
+TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
+    selfSigned("bob", "rsa2048", "/O=Example/CN=Bob");
+    openssl_.must("rsa -in bob.key -traditional -out bob-pkcs1.pem");
+    ProgramResult imported = onToken({"--trace", "import", "--cert", copyOut(openssl_, "bob.pem").string(), "--key",
+                                      copyOut(openssl_, "bob-pkcs1.pem").string()});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(fields(imported.out)["Imported"], "pair");
+    EXPECT_EQ(fields(imported.out)["Label"], "Bob");
+    ASSERT_EQ(pairs().size(), 1u);
+    mustRun({"sign", "--label", "Bob", "--in", path("data"), "--out", path("sig")});
+    EXPECT_EQ(contents("sig"), openssl_.must("dgst -sha1 -sign bob.key data"));
+
+    // No private component, in any form, in the trace or the report.
+    std::string components = openssl_.must("asn1parse -in bob-pkcs1.pem");
+    std::smatch integer;
+    std::vector<std::string> secrets;
+    for (auto at = components.cbegin(); std::regex_search(at, components.cend(), integer, std::regex("INTEGER +:([0-9A-F]+)"));
+         at = integer.suffix().first)
+        secrets.push_back(integer[1]);
+    ASSERT_EQ(secrets.size(), 9u) << components;
+    ASSERT_FALSE(imported.err.empty());
+    for (std::size_t i = 3; i < secrets.size(); ++i) {
+        ZEPBuffer bytes = OpenSSLTool::hexBytes(secrets[i]);
+        std::ostringstream spaced;
+        spaced << ZEPBuffer(16, bytes.getValue() + 8);
+        std::string lower = secrets[i].substr(16, 32);
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        const std::string raw(reinterpret_cast<const char*>(bytes.getValue()) + 8, 16);
+        for (const std::string& form : {secrets[i].substr(16, 32), lower, spaced.str(), raw}) {
+            EXPECT_EQ(imported.err.find(form), std::string::npos) << "component " << i;
+            EXPECT_EQ(imported.out.find(form), std::string::npos) << "component " << i;
+        }
+    }
+}
+
+TEST_F(LifecycleTest, PairAdoptsWhatPkcs11ToolWrote) {
+    selfSigned("carol", "rsa2048", "/O=Example/CN=Carol");
+    openssl_.must("pkey -in carol.key -outform DER -out carol.p8");
+    openssl_.must("x509 -in carol.pem -outform DER -out carol.der");
+    pkcs11({"--write-object", copyOut(openssl_, "carol.p8").string(), "--type", "privkey", "--id", "0c", "--label",
+            "carol"});
+    pkcs11({"--write-object", copyOut(openssl_, "carol.der").string(), "--type", "cert", "--id", "0c", "--label",
+            "carol"});
+    EXPECT_EQ(pairs().size(), 0u);
+
+    ProgramResult paired = onToken({"pair", "--id", "0C"});
+    ASSERT_EQ(paired.status, 0) << paired.err;
+    nlohmann::json listed = pairs();
+    ASSERT_EQ(listed.size(), 1u) << listed;
+    EXPECT_EQ(listed[0]["label"], "carol");
+    EXPECT_EQ(listed[0]["id"], "0c");
+    EXPECT_EQ(listed[0]["subject"], "CN=Carol,O=Example");
+    expectSignatureVerifies("carol", "carol.pem");
+}
+
+TEST_F(LifecycleTest, DeleteSubjectAllDeletesThatSubjectOnly) {
+    selfSigned("first", "rsa1024", "/O=Example/CN=Dave");
+    selfSigned("second", "rsa2048", "/O=Example/CN=Dave");
+    selfSigned("other", "rsa2048", "/O=Example/CN=Erin");
+    for (const char* name : {"first", "second", "other"})
+        mustRun({"import", "--cert", copyOut(openssl_, std::string(name) + ".pem").string(), "--label", name});
+    mustRun({"request", "--subject", "CN=Dave,O=Example", "--bits", "1024", "--out", path("dave.csr")});
+
+    ProgramResult deleted = onToken({"delete", "--subject", "CN=Dave,O=Example", "--all", "--json"});
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_EQ(nlohmann::json::parse(deleted.out)["deleted"], 3);
+    std::string listed = objects();
+    EXPECT_EQ(occurrences(listed, "Certificate Object"), 1u) << listed;
+    EXPECT_EQ(listed.find("Key Object"), std::string::npos) << listed;
+    ProgramResult other = onToken({"show", "--label", "other", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(other.out)["subject"], "CN=Erin,O=Example") << other.err;
+}
+
+// keydb's own token, made on first use: the same steps work there.
+class DefaultTokenLifecycleTest : public KeydbTest {};
+
+TEST_F(DefaultTokenLifecycleTest, RequestImportListDelete) {
+    ProgramResult created = keydb({"info"});
+    ASSERT_EQ(created.status, 0) << created.err;
+    std::smatch pin;
+    ASSERT_TRUE(std::regex_search(created.out, pin, std::regex("\nUser PIN: (\\d{8})\n"))) << created.out;
+    const std::map<std::string, std::string> loggedIn = {{"KEYDB_PIN", pin[1].str()}};
+    const std::filesystem::path csr = dataHome_.path() / "erin.csr";
+    ProgramResult requested =
+        keydb({"request", "--subject", "CN=Erin", "--bits", "1024", "--label", "erin", "--out", csr.string()}, loggedIn);
+    ASSERT_EQ(requested.status, 0) << requested.err;
+    OpenSSLTool openssl;
+    makeCA(openssl);
+    certify(openssl, csr, "erin", "9");
+    ProgramResult imported = keydb({"import", "--cert", copyOut(openssl, "erin.pem").string()}, loggedIn);
+    ASSERT_EQ(imported.status, 0) << imported.err;
+
+    nlohmann::json listed = nlohmann::json::parse(keydb({"list", "--json"}, loggedIn).out);
+    ASSERT_EQ(listed.size(), 4u) << listed;  // the private and public key, the certificate, the pair
+    EXPECT_EQ(listed[3]["kind"], "key-certificate");
+    EXPECT_EQ(listed[3]["label"], "erin");
+    ASSERT_EQ(keydb({"delete", "--label", "erin"}, loggedIn).status, 0);
+    EXPECT_EQ(nlohmann::json::parse(keydb({"list", "--json"}, loggedIn).out).size(), 0u);
+}
+
+}  // namespace
