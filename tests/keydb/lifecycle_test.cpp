@@ -125,6 +125,17 @@ TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
     mustRun({"sign", "--label", "Bob", "--in", path("data"), "--out", path("sig")});
     EXPECT_EQ(contents("sig"), openssl_.must("dgst -sha1 -sign bob.key data"));
 
+    // The pair again, under its label or another: refused, the pair kept.
+    const std::string before = objects();
+    for (const auto& [label, reason] : {std::pair{"Bob", "a certificate labelled \"Bob\" is on the token"},
+                                        std::pair{"other", "the same certificate is on the token"}}) {
+        ProgramResult again = onToken({"import", "--cert", copyOut(openssl_, "bob.pem").string(), "--key",
+                                       copyOut(openssl_, "bob.key").string(), "--label", label});
+        EXPECT_EQ(again.status, 1);
+        EXPECT_NE(again.err.find(std::string("not imported: ") + reason), std::string::npos) << again.err;
+    }
+    EXPECT_EQ(objects(), before);
+
     // No private component, in any form, in the trace or the report.
     std::string components = openssl_.must("asn1parse -in bob-pkcs1.pem");
     std::smatch integer;

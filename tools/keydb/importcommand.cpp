@@ -50,7 +50,7 @@ std::string commonName(const ZEPBuffer& certificateDER) {
 // Why the key database refused a duplicate; empty for other failures.
 std::string duplicateReason(const ZEPException& failure) {
     switch (failure.getCode()) {
-        case duplicateLabel: return "a certificate of the same subject has the same label";
+        case duplicateLabel: return "a certificate with the same label is on the token";
         case duplicateSignature:
         case duplicateUnsignedCertificate: return "the same certificate is on the token";
         case duplicateIssuerAndSerial:
@@ -78,6 +78,13 @@ std::unique_ptr<ZEPKeyCertReqItem> requestOf(ZEPSlotManager& slot, const ZEPBuff
         if (PublicKeyFacts::ofDER(request->getPublicKeyItem().getKey().getKeyBlob()).modulus == modulus)
             return request;
     return nullptr;
+}
+
+// Refuses a label a certificate on the token has: the key database
+// refuses it only among certificates of one subject.
+void refuseTakenLabel(ZEPSlotManager& slot, const std::string& label) {
+    std::unique_ptr<ZEPCertItem> known(slot.getItem(ZEPSlotManager::CertUniqueIndex::LABEL, labelValue(label)));
+    if (known) throw std::runtime_error("not imported: a certificate labelled \"" + label + "\" is on the token");
 }
 
 // Refuses a certificate whose issuer and serial number are on the token
@@ -113,7 +120,7 @@ void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
     if (label.empty()) label = commonName(certificate.der());
     if (label.empty()) label = certificate.facts().subject;
     if (label.empty()) label = key.keyId;
-    labelValue(label);
+    refuseTakenLabel(slot, label);
 
     std::string done;
     try {
@@ -163,7 +170,10 @@ std::string ImportCommand::importPair(ZEPSlotManager& slot, const CertificateFil
 std::string ImportCommand::joinRequest(ZEPSlotManager& slot, const CertificateFile& certificate,
                                        const ZEPKeyCertReqItem& request, std::string& label) {
     refuseKnownIssuerAndSerial(slot, certificate.der());
-    if (label_.empty()) label = labelText(request.getLabel());
+    if (label_.empty()) {
+        label = labelText(request.getLabel());
+        refuseTakenLabel(slot, label);
+    }
     slot.updateItem(request, ZEPCertItem(certificate.der(), labelDER(label)));
     return "certificate of pending request, now a pair";
 }

@@ -20,25 +20,23 @@
 
 namespace {
 
-using Index = ZEPSlotManager;
-
 // The kinds of item, in the order a label is looked up.
 constexpr const char* kinds[] = {"pair", "cert", "request", "key"};
 
 std::unique_ptr<ZEPKeyCertItem> pairOf(ZEPSlotManager& slot, const asn_object& label) {
-    return findPrivateItem<ZEPKeyCertItem>(slot, Index::KeyCertUniqueIndex::LABEL, label);
+    return findPrivateItem<ZEPKeyCertItem>(slot, ZEPSlotManager::KeyCertUniqueIndex::LABEL, label);
 }
 
 std::unique_ptr<ZEPCertItem> certificateOf(ZEPSlotManager& slot, const asn_object& label) {
-    return findItem<ZEPCertItem>(slot, Index::CertUniqueIndex::LABEL, label);
+    return findItem<ZEPCertItem>(slot, ZEPSlotManager::CertUniqueIndex::LABEL, label);
 }
 
 std::unique_ptr<ZEPKeyCertReqItem> requestOf(ZEPSlotManager& slot, const asn_object& label) {
-    return findPrivateItem<ZEPKeyCertReqItem>(slot, Index::KeyCertReqUniqueIndex::LABEL, label);
+    return findPrivateItem<ZEPKeyCertReqItem>(slot, ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, label);
 }
 
 std::unique_ptr<ZEPKeyItem> keyOf(ZEPSlotManager& slot, const asn_object& label) {
-    return findItem<ZEPKeyItem>(slot, Index::KeyUniqueIndex::LABEL, label);
+    return findItem<ZEPKeyItem>(slot, ZEPSlotManager::KeyUniqueIndex::LABEL, label);
 }
 
 // Relabels the item of the kind; false when there is none.
@@ -146,9 +144,9 @@ void DeleteCommand::deleteSubject(ZEPSlotManager& slot) {
     asn_x500name subject;
     parseSubjectName(subject_, subject);
     // Pairs first: deleting a pair's certificate alone would leave its keys.
-    unsigned long deleted = slot.deleteItems(Index::KeyCertMultiIndex::SUBJECT_NAME, subject).deleted;
-    deleted += slot.deleteItems(Index::CertMultiIndex::SUBJECT_NAME, subject).deleted;
-    deleted += slot.deleteItems(Index::KeyCertReqMultiIndex::SUBJECT_NAME, subject).deleted;
+    unsigned long deleted = slot.deleteItems(ZEPSlotManager::KeyCertMultiIndex::SUBJECT_NAME, subject).deleted;
+    deleted += slot.deleteItems(ZEPSlotManager::CertMultiIndex::SUBJECT_NAME, subject).deleted;
+    deleted += slot.deleteItems(ZEPSlotManager::KeyCertReqMultiIndex::SUBJECT_NAME, subject).deleted;
     Output output(format());
     output.field("Subject", "subject", subject.to_string());
     output.field("Deleted", "deleted", deleted);
