@@ -18,7 +18,8 @@ listing=$("$keydb" list --library "$client" --token remote --pin "$user_pin" --c
 [[ $listing == *'"label": "served certificate"'* ]] || fail "keydb list printed: $listing"
 
 # A key written next to the certificate signs through the client module, as
-# openssl verifies; a key pair generated there is written to the token.
+# openssl verifies; a key pair generated there and a key with its certificate
+# imported there are written to the token.
 pkcs11-tool --module "$softhsm" --token-label remote --login --pin "$user_pin" \
     --write-object "$key" --type privkey --label "served key" --id 02 >/dev/null 2>&1
 printf 'signed remotely' >"$scratch/data"
@@ -29,3 +30,8 @@ openssl dgst -sha1 -verify <(openssl pkey -in "$key" -pubout) -signature "$scrat
 "$keydb" genkey --library "$client" --token remote --pin "$user_pin" --bits 1024 --label "made remotely" >/dev/null
 objects=$(pkcs11-tool --module "$softhsm" --token-label remote --login --pin "$user_pin" --list-objects 2>/dev/null)
 [[ $(grep -c 'label:[[:space:]]*made remotely' <<<"$objects") == 2 ]] || fail "the generated pair is not on the token: $objects"
+openssl req -x509 -new -key "$key" -subj "/CN=imported remotely" -days 1 -out "$scratch/imported.pem"
+"$keydb" import --library "$client" --token remote --pin "$user_pin" --cert "$scratch/imported.pem" --key "$key" \
+    >/dev/null
+pairs=$("$keydb" list --library "$softhsm" --token remote --pin "$user_pin" --pairs --json)
+[[ $pairs == *'"label": "imported remotely"'* ]] || fail "the imported pair is not on the token: $pairs"
