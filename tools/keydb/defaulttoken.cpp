@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 #include "keystore/zepslotmanager.h"
@@ -20,6 +21,10 @@
 namespace {
 constexpr std::size_t userPinDigits = 8;
 constexpr std::size_t soPinDigits = 12;
+
+std::string_view textOf(const ZEPBuffer& pin) {
+    return std::string_view(reinterpret_cast<const char*>(pin.getValue()), pin.getLength());
+}
 }  // namespace
 
 DefaultToken::DefaultToken() : home_(dataFolder() / "keydb") {}
@@ -69,8 +74,8 @@ void DefaultToken::refuseIfOpen() const {
 
 void DefaultToken::create(std::ostream& out) const {
     try {
-        std::string userPin = randomPin(userPinDigits);
-        std::string soPin = randomPin(soPinDigits);
+        const ZEPBuffer userPin = randomPin(userPinDigits);
+        const ZEPBuffer soPin = randomPin(soPinDigits);
         // Through the module, so that the PINs never appear on a command line.
         {
             ModuleSession session(SoftHSMHome::libraryPath);
@@ -80,14 +85,14 @@ void DefaultToken::create(std::ostream& out) const {
                 });
                 if (!free) throw std::runtime_error("SoftHSM2 offers no free slot in " + home_.folder().string());
                 auto slot = session.openSlot(*free, 1);
-                ZEPBuffer so(soPin.size(), soPin.data());
-                slot->initToken(so, label);
-                slot->initPassword(so, ZEPBuffer(userPin.size(), userPin.data()));
+                slot->initToken(soPin, label);
+                slot->initPassword(soPin, userPin);
             });
         }
+        // Written straight from the wiped buffers: no string copy of a PIN.
         out << "Created token \"" << label << "\" in " << home_.folder().string() << "\n"
-            << "User PIN: " << userPin << "\n"
-            << "SO PIN: " << soPin << "\n"
+            << "User PIN: " << textOf(userPin) << "\n"
+            << "SO PIN: " << textOf(soPin) << "\n"
             << "Keep both PINs safe: they are shown only this once.\n";
         flushOrThrow(out, "the new token's PINs (the token is removed again)");
     } catch (...) {

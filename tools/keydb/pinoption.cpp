@@ -79,11 +79,19 @@ std::string readLine(const std::string& prompt) {
 
 PinOption::PinOption(CLI::App& command, const std::string& option, std::string variable, std::string prompt,
                      const std::string& description, Entry entry)
-    : variable_(std::move(variable)), prompt_(std::move(prompt)), entry_(entry) {
-    command.add_option(option, value_, description + " (else $" + variable_ + ", else asked for)")->type_name("PIN");
+    : option_(command.add_option(option, value_, description + " (else $" + variable + ", else asked for)")),
+      variable_(std::move(variable)),
+      prompt_(std::move(prompt)),
+      entry_(entry) {
+    option_->type_name("PIN");
 }
 
-PinOption::~PinOption() { wipe(value_); }
+PinOption::~PinOption() {
+    wipe(value_);
+    // The option's results are CLI11's strings, not constants: wiping them
+    // in place leaves them empty.
+    for (const std::string& result : option_->results()) wipe(const_cast<std::string&>(result));
+}
 
 std::optional<ZEPBuffer> PinOption::given() const {
     if (!value_.empty()) return bytes(value_);

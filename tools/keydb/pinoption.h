@@ -36,6 +36,8 @@ public:
 
 private:
     std::string value_;
+    // CLI11 keeps its own copy of what was typed after the option.
+    CLI::Option* option_;
     std::string variable_;
     std::string prompt_;
     Entry entry_;

@@ -3,9 +3,11 @@
 #define KEYDB_RANDOMPIN_H
 
 #include <cstddef>
-#include <string>
 
-// `digits` decimal digits, each uniformly drawn from /dev/urandom.
-std::string randomPin(std::size_t digits);
+#include "zepbuffer.h"
+
+// `digits` decimal digits, each uniformly drawn from /dev/urandom, in a
+// buffer that is wiped when it goes.
+ZEPBuffer randomPin(std::size_t digits);
 
 #endif
