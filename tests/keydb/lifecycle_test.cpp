@@ -180,21 +180,25 @@ TEST_F(LifecycleTest, PairAdoptsWhatPkcs11ToolWrote) {
 }
 
 TEST_F(LifecycleTest, DeleteSubjectAllDeletesThatSubjectOnly) {
-    selfSigned("first", "rsa1024", "/O=Example/CN=Dave");
-    selfSigned("second", "rsa2048", "/O=Example/CN=Dave");
-    selfSigned("other", "rsa2048", "/O=Example/CN=Erin");
+    selfSigned("first", "rsa1024", "/O=Example/CN=Dave, Jr.");
+    selfSigned("second", "rsa2048", "/O=Example/CN=Dave, Jr.");
+    selfSigned("other", "rsa2048", "/O=Example/CN=Dave");
     for (const char* name : {"first", "second", "other"})
         mustRun({"import", "--cert", copyOut(openssl_, std::string(name) + ".pem").string(), "--label", name});
-    mustRun({"request", "--subject", "CN=Dave,O=Example", "--bits", "1024", "--out", path("dave.csr")});
+    const std::string dave = "CN=Dave\\, Jr.,O=Example";
+    ProgramResult unknown = onToken({"request", "--subject", "CN=Dave,XX=1", "--out", path("bad.csr")});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("cannot encode the subject \"CN=Dave,XX=1\""), std::string::npos) << unknown.err;
+    mustRun({"request", "--subject", dave, "--bits", "1024", "--out", path("dave.csr")});
 
-    ProgramResult deleted = onToken({"delete", "--subject", "CN=Dave,O=Example", "--all", "--json"});
+    ProgramResult deleted = onToken({"delete", "--subject", dave, "--all", "--json"});
     ASSERT_EQ(deleted.status, 0) << deleted.err;
     EXPECT_EQ(nlohmann::json::parse(deleted.out)["deleted"], 3);
     std::string listed = objects();
     EXPECT_EQ(occurrences(listed, "Certificate Object"), 1u) << listed;
     EXPECT_EQ(listed.find("Key Object"), std::string::npos) << listed;
     ProgramResult other = onToken({"show", "--label", "other", "--json"});
-    EXPECT_EQ(nlohmann::json::parse(other.out)["subject"], "CN=Erin,O=Example") << other.err;
+    EXPECT_EQ(nlohmann::json::parse(other.out)["subject"], "CN=Dave,O=Example") << other.err;
 }
 
 // keydb's own token, made on first use: the same steps work there.
