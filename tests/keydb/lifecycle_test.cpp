@@ -116,6 +116,16 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
 TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
     selfSigned("bob", "rsa2048", "/O=Example/CN=Bob");
     openssl_.must("rsa -in bob.key -traditional -out bob-pkcs1.pem");
+    openssl_.must("pkey -in bob.key -aes128 -passout pass:secret -out bob-encrypted.pem");
+    openssl_.copySharedKey("rsa1024.pem", "other.key");
+    for (const auto& [key, reason] : {std::pair{"bob-encrypted.pem", "holds an encrypted private key"},
+                                      std::pair{"other.key", "is not the key of the certificate"}}) {
+        ProgramResult refused = onToken({"import", "--cert", copyOut(openssl_, "bob.pem").string(), "--key",
+                                         copyOut(openssl_, key).string()});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find(reason), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(objects().find("Object"), std::string::npos);
     ProgramResult imported = onToken({"--trace", "import", "--cert", copyOut(openssl_, "bob.pem").string(), "--key",
                                       copyOut(openssl_, "bob-pkcs1.pem").string()});
     ASSERT_EQ(imported.status, 0) << imported.err;
