@@ -41,7 +41,7 @@ protected:
         arguments.insert(arguments.begin(), "--trace");
         arguments.insert(arguments.end(), {"--library", token_.libraryPath()});
         ProgramResult result = keydb(arguments, environment, input);
-        EXPECT_EQ(result.status, status) << command << ": " << result.err.substr(result.err.rfind("\n", result.err.size() - 2) + 1);
+        EXPECT_EQ(result.status, status) << command;
         EXPECT_NE(result.err.find("trace enter"), std::string::npos) << command;
         for (const std::string pin : {userPin, soPin, newPin, wrongPin}) {
             std::vector<std::string> forms = hexForms(pin);

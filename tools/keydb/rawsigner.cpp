@@ -8,8 +8,9 @@ RawSigner::RawSigner(const RawCryptoki& cryptoki, CK_SLOT_ID slot, const ZEPBuff
 CK_OBJECT_HANDLE RawSigner::findKey(const ZEPBuffer& id) const {
     const CK_FUNCTION_LIST& p11 = session_.functions();
     CK_OBJECT_CLASS keyClass = CKO_PRIVATE_KEY;
-    CK_ATTRIBUTE search[] = {{CKA_CLASS, &keyClass, sizeof keyClass},
-                             {CKA_ID, const_cast<unsigned char*>(id.getValue()), static_cast<CK_ULONG>(id.getLength())}};
+    CK_ATTRIBUTE search[] = {
+        {CKA_CLASS, &keyClass, sizeof keyClass},
+        {CKA_ID, const_cast<unsigned char*>(id.getValue()), static_cast<CK_ULONG>(id.getLength())}};
     RawCryptoki::check(p11.C_FindObjectsInit(session_.handle(), search, 2), "C_FindObjectsInit");
     CK_OBJECT_HANDLE key = 0;
     CK_ULONG found = 0;
