@@ -104,11 +104,12 @@ TEST_F(SecretsTest, NoCommandShowsAPinInOutputErrorsOrTrace) {
         run(with({"pair", "--label", "key" + pass}), environment, 1);
         run(with({"delete", "--label", "renamed" + pass}), environment);
     }
-    // A PIN typed on standard input, and a wrong one in the failure.
-    run({"list"}, none, 0, std::string(userPin) + "\n");
+    // Wrong PINs in failures, and PINs read from standard input.
     run({"list", "--pin", wrongPin}, none, 1);
     run({"sign", "--label", "key1", "--in", file("data")}, {{"KEYDB_PIN", wrongPin}}, 1);
 
+    run({"change-pin", "--new-pin", newPin}, none, 0, std::string(userPin) + "\n");
+    run({"change-pin", "--pin", newPin}, none, 0, std::string(userPin) + "\n");
     run({"change-pin", "--pin", userPin, "--new-pin", newPin});
     run({"change-pin"}, {{"KEYDB_PIN", newPin}, {"KEYDB_NEW_PIN", userPin}});
     run({"change-pin", "--pin", wrongPin, "--new-pin", newPin}, none, 1);
