@@ -7,12 +7,11 @@
 
 #include <set>
 
-#include "keydbtest.h"
-#include "softhsmtoken.h"
+#include "tokentest.h"
 
 namespace {
 
-class DatabaseTest : public KeydbTest {
+class DatabaseTest : public TokenTest {
 protected:
     void SetUp() override {
         openssl_.copySharedKey("rsa2048.pem", "key.pem");
@@ -29,18 +28,17 @@ protected:
     // `subjectFrom` names a certificate whose subject goes into CKA_SUBJECT.
     void write(const std::string& file, const std::string& type, const std::string& label,
                const std::string& id = {}, const std::string& subjectFrom = {}) {
-        std::vector<std::string> arguments = {"--token-label", token_.label(), "--login", "--pin", token_.userPin(),
-                                              "--write-object", copyOut(openssl_, file).string(), "--type", type,
+        std::vector<std::string> arguments = {"--write-object", copyOut(openssl_, file).string(), "--type", type,
                                               "--id", id.empty() ? id_ : id, "--label", label};
         if (!subjectFrom.empty()) arguments.insert(arguments.end(), {"--attr-from", copyOut(openssl_, subjectFrom).string()});
-        ProgramResult written = pkcs11Tool(arguments);
-        ASSERT_EQ(written.status, 0) << written.err;
+        pkcs11(arguments);
     }
 
+    using TokenTest::onToken;
     ProgramResult onToken(std::vector<std::string> arguments, bool loggedIn) {
+        if (loggedIn) return onToken(std::move(arguments));
         arguments.insert(arguments.end(), {"--library", token_.libraryPath()});
-        if (!loggedIn) return keydb(std::move(arguments), {}, "");
-        return keydb(std::move(arguments), {{"KEYDB_PIN", token_.userPin()}});
+        return keydb(std::move(arguments), {}, "");
     }
 
     nlohmann::json list(bool loggedIn) {
@@ -58,8 +56,6 @@ protected:
         EXPECT_EQ(item["serial"], "C0FFEE");
     }
 
-    SoftHSMToken token_;
-    OpenSSLTool openssl_;
     std::string id_;
 };
 
