@@ -75,6 +75,12 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(occurrences(listed, "Private Key Object"), 1u) << listed;
     EXPECT_EQ(occurrences(listed, "Public Key Object"), 1u) << listed;
     EXPECT_EQ(occurrences(listed, "Certificate Object"), 0u) << listed;
+    // A second request of that label is refused and leaves no keys behind.
+    ProgramResult twice = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--label",
+                                   "alice", "--out", path("twice.csr")});
+    EXPECT_EQ(twice.status, 1) << twice.out;
+    EXPECT_EQ(twice.err, "keydb: a key labelled \"alice\" is on the token; choose another --label\n");
+    EXPECT_EQ(objects(), listed);
     certify(openssl_, path("alice.csr"), "alice", "7");
     EXPECT_EQ(openssl_.field("x509 -in alice.pem -noout -subject -nameopt RFC2253"), "CN=Alice,O=Example");
 

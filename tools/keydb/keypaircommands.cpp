@@ -50,6 +50,19 @@ void writeRequest(const std::string& path, bool asDER, const ZEPBuffer& der) {
         writeOutputFile(path, ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE_REQUEST));
 }
 
+// Takes a generated pair off the token again when its request could not be
+// stored, so that no keys nobody asked for stay behind; the store's failure
+// is the one to report, so a failure here is not.
+void removeGenerated(ZEPSlotManager& slot, const ZEPKRYKeyPair& pair, const ZEPBuffer& label) {
+    for (const ZEPKRYKey* key : {&pair.getPrivateKey(), &pair.getPublicKey()}) {
+        try {
+            slot.deleteItem(ZEPKeyItem(*key, label));
+        } catch (const std::exception&) {
+            // The first failure is reported.
+        }
+    }
+}
+
 }  // namespace
 
 GenKeyCommand::GenKeyCommand(CLI::App& app)
@@ -108,14 +121,23 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
     // Everything typed is checked before the token generates anything.
     if (json_ && out_.empty()) throw std::runtime_error("--json needs --out: the request goes to standard output");
     ZEPBuffer subject = subjectNameDER(subject_);
-    labelValue(label_);
+    // The key database would take a second request of one label.
+    std::unique_ptr<ZEPKeyItem> known;
+    if (!label_.empty()) known.reset(slot.getItem(ZEPSlotManager::KeyUniqueIndex::LABEL, labelValue(label_)));
+    if (known)
+        throw std::runtime_error("a key labelled \"" + label_ + "\" is on the token; choose another --label");
 
     ZEPKRYKeyPair pair = generatePair(slot, bits_);
     const std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
     const std::string label = label_.empty() ? id : label_;
     ZEPKeyCertReqItem request(pair.getPublicKey(), withSubject(pair.getPrivateKey(), subject), subject,
                               labelDER(label));
-    if (!slot.insertItem(request)) throw std::runtime_error("the token did not store the request");
+    try {
+        if (!slot.insertItem(request)) throw std::runtime_error("the token did not store the request");
+    } catch (...) {
+        removeGenerated(slot, pair, labelDER(id));
+        throw;
+    }
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
     CertificationRequest signedRequest;
     request.getSignedCertificationRequest(signedRequest, *factory);
