@@ -11,6 +11,7 @@
 #include "asn/zepasnutility.h"
 #include "certificatefile.h"
 #include "itemdescription.h"
+#include "itemlookup.h"
 #include "keychoice.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
@@ -57,16 +58,6 @@ std::string duplicateReason(const ZEPException& failure) {
             return "a certificate with the same issuer and serial number is on the token";
         case duplicateTokenKey: return "the key is on the token";
         default: return "";
-    }
-}
-
-// Takes away a certificate a failed import stored; the import's own
-// failure is the one to report, so a failure here is not.
-void removeAfterFailure(ZEPSlotManager& slot, const ZEPCertItem& certificate) {
-    try {
-        slot.deleteItem(certificate);
-    } catch (const std::exception&) {
-        // The first failure is reported.
     }
 }
 
@@ -158,10 +149,10 @@ std::string ImportCommand::importPair(ZEPSlotManager& slot, const CertificateFil
         if (!slot.insertItem(ZEPKeyCertItem(ZEPKeyItem(key.key(), labelBytes), certItem)))
             throw std::runtime_error("the token did not store the pair");
     } catch (const ZEPException& failure) {
-        if (duplicateReason(failure).empty()) removeAfterFailure(slot, certItem);
+        if (duplicateReason(failure).empty()) takeBack(slot, certItem);
         throw;
     } catch (...) {
-        removeAfterFailure(slot, certItem);
+        takeBack(slot, certItem);
         throw;
     }
     return "pair";

@@ -39,6 +39,18 @@ std::unique_ptr<ZEPKeyItem> keyOf(ZEPSlotManager& slot, const asn_object& label)
     return findItem<ZEPKeyItem>(slot, ZEPSlotManager::KeyUniqueIndex::LABEL, label);
 }
 
+// Applies `change` to every key with the label (both keys of a key pair
+// carry it) until one change does not take; whether any did.
+template <typename Change>
+bool eachKey(ZEPSlotManager& slot, const asn_object& label, Change change) {
+    bool changed = false;
+    while (auto key = keyOf(slot, label)) {
+        if (!change(*key)) break;
+        changed = true;
+    }
+    return changed;
+}
+
 // Relabels the item of the kind; false when there is none.
 bool relabel(ZEPSlotManager& slot, const std::string& kind, const asn_object& label, const ZEPBuffer& to) {
     if (kind == "pair") {
@@ -56,13 +68,8 @@ bool relabel(ZEPSlotManager& slot, const std::string& kind, const asn_object& la
                                                                        request->getPrivateKeyItem().getKey(),
                                                                        request->getSubjectName(), to));
     }
-    // Both keys of a key pair carry the label: each is relabelled.
-    bool relabelled = false;
-    while (auto key = keyOf(slot, label)) {
-        if (!slot.updateItem(*key, ZEPKeyItem(key->getKey(), to))) break;
-        relabelled = true;
-    }
-    return relabelled;
+    return eachKey(slot, label,
+                   [&](const ZEPKeyItem& key) { return slot.updateItem(key, ZEPKeyItem(key.getKey(), to)); });
 }
 
 // Deletes the item of the kind; false when there is none.
@@ -79,12 +86,7 @@ bool remove(ZEPSlotManager& slot, const std::string& kind, const asn_object& lab
         auto request = requestOf(slot, label);
         return request && slot.deleteItem(*request);
     }
-    bool removed = false;
-    while (auto key = keyOf(slot, label)) {
-        if (!slot.deleteItem(*key)) break;
-        removed = true;
-    }
-    return removed;
+    return eachKey(slot, label, [&](const ZEPKeyItem& key) { return slot.deleteItem(key); });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Looking items up in the key database by its unique indexes, with the
-// objects it does not handle (an EC key, say) counted as no item.
+// objects it does not handle (an EC key, say) counted as no item, and taking
+// back what a failed command wrote.
 #ifndef KEYDB_ITEMLOOKUP_H
 #define KEYDB_ITEMLOOKUP_H
 
@@ -31,6 +32,17 @@ template <typename Item, typename Index>
 std::unique_ptr<Item> findPrivateItem(ZEPSlotManager& slot, Index index, const asn_object& value) {
     if (slot.isLoginRequired()) return nullptr;
     return findItem<Item>(slot, index, value);
+}
+
+// Deletes an item a failed command stored; the command's own failure is the
+// one to report, so a failure here is not.
+template <typename Item>
+void takeBack(ZEPSlotManager& slot, const Item& item) {
+    try {
+        slot.deleteItem(item);
+    } catch (const std::exception&) {
+        // The first failure is reported.
+    }
 }
 
 #endif

@@ -6,6 +6,7 @@
 
 #include "asn/certificationrequest.h"
 #include "asn/zeppem.h"
+#include "itemlookup.h"
 #include "keyfacts.h"
 #include "keystore/zepkeycertreqitem.h"
 #include "keystore/zepkeyitem.h"
@@ -48,19 +49,6 @@ void writeRequest(const std::string& path, bool asDER, const ZEPBuffer& der) {
         writeOutputFile(path, der);
     else
         writeOutputFile(path, ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE_REQUEST));
-}
-
-// Takes a generated pair off the token again when its request could not be
-// stored, so that no keys nobody asked for stay behind; the store's failure
-// is the one to report, so a failure here is not.
-void removeGenerated(ZEPSlotManager& slot, const ZEPKRYKeyPair& pair, const ZEPBuffer& label) {
-    for (const ZEPKRYKey* key : {&pair.getPrivateKey(), &pair.getPublicKey()}) {
-        try {
-            slot.deleteItem(ZEPKeyItem(*key, label));
-        } catch (const std::exception&) {
-            // The first failure is reported.
-        }
-    }
 }
 
 }  // namespace
@@ -135,7 +123,9 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
     try {
         if (!slot.insertItem(request)) throw std::runtime_error("the token did not store the request");
     } catch (...) {
-        removeGenerated(slot, pair, labelDER(id));
+        // No keys nobody asked for stay behind.
+        for (const ZEPKRYKey* key : {&pair.getPrivateKey(), &pair.getPublicKey()})
+            takeBack(slot, ZEPKeyItem(*key, labelDER(id)));
         throw;
     }
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
