@@ -117,6 +117,15 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(fields(deleted.out)["Deleted"], "pair");
     listed = objects();
     EXPECT_EQ(listed.find("Object"), std::string::npos) << listed;
+
+    // A key pair of no request: both keys are renamed and deleted together.
+    mustRun({"genkey", "--bits", "1024", "--label", "lone"});
+    mustRun({"rename", "--label", "lone", "--to", "lone 2"});
+    EXPECT_EQ(occurrences(objects(), "lone 2"), 2u);
+    deleted = onToken({"delete", "--label", "lone 2"});
+    EXPECT_EQ(fields(deleted.out)["Deleted"], "key") << deleted.err;
+    listed = objects();
+    EXPECT_EQ(listed.find("Object"), std::string::npos) << listed;
 }
 
 TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
