@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -36,13 +37,13 @@ std::string fileText(const std::filesystem::path& file) {
     return text.str();
 }
 
-// Writes `text` to a new file beside `file`, mode 0600, and renames it to
-// `file`, so that a reader sees the old contents or the new, never a part.
+// Writes `text` to a new file of its own beside `file`, mode 0600, and
+// renames it to `file`, so that a reader sees the old contents or the new,
+// never a part, and writers at the same time never share the new file.
 void replaceFile(const std::filesystem::path& file, const std::string& text) {
-    std::filesystem::path next = file;
-    next += ".new";
-    int descriptor = ::open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (descriptor < 0) throw systemError("cannot write " + next.string());
+    std::string next = file.string() + ".XXXXXX";
+    int descriptor = ::mkostemp(next.data(), O_CLOEXEC);
+    if (descriptor < 0) throw systemError("cannot write " + next);
     bool written = ::fchmod(descriptor, 0600) == 0 &&
                    ::write(descriptor, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     int error = errno;
