@@ -21,7 +21,7 @@
 #include "kry/zepkrysignaturealgorithm.h"
 #include "pkcs11client.h"
 #include "pkcs11manager.h"
-#include "rawsigner.h"
+#include "raw/rawsigner.h"
 #include "slotmanager.h"
 #include "softhsmtoken.h"
 #include "zepobject.h"

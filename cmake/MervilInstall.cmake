@@ -25,7 +25,7 @@ if(TARGET keydb)
   # keydb finds the module and the toolkit in the library folder relative
   # to its own, so an installed tree works wherever it was unpacked.
   file(RELATIVE_PATH keydb_libdir ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-  set_source_files_properties(${PROJECT_SOURCE_DIR}/tools/keydb/modulesession.cpp
+  set_source_files_properties(${PROJECT_SOURCE_DIR}/tools/keydb/session/modulesession.cpp
                               DIRECTORY ${PROJECT_SOURCE_DIR}/tools/keydb
                               PROPERTIES COMPILE_DEFINITIONS KEYDB_MODULE_FOLDER="${keydb_libdir}")
   set_target_properties(keydb PROPERTIES INSTALL_RPATH "$ORIGIN/${keydb_libdir}")

@@ -8,7 +8,7 @@
 
 #include "keydbtest.h"
 #include "scopedenvironment.h"
-#include "softhsmhome.h"
+#include "home/softhsmhome.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "softhsmhome.h"
+#include "home/softhsmhome.h"
 #include "temporaryfolder.h"
 
 std::string fileText(const std::filesystem::path& file) {

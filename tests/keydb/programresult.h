@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "subprocess.h"
+#include "home/subprocess.h"
 
 struct ProgramResult {
     int status = -1;

@@ -1,0 +1,37 @@
+// The Cryptoki library a command works on: the one given with --library,
+// else keydb's default token (see DefaultToken).
+#ifndef KEYDB_LIBRARYCHOICE_H
+#define KEYDB_LIBRARYCHOICE_H
+
+#include <optional>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "home/defaulttoken.h"
+#include "io/output.h"
+
+// The library to connect to and, for the default token, the lock to hold
+// until the connection is closed.
+struct ChosenLibrary {
+    std::string path;
+    std::optional<HomeLock> lock;
+};
+
+class LibraryChoice {
+public:
+    using Access = DefaultToken::Access;
+
+    // Adds --library to the command's options; an empty path is refused.
+    explicit LibraryChoice(CLI::App& command);
+
+    // Without --library it prepares the default token first, locked for
+    // `access`; its creation notice goes to stdout before text output, to
+    // stderr when stdout carries JSON. Other libraries are not locked.
+    ChosenLibrary resolve(Output::Format format, Access access) const;
+
+private:
+    std::optional<std::string> library_;
+};
+
+#endif

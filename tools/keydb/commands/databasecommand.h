@@ -1,0 +1,31 @@
+// A command that reads the key database of one token. It logs the user in
+// first when a PIN is at hand (--pin or $KEYDB_PIN), or asks for one when
+// the token requires login and standard input is a terminal (an empty
+// answer logs nobody in); otherwise it sees the public objects only.
+#ifndef KEYDB_DATABASECOMMAND_H
+#define KEYDB_DATABASECOMMAND_H
+
+#include "choice/pinoption.h"
+#include "commands/tokencommand.h"
+#include "zepexception.h"
+
+class DatabaseCommand : public TokenCommand {
+public:
+    // Whether the key database failed to make an item because the object
+    // is of a kind it does not handle (an EC key, say).
+    static bool isUnhandledObject(const ZEPException& failure);
+
+protected:
+    // Commands that write to the token pass session type 1 and Access::write.
+    DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description, int sessionType = 0,
+                    Access access = Access::read);
+
+    virtual void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) = 0;
+
+private:
+    void runOn(ModuleSession& session, ZEPSlotManager& slot) final;
+
+    PinOption pin_;
+};
+
+#endif

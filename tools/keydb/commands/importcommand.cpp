@@ -1,0 +1,177 @@
+#include "commands/importcommand.h"
+
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+
+#include "asn/asn_string.h"
+#include "asn/issuerandserialnumber.h"
+#include "asn/x509_certificate.h"
+#include "asn/zepasnoid.h"
+#include "asn/zepasnutility.h"
+#include "io/certificatefile.h"
+#include "io/itemdescription.h"
+#include "choice/itemlookup.h"
+#include "choice/keychoice.h"
+#include "keystore/zepcertitem.h"
+#include "keystore/zepkeycertitem.h"
+#include "keystore/zepkeycertreqitem.h"
+#include "keystore/zepkeyitem.h"
+#include "io/privatekeyfile.h"
+
+namespace {
+
+// The module's codes for the duplicates its inserts refuse.
+constexpr long duplicateLabel = 577009;
+constexpr long duplicateSignature = 577010;
+constexpr long duplicateTokenKey = 577011;
+constexpr long duplicateUnsignedCertificate = 577012;
+constexpr long duplicateIssuerAndSerial = 577013;
+
+// The last (most specific) common name of the certificate's subject; empty
+// when it has none.
+std::string commonName(const ZEPBuffer& certificateDER) {
+    x509_certificate certificate;
+    ZEPASNUtility::setDEREncoding(certificateDER, certificate);
+    const asn_x500name& subject = certificate.get_subject();
+    std::string name;
+    for (std::size_t r = 0; r < subject.size(); ++r)
+        for (std::size_t a = 0; a < subject.at(r).size(); ++a) {
+            const AttributeTypeAndValue& attribute = subject.at(r).at(a);
+            r_buffer_t content = attribute.value.content_view();
+            std::string text;
+            if (attribute.type.is_equal(ZEPASNOID::VALUE_CommonName, ZEPASNOID::VALUE_CommonName_COUNT) &&
+                asn_string::is_string_tag(attribute.value.get_tag()) &&
+                asn_string::text_of(attribute.value.get_tag(), content.data, content.len, text) == 0)
+                name = text;
+        }
+    return name;
+}
+
+// Why the key database refused a duplicate; empty for other failures.
+std::string duplicateReason(const ZEPException& failure) {
+    switch (failure.getCode()) {
+        case duplicateLabel: return "a certificate with the same label is on the token";
+        case duplicateSignature:
+        case duplicateUnsignedCertificate: return "the same certificate is on the token";
+        case duplicateIssuerAndSerial:
+            return "a certificate with the same issuer and serial number is on the token";
+        case duplicateTokenKey: return "the key is on the token";
+        default: return "";
+    }
+}
+
+// The pending request whose public key has this modulus.
+std::unique_ptr<ZEPKeyCertReqItem> requestOf(ZEPSlotManager& slot, const ZEPBuffer& modulus) {
+    if (slot.isLoginRequired()) return nullptr;
+    std::unique_ptr<ZEPSlotManager::Iterator> requests(slot.getKeyCertReqIterator());
+    while (std::unique_ptr<ZEPKeyCertReqItem> request{slot.getNextKeyCertReqItem(*requests)})
+        if (PublicKeyFacts::ofDER(request->getPublicKeyItem().getKey().getKeyBlob()).modulus == modulus)
+            return request;
+    return nullptr;
+}
+
+// Refuses a label a certificate on the token has: the key database
+// refuses it only among certificates of one subject.
+void refuseTakenLabel(ZEPSlotManager& slot, const std::string& label) {
+    std::unique_ptr<ZEPCertItem> known(slot.getItem(ZEPSlotManager::CertUniqueIndex::LABEL, labelValue(label)));
+    if (known) throw std::runtime_error("not imported: a certificate labelled \"" + label + "\" is on the token");
+}
+
+// Refuses a certificate whose issuer and serial number are on the token
+// already; joining a request checks for no duplicates of its own.
+void refuseKnownIssuerAndSerial(ZEPSlotManager& slot, const ZEPBuffer& certificateDER) {
+    x509_certificate certificate;
+    ZEPASNUtility::setDEREncoding(certificateDER, certificate);
+    IssuerAndSerialNumber issuerAndSerial =
+        ZEPASNUtility::getIssuerAndSerialNumber(certificate.get_issuer(), certificate.get_serial_number());
+    std::unique_ptr<ZEPCertItem> known(slot.getItem(ZEPSlotManager::CertUniqueIndex::ISSUER_AND_SERIAL, issuerAndSerial));
+    if (known)
+        throw std::runtime_error("not imported: a certificate with the same issuer and serial number is on the token");
+}
+
+}  // namespace
+
+ImportCommand::ImportCommand(CLI::App& app)
+    : DatabaseCommand(app, "import", "Store a certificate, alone, with its private key or for its pending request",
+                      1, Access::write) {
+    options().add_option("--cert", cert_, "Certificate file, PEM or DER")->required()->type_name("FILE");
+    options().add_option("--key", key_, "Its private key, unencrypted PKCS#8 or PKCS#1, PEM or DER")
+        ->type_name("FILE");
+    options().add_option("--label", label_, "Label (default: the subject's common name)")->type_name("TEXT");
+    options().add_flag("--json", json_, "Print one JSON object");
+}
+
+void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
+    const CertificateFile certificate(cert_);
+    const PublicKeyFacts& key = certificate.facts().key;
+    if (key.algorithm != "RSA")
+        throw std::runtime_error("the certificate's key is " + key.algorithm + "; the key database holds RSA keys");
+    std::string label = label_;
+    if (label.empty()) label = commonName(certificate.der());
+    if (label.empty()) label = certificate.facts().subject;
+    if (label.empty()) label = key.keyId;
+    refuseTakenLabel(slot, label);
+
+    std::string done;
+    try {
+        std::unique_ptr<ZEPKeyCertReqItem> request;
+        if (!key_.empty())
+            done = importPair(slot, certificate, label);
+        else if ((request = requestOf(slot, key.modulus)))
+            done = joinRequest(slot, certificate, *request, label);
+        else
+            done = importCertificate(slot, certificate, label);
+    } catch (const ZEPException& failure) {
+        std::string reason = duplicateReason(failure);
+        if (reason.empty()) throw;
+        throw std::runtime_error("not imported: " + reason);
+    }
+    Output output(format());
+    output.field("Imported", "imported", done);
+    output.field("Label", "label", label);
+    output.field("Id", "id", key.keyId);
+    output.field("Subject", "subject", certificate.facts().subject);
+    output.print(std::cout);
+}
+
+std::string ImportCommand::importPair(ZEPSlotManager& slot, const CertificateFile& certificate,
+                                      const std::string& label) {
+    const PrivateKeyFile key(key_);
+    if (key.modulus() != certificate.facts().key.modulus)
+        throw std::runtime_error("the key in " + key_ + " is not the key of the certificate in " + cert_);
+    const ZEPBuffer labelBytes = labelDER(label);
+    const ZEPCertItem certItem(certificate.der(), labelBytes);
+    // The certificate goes in first: it must not stay when its key fails.
+    // A duplicate is refused before anything is written (a copy of the
+    // certificate on the token always is one), so it is never removed.
+    try {
+        if (!slot.insertItem(ZEPKeyCertItem(ZEPKeyItem(key.key(), labelBytes), certItem)))
+            throw std::runtime_error("the token did not store the pair");
+    } catch (const ZEPException& failure) {
+        if (duplicateReason(failure).empty()) takeBack(slot, certItem);
+        throw;
+    } catch (...) {
+        takeBack(slot, certItem);
+        throw;
+    }
+    return "pair";
+}
+
+std::string ImportCommand::joinRequest(ZEPSlotManager& slot, const CertificateFile& certificate,
+                                       const ZEPKeyCertReqItem& request, std::string& label) {
+    refuseKnownIssuerAndSerial(slot, certificate.der());
+    if (label_.empty()) {
+        label = labelText(request.getLabel());
+        refuseTakenLabel(slot, label);
+    }
+    slot.updateItem(request, ZEPCertItem(certificate.der(), labelDER(label)));
+    return "certificate of pending request, now a pair";
+}
+
+std::string ImportCommand::importCertificate(ZEPSlotManager& slot, const CertificateFile& certificate,
+                                             const std::string& label) {
+    if (!slot.insertItem(ZEPCertItem(certificate.der(), labelDER(label))))
+        throw std::runtime_error("the token did not store the certificate");
+    return "certificate";
+}

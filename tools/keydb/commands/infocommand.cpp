@@ -1,0 +1,30 @@
+#include "commands/infocommand.h"
+
+#include <iostream>
+#include <vector>
+
+#include "session/modulesession.h"
+#include "io/output.h"
+
+InfoCommand::InfoCommand(CLI::App& app)
+    : Command(app, "info", "Show a Cryptoki library's description, versions and slots"), library_(options()) {
+    options().add_flag("--json", json_, "Print one JSON object");
+}
+
+void InfoCommand::run() {
+    Output output(Output::formatFor(json_));
+    ChosenLibrary library = library_.resolve(output.format(), LibraryChoice::Access::read);
+    ModuleSession session(library.path);
+    session.run([&] {
+        ZEPPKCS11Manager& manager = session.manager();
+        std::vector<CK_SLOT_ID> slots;
+        manager.getSlotIds(slots);
+
+        output.field("Library", "library", manager.getDllName().str());
+        output.field("Description", "description", withoutPadding(manager.getLibraryDescription().view()));
+        output.field("Manufacturer", "manufacturer", withoutPadding(manager.getManufacturer().view()));
+        output.field("Version", "version", manager.getVersion().str());
+        output.field("Slots", "slots", slots);
+    });
+    output.print(std::cout);
+}

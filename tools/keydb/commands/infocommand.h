@@ -1,0 +1,18 @@
+// keydb info: what a Cryptoki library says about itself, and its slots.
+#ifndef KEYDB_INFOCOMMAND_H
+#define KEYDB_INFOCOMMAND_H
+
+#include "commands/command.h"
+#include "choice/librarychoice.h"
+
+class InfoCommand : public Command {
+public:
+    explicit InfoCommand(CLI::App& app);
+    void run() override;
+
+private:
+    LibraryChoice library_;
+    bool json_ = false;
+};
+
+#endif

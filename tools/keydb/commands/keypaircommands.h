@@ -1,0 +1,62 @@
+// The commands about key pairs the token generates and the requests made
+// of them: keydb genkey, keydb request and keydb export-request.
+#ifndef KEYDB_KEYPAIRCOMMANDS_H
+#define KEYDB_KEYPAIRCOMMANDS_H
+
+#include <string>
+
+#include "commands/databasecommand.h"
+#include "choice/keychoice.h"
+
+// Generates an RSA key pair on the token through the module's key-pair
+// maker, which labels both objects with their id in hexadecimal; --label
+// relabels them after. Prints id, label and bits.
+class GenKeyCommand : public DatabaseCommand {
+public:
+    explicit GenKeyCommand(CLI::App& app);
+
+private:
+    Output::Format format() const override { return Output::formatFor(json_); }
+    void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
+
+    unsigned int bits_ = 2048;
+    std::string label_;
+    bool json_ = false;
+};
+
+// Writes the PKCS#10 request of a pending request on the token (a key pair
+// with a subject and no certificate), signed on the token; PEM unless --der
+// is given.
+class ExportRequestCommand : public DatabaseCommand {
+public:
+    explicit ExportRequestCommand(CLI::App& app);
+
+private:
+    void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
+
+    KeyChoice key_;
+    std::string out_;
+    bool der_ = false;
+};
+
+// Generates an RSA key pair on the token and stores it as a pending request
+// for a certificate with the subject, then writes the request's PKCS#10,
+// signed on the token; PEM unless --der is given. With --out, prints id,
+// label, subject and bits.
+class RequestCommand : public DatabaseCommand {
+public:
+    explicit RequestCommand(CLI::App& app);
+
+private:
+    Output::Format format() const override { return Output::formatFor(json_); }
+    void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
+
+    std::string subject_;
+    unsigned int bits_ = 2048;
+    std::string label_;
+    std::string out_;
+    bool der_ = false;
+    bool json_ = false;
+};
+
+#endif

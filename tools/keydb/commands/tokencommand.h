@@ -1,0 +1,36 @@
+// A command that works on one token: it connects to the library that
+// --library names (else the default token), picks the slot as SlotChoice
+// says and hands the command a slot manager for it.
+#ifndef KEYDB_TOKENCOMMAND_H
+#define KEYDB_TOKENCOMMAND_H
+
+#include "commands/command.h"
+#include "keystore/zepslotmanager.h"
+#include "choice/librarychoice.h"
+#include "session/modulesession.h"
+#include "io/output.h"
+#include "choice/slotchoice.h"
+
+class TokenCommand : public Command {
+public:
+    void run() final;
+
+protected:
+    using Access = LibraryChoice::Access;
+
+    // Session type 1 makes the slot manager open read-write sessions.
+    TokenCommand(CLI::App& app, const std::string& name, const std::string& description, int sessionType,
+                 Access access);
+
+    // The form of the command's standard output.
+    virtual Output::Format format() const { return Output::Format::text; }
+    virtual void runOn(ModuleSession& session, ZEPSlotManager& slot) = 0;
+
+private:
+    LibraryChoice library_;
+    SlotChoice slot_;
+    int sessionType_;
+    Access access_;
+};
+
+#endif

@@ -1,0 +1,62 @@
+#include "io/displaytext.h"
+
+#include <cstdio>
+
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of `text` and its
+// code point; length 0 when the first byte starts none.
+std::size_t sequenceAt(std::string_view text, char32_t& codePoint) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char first = byte(0);
+    if (first < 0x80) {
+        codePoint = first;
+        return 1;
+    }
+    std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 0;
+    if (length == 0 || first > 0xF4 || length > text.size()) return 0;
+    codePoint = first & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        codePoint = (codePoint << 6) | (byte(i) & 0x3F);
+    }
+    static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+    if (codePoint < smallest[length] || codePoint > 0x10FFFF || surrogate) return 0;
+    return length;
+}
+
+void appendEscaped(std::string& out, std::string_view bytes) {
+    char escape[5];
+    for (char c : bytes) {
+        std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
+        out += escape;
+    }
+}
+
+bool isControl(char32_t codePoint) { return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F); }
+
+template <typename Escaped>
+std::string rewritten(std::string_view text, Escaped escaped) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        char32_t codePoint = 0;
+        std::size_t length = sequenceAt(text, codePoint);
+        std::string_view piece = text.substr(0, length ? length : 1);
+        if (length == 0 || escaped(codePoint))
+            appendEscaped(out, piece);
+        else
+            out += piece;
+        text.remove_prefix(piece.size());
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string terminalText(std::string_view text) { return rewritten(text, isControl); }
+
+std::string utf8Text(std::string_view text) {
+    return rewritten(text, [](char32_t) { return false; });
+}

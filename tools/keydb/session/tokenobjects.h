@@ -1,0 +1,35 @@
+// Every object of one token, as the module lists them, and what keydb looks
+// up in them: the CKA_ID and modulus of the objects behind key database
+// items, whose items do not carry them, and the objects the key database
+// makes no items of.
+#ifndef KEYDB_TOKENOBJECTS_H
+#define KEYDB_TOKENOBJECTS_H
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "session/tokenobject.h"
+
+class TokenObjects {
+public:
+    explicit TokenObjects(std::vector<TokenObject> objects) : objects_(std::move(objects)) {}
+
+    // The first object that `fits`, in the token's order.
+    const TokenObject* find(const std::function<bool(const TokenObject&)>& fits) const;
+    // Labels compare as labelText shows them.
+    // The CKA_ID of the first certificate with this DER and label.
+    std::optional<ZEPBuffer> certificateId(const ZEPBuffer& der, const ZEPBuffer& label) const;
+    // The CKA_ID of the first public key with this modulus (leading zero
+    // bytes do not count) and label.
+    std::optional<ZEPBuffer> publicKeyId(const ZEPBuffer& modulus, const ZEPBuffer& label) const;
+    // The modulus of the first private key with this CKA_ID and label.
+    std::optional<ZEPBuffer> privateKeyModulus(const ZEPBuffer& id, const ZEPBuffer& label) const;
+    // The objects the key database makes no items of that `fits`.
+    std::vector<TokenObject> others(const std::function<bool(const TokenObject&)>& fits) const;
+
+private:
+    std::vector<TokenObject> objects_;
+};
+
+#endif
