@@ -10,11 +10,13 @@
 # the program. There the compiler's shared libgcc is linked instead and copied,
 # with the winpthread DLL it needs, beside the programs and libraries.
 include(CheckCXXSourceCompiles)
+set(CMAKE_REQUIRED_QUIET ON)
 check_cxx_source_compiles([=[
 #if defined(__SEH__) || defined(__USING_SJLJ_EXCEPTIONS__)
 #error the unwinder finds the frames of every module
 #endif
 int main() { return 0; }]=] MERVIL_MINGW_DWARF_UNWINDING)
+unset(CMAKE_REQUIRED_QUIET)
 
 if(MERVIL_MINGW_DWARF_UNWINDING)
   add_link_options(-shared-libgcc)
@@ -35,3 +37,9 @@ add_link_options(-static-libstdc++ -Wl,-Bstatic,--whole-archive -lwinpthread -Wl
 # templates instantiated in its code; a program linking it and the static
 # runtime gets a second, identical definition of those and takes the first.
 add_link_options($<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:-Wl,--allow-multiple-definition>)
+
+# The wine prefix the tests run in, set up before them so that none of them
+# waits for it: cmake --build <folder> --target wine_prefix.
+if(CMAKE_CROSSCOMPILING_EMULATOR AND NOT MERVIL_LIBRARIES_ONLY)
+  add_custom_target(wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init VERBATIM)
+endif()
