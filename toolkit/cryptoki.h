@@ -7,6 +7,10 @@
 #ifndef MERVIL_CRYPTOKI_H
 #define MERVIL_CRYPTOKI_H
 
+#include <cstddef>
+#include <type_traits>
+#include <utility>
+
 #ifdef _WIN32
 #pragma pack(push, cryptoki, 1)
 #endif
@@ -312,18 +316,84 @@ struct CK_FUNCTION_LIST {
 #pragma pack(pop, cryptoki)
 #endif
 
-// The sizes a Cryptoki library of this platform expects: a structure of the
-// wrong size shifts every field after it, and a library would read and write
-// past the caller's buffers. Windows packs to 1 byte with a 32-bit CK_ULONG
-// (only the pointer differs between 32 and 64 bits); elsewhere the natural
-// layout with the platform's unsigned long.
+// The layout a Cryptoki library of this platform expects: a structure of the
+// wrong size or a field at the wrong offset shifts what follows, and a library
+// would read and write past the caller's buffers. Windows packs to 1 byte with a
+// 32-bit CK_ULONG (only the pointer differs between 32 and 64 bits); elsewhere
+// the natural layout with the platform's unsigned long.
 #if defined(_WIN32)
-static_assert(sizeof(CK_ULONG) == 4, "CK_ULONG must be 32 bits on Windows");
-static_assert(sizeof(CK_INFO) == 72 && sizeof(CK_SLOT_INFO) == 104 && sizeof(CK_TOKEN_INFO) == 160,
-              "Cryptoki information structures must be packed to 1 byte");
-static_assert(sizeof(CK_ATTRIBUTE) == 8 + sizeof(void*) && sizeof(CK_MECHANISM) == 8 + sizeof(void*) &&
+namespace cryptoki_abi {
+constexpr std::size_t pointer = sizeof(void*);
+}
+static_assert(sizeof(CK_ULONG) == 4 && sizeof(CK_LONG) == 4, "CK_ULONG must be 32 bits on Windows");
+static_assert(sizeof(CK_VERSION) == 2 && sizeof(CK_DATE) == 8 && offsetof(CK_DATE, month) == 4 &&
+                  offsetof(CK_DATE, day) == 6,
+              "CK_VERSION and CK_DATE are bytes only");
+static_assert(offsetof(CK_INFO, manufacturerID) == 2 && offsetof(CK_INFO, flags) == 34 &&
+                  offsetof(CK_INFO, libraryDescription) == 38 && offsetof(CK_INFO, libraryVersion) == 70 &&
+                  sizeof(CK_INFO) == 72,
+              "CK_INFO must be packed to 1 byte");
+static_assert(offsetof(CK_SLOT_INFO, manufacturerID) == 64 && offsetof(CK_SLOT_INFO, flags) == 96 &&
+                  offsetof(CK_SLOT_INFO, hardwareVersion) == 100 && offsetof(CK_SLOT_INFO, firmwareVersion) == 102 &&
+                  sizeof(CK_SLOT_INFO) == 104,
+              "CK_SLOT_INFO must be packed to 1 byte");
+static_assert(offsetof(CK_TOKEN_INFO, manufacturerID) == 32 && offsetof(CK_TOKEN_INFO, model) == 64 &&
+                  offsetof(CK_TOKEN_INFO, serialNumber) == 80 && offsetof(CK_TOKEN_INFO, flags) == 96 &&
+                  offsetof(CK_TOKEN_INFO, ulMaxSessionCount) == 100 && offsetof(CK_TOKEN_INFO, ulMaxPinLen) == 116 &&
+                  offsetof(CK_TOKEN_INFO, ulMinPinLen) == 120 && offsetof(CK_TOKEN_INFO, ulFreePrivateMemory) == 136 &&
+                  offsetof(CK_TOKEN_INFO, hardwareVersion) == 140 && offsetof(CK_TOKEN_INFO, firmwareVersion) == 142 &&
+                  offsetof(CK_TOKEN_INFO, utcTime) == 144 && sizeof(CK_TOKEN_INFO) == 160,
+              "CK_TOKEN_INFO must be packed to 1 byte");
+static_assert(offsetof(CK_SESSION_INFO, state) == 4 && offsetof(CK_SESSION_INFO, flags) == 8 &&
+                  offsetof(CK_SESSION_INFO, ulDeviceError) == 12 && sizeof(CK_SESSION_INFO) == 16,
+              "CK_SESSION_INFO must be packed to 1 byte");
+static_assert(offsetof(CK_ATTRIBUTE, pValue) == 4 && offsetof(CK_ATTRIBUTE, ulValueLen) == 4 + cryptoki_abi::pointer &&
+                  sizeof(CK_ATTRIBUTE) == 8 + cryptoki_abi::pointer,
+              "CK_ATTRIBUTE must be packed to 1 byte");
+static_assert(offsetof(CK_MECHANISM, pParameter) == 4 &&
+                  offsetof(CK_MECHANISM, ulParameterLen) == 4 + cryptoki_abi::pointer &&
+                  sizeof(CK_MECHANISM) == 8 + cryptoki_abi::pointer,
+              "CK_MECHANISM must be packed to 1 byte");
+static_assert(offsetof(CK_MECHANISM_INFO, ulMaxKeySize) == 4 && offsetof(CK_MECHANISM_INFO, flags) == 8 &&
                   sizeof(CK_MECHANISM_INFO) == 12,
-              "Cryptoki structures must be packed to 1 byte");
+              "CK_MECHANISM_INFO must be packed to 1 byte");
+static_assert(offsetof(CK_C_INITIALIZE_ARGS, flags) == 4 * cryptoki_abi::pointer &&
+                  offsetof(CK_C_INITIALIZE_ARGS, pReserved) == 4 * cryptoki_abi::pointer + 4 &&
+                  sizeof(CK_C_INITIALIZE_ARGS) == 5 * cryptoki_abi::pointer + 4,
+              "CK_C_INITIALIZE_ARGS must be packed to 1 byte");
+// The version's two bytes, then the 68 entries of version 2.x without a gap.
+static_assert(offsetof(CK_FUNCTION_LIST, C_Initialize) == 2 &&
+                  offsetof(CK_FUNCTION_LIST, C_WaitForSlotEvent) == 2 + 67 * cryptoki_abi::pointer &&
+                  sizeof(CK_FUNCTION_LIST) == 2 + 68 * cryptoki_abi::pointer,
+              "CK_FUNCTION_LIST must be packed to 1 byte and hold the 68 functions of version 2.x");
+
+#if defined(__i386__)
+// On 32-bit Windows, Cryptoki libraries and their callers use the C calling
+// convention (the caller removes the arguments); an entry or callback of
+// another convention (__stdcall, or a build whose default is not C's) would
+// unbalance the stack on every call.
+namespace cryptoki_abi {
+// Converts only to pointers to functions of the C calling convention.
+struct CdeclFunction {
+    template <typename Result, typename... Arguments>
+    using Pointer = Result(__cdecl*)(Arguments...);
+    template <typename Result, typename... Arguments>
+    operator Pointer<Result, Arguments...>() const;
+};
+template <std::size_t... Entry>
+constexpr bool everyEntryIsCdecl(std::index_sequence<Entry...>) {
+    return requires { CK_FUNCTION_LIST{CK_VERSION{}, (static_cast<void>(Entry), CdeclFunction{})...}; };
+}
+}  // namespace cryptoki_abi
+static_assert(cryptoki_abi::everyEntryIsCdecl(std::make_index_sequence<68>()),
+              "every entry of CK_FUNCTION_LIST must be a __cdecl function");
+static_assert(std::is_convertible_v<cryptoki_abi::CdeclFunction, CK_CREATEMUTEX> &&
+                  std::is_convertible_v<cryptoki_abi::CdeclFunction, CK_DESTROYMUTEX> &&
+                  std::is_convertible_v<cryptoki_abi::CdeclFunction, CK_LOCKMUTEX> &&
+                  std::is_convertible_v<cryptoki_abi::CdeclFunction, CK_UNLOCKMUTEX> &&
+                  std::is_convertible_v<cryptoki_abi::CdeclFunction, CK_NOTIFY>,
+              "the mutex and notification callbacks must be __cdecl functions");
+#endif
 #elif defined(__LP64__)
 static_assert(sizeof(CK_ULONG) == 8, "CK_ULONG must be the 64-bit unsigned long");
 static_assert(sizeof(CK_INFO) == 88 && sizeof(CK_SLOT_INFO) == 112 && sizeof(CK_TOKEN_INFO) == 208,

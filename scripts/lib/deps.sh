@@ -8,16 +8,24 @@ MERVIL_PACKAGES=(cmake g++ make googletest libgtest-dev libbenchmark-dev softhsm
                  libcli11-dev nlohmann-json3-dev pkg-config dpkg-dev p11-kit p11-kit-modules)
 # The libFuzzer targets: clang and its fuzzer and sanitizer runtimes.
 MERVIL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
-# The 32-bit Windows cross build of the two libraries.
-MERVIL_CROSS_PACKAGES=(g++-mingw-w64-i686-posix)
+# The Windows cross builds and their tests: 32-bit programs under 32-bit wine
+# (a package of the i386 architecture), 64-bit ones under wine64.
+MERVIL_CROSS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine32:i386 wine64)
 
 # Installs the given packages that are not installed yet: as root with
-# apt-get, otherwise prints the command to run and fails.
+# apt-get, otherwise prints the commands to run and fails. A package of a
+# foreign architecture (wine32:i386) needs that architecture added to dpkg
+# first, which is done or named the same way.
 mervil_require_packages() {
-    local missing=() package
+    local missing=() architectures=() package architecture
     for package in "$@"; do
         if [ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" != "install ok installed" ]; then
             missing+=("$package")
+            architecture=${package#*:}
+            if [ "$architecture" != "$package" ] && [ "$architecture" != "$(dpkg --print-architecture)" ] &&
+                ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+                architectures+=("$architecture")
+            fi
         fi
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -25,9 +33,16 @@ mervil_require_packages() {
     if [ "$(id -u)" -ne 0 ]; then
         echo "Missing packages: ${missing[*]}" >&2
         echo "Install them with:" >&2
-        echo "  sudo apt-get install -y ${missing[*]}" >&2
+        for architecture in "${architectures[@]}"; do
+            echo "  sudo dpkg --add-architecture $architecture" >&2
+        done
+        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
         return 1
     fi
+    for architecture in "${architectures[@]}"; do
+        echo "Adding the package architecture $architecture"
+        dpkg --add-architecture "$architecture"
+    done
     echo "Installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update
