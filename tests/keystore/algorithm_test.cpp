@@ -1,5 +1,6 @@
-// The toolkit's digest helpers with and without a factory's digests, and
-// the algorithms the toolkit's own factory hands out.
+// The toolkit's digest helpers with and without a factory's digests, the
+// DigestInfo of each digest, and the algorithms the toolkit's own factory
+// hands out.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,8 +9,10 @@
 #include "kry/zepkryalgorithmfactory.h"
 #include "kry/zepkrydecodealgorithm.h"
 #include "kry/zepkrydigestalgorithm.h"
+#include "kry/zepkrydigesttype.h"
 #include "kry/zepkryencodealgorithm.h"
 #include "kry/zepkryutility.h"
+#include "openssltool.h"
 #include "zepexception.h"
 #include "zeputility.h"
 
@@ -100,6 +103,27 @@ TEST(ToolkitFactory, DigestsInPartsAsAtOnce) {
         EXPECT_EQ(row.ofAbc, hexOf(digest->digestDataFinal())) << row.name;
         EXPECT_EQ(row.ofAbc, hexOf(digest->digestData(abc.get()))) << row.name;
     }
+}
+
+// What openssl signs in a PKCS#1 v1.5 signature of each digest, and so what
+// CKM_RSA_PKCS must be given to make the same signature.
+TEST(DigestType, DigestInfoIsWhatOpenSSLSigns) {
+    OpenSSLTool tool;
+    tool.copySharedKey("rsa1024.pem", "key.pem");
+    tool.writeFile("abc", abc);
+    const struct {
+        ZEPKRYDigestType type;
+        const char* openssl;
+    } rows[] = {{ZEPKRYDigestType::MD5, "md5"},       {ZEPKRYDigestType::SHA1, "sha1"},
+                {ZEPKRYDigestType::SHA224, "sha224"}, {ZEPKRYDigestType::SHA256, "sha256"},
+                {ZEPKRYDigestType::SHA384, "sha384"}, {ZEPKRYDigestType::SHA512, "sha512"}};
+    for (const auto& row : rows) {
+        tool.must(std::string("dgst -") + row.openssl + " -sign key.pem -out signature abc");
+        tool.must("pkeyutl -verifyrecover -inkey key.pem -in signature -out signed");
+        EXPECT_EQ(tool.readFile("signed"), row.type.getDigestInfo(row.type.digestData(abc))) << row.openssl;
+    }
+    EXPECT_THROW(ZEPKRYDigestType(ZEPKRYDigestType::SHA256).getDigestInfo(ZEPKRYUtility::digestData_SHA1(abc)),
+                 ZEPASNException);
 }
 
 TEST(ToolkitFactory, Base64RoundTrip) {
