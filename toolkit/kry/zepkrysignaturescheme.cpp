@@ -86,10 +86,10 @@ ZEPKRYSignatureAlgorithm* ZEPKRYSignatureScheme::makeSignatureAlgorithm(const ZE
 
 void ZEPKRYSignatureScheme::getAlgorithmIdentifier(AlgorithmIdentifier& out) const {
     const SchemeFacts& facts = factsOf(id_);
-    if (facts.padding == Padding::RSA_PKCS1) {
+    if (getPadding() == Padding::RSA_PKCS1) {
         zep_asn_check(ZEP_HERE, out.set_value_with_null(facts.oid, facts.oidCount));
         return;
     }
     zep_asn_check(ZEP_HERE, out.algorithm.set_value(facts.oid, facts.oidCount));
-    zep_asn_check(ZEP_HERE, out.parameters.set_value(pssParameters(facts.digest)));
+    zep_asn_check(ZEP_HERE, out.parameters.set_value(pssParameters(getDigestType())));
 }
