@@ -2,6 +2,7 @@
 // requests signed through an algorithm factory that openssl accepts.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -18,15 +19,17 @@
 
 namespace {
 
-// Signs SHA-1 with RSA by "openssl dgst" with the PKCS#8 key it was made for.
+// Signs by "openssl dgst" with the PKCS#8 key it was made for and the
+// options of a signature scheme.
 class OpenSSLSignature : public ZEPKRYSignatureAlgorithm {
 public:
-    OpenSSLSignature(const OpenSSLTool& tool, const ZEPKRYKey& key) : tool_(tool) {
+    OpenSSLSignature(const OpenSSLTool& tool, const ZEPKRYKey& key, std::string options)
+        : tool_(tool), options_(std::move(options)) {
         tool_.writeFile("signing.p8", key.getKeyBlob());
     }
     ZEPBuffer signData(const r_buffer_t& data) override {
         tool_.writeFile("tbs.der", ZEPBuffer(data));
-        tool_.must("dgst -sha1 -sign signing.p8 -keyform DER -out signature.bin tbs.der");
+        tool_.must("dgst " + options_ + " -sign signing.p8 -keyform DER -out signature.bin tbs.der");
         return tool_.readFile("signature.bin");
     }
     void signDataInit() override { message_.clear(); }
@@ -35,6 +38,7 @@ public:
 
 private:
     const OpenSSLTool& tool_;
+    std::string options_;
     ZEPBuffer message_;
 };
 
@@ -45,16 +49,43 @@ public:
     ZEPBuffer signData(const r_buffer_t&) override { throw ZEPException("test", 1, 577909, "C_Sign"); }
 };
 
-// Signs with software keys (PrivateKeyInfo) only.
+const std::string PSS = " -sigopt rsa_padding_mode:pss -sigopt rsa_pss_saltlen:digest";
+
+// Signs with software keys (PrivateKeyInfo) only, each maker as openssl
+// makes such signatures.
 template <typename Signature>
 class OpenSSLFactory : public ZEPKRYAlgorithmFactory {
 public:
     explicit OpenSSLFactory(const OpenSSLTool& tool) : tool_(tool) {}
     ZEPKRYSignatureAlgorithm* make_SHA1WithRSA_SignatureAlgorithm(const ZEPKRYKey& key) const override {
-        return key.getFormat() == ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO ? new Signature(tool_, key) : nullptr;
+        return make(key, "-sha1");
+    }
+    ZEPKRYSignatureAlgorithm* make_SHA224WithRSA_SignatureAlgorithm(const ZEPKRYKey& key) const override {
+        return make(key, "-sha224");
+    }
+    ZEPKRYSignatureAlgorithm* make_SHA256WithRSA_SignatureAlgorithm(const ZEPKRYKey& key) const override {
+        return make(key, "-sha256");
+    }
+    ZEPKRYSignatureAlgorithm* make_SHA384WithRSA_SignatureAlgorithm(const ZEPKRYKey& key) const override {
+        return make(key, "-sha384");
+    }
+    ZEPKRYSignatureAlgorithm* make_SHA512WithRSA_SignatureAlgorithm(const ZEPKRYKey& key) const override {
+        return make(key, "-sha512");
+    }
+    ZEPKRYSignatureAlgorithm* make_SHA256WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& key) const override {
+        return make(key, "-sha256" + PSS);
+    }
+    ZEPKRYSignatureAlgorithm* make_SHA384WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& key) const override {
+        return make(key, "-sha384" + PSS);
+    }
+    ZEPKRYSignatureAlgorithm* make_SHA512WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& key) const override {
+        return make(key, "-sha512" + PSS);
     }
 
 private:
+    ZEPKRYSignatureAlgorithm* make(const ZEPKRYKey& key, const std::string& options) const {
+        return key.getFormat() == ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO ? new Signature(tool_, key, options) : nullptr;
+    }
     const OpenSSLTool& tool_;
 };
 
@@ -100,24 +131,54 @@ TEST_F(Items, KeyCertItemIsKnownByItsCertificate) {
     EXPECT_THROW(broken.getCertificate(certificate), ZEPASNException);
 }
 
-TEST_F(Items, SignedRequestIsAcceptedByOpenssl) {
-    ZEPKeyCertReqItem item = request();
-    EXPECT_EQ(ZEPBuffer(5, "alice"), item.getPrivateKeyItem().getLabel());
-    EXPECT_EQ(ZEPBuffer(5, "alice"), item.getPublicKeyItem().getLabel());
+// Each scheme (none: the call without one) and the options with which
+// openssl signs a request so. openssl must accept the signature, and the
+// request must name its algorithm as openssl's own request does.
+TEST_F(Items, SignedRequestIsAcceptedByOpensslAndNamesItsAlgorithmAsOpensslDoes) {
+    const struct {
+        std::optional<ZEPKRYSignatureScheme> scheme;
+        std::string options;
+    } rows[] = {
+        {std::nullopt, "-sha1"},
+        {ZEPKRYSignatureScheme::SHA1_WITH_RSA, "-sha1"},
+        {ZEPKRYSignatureScheme::SHA224_WITH_RSA, "-sha224"},
+        {ZEPKRYSignatureScheme::SHA256_WITH_RSA, "-sha256"},
+        {ZEPKRYSignatureScheme::SHA384_WITH_RSA, "-sha384"},
+        {ZEPKRYSignatureScheme::SHA512_WITH_RSA, "-sha512"},
+        {ZEPKRYSignatureScheme::SHA256_WITH_RSA_PSS, "-sha256" + PSS},
+        {ZEPKRYSignatureScheme::SHA384_WITH_RSA_PSS, "-sha384" + PSS},
+        {ZEPKRYSignatureScheme::SHA512_WITH_RSA_PSS, "-sha512" + PSS},
+    };
+    for (const auto& row : rows) {
+        ZEPKeyCertReqItem item = request();
+        CertificationRequest out;
+        const OpenSSLFactory<OpenSSLSignature> factory(*tool);
+        if (row.scheme)
+            item.getSignedCertificationRequest(out, factory, *row.scheme);
+        else
+            item.getSignedCertificationRequest(out, factory);
+        EXPECT_EQ(item.getSignedRequestDER(), ZEPASNUtility::getDEREncoding(out));
+        tool->writeFile("request.der", item.getSignedRequestDER());
+        // openssl req ends with status 0 whether the signature verifies or not.
+        EXPECT_EQ("Certificate request self-signature verify OK\n",
+                  tool->run("req -inform DER -in request.der -verify -noout 2>&1"))
+            << row.options;
 
-    CertificationRequest out;
-    item.getSignedCertificationRequest(out, OpenSSLFactory<OpenSSLSignature>(*tool));
-    EXPECT_EQ(item.getSignedRequestDER(), ZEPASNUtility::getDEREncoding(out));
-    tool->writeFile("request.der", item.getSignedRequestDER());
-    int status = -1;
-    tool->run("req -inform DER -in request.der -verify -noout", &status);
-    EXPECT_EQ(0, status);
+        tool->must("req -new -key key.pem -subj /CN=Bob -outform DER -out own.der " + row.options);
+        CertificationRequest own;
+        ZEPASNUtility::setDEREncoding(tool->readFile("own.der"), own);
+        EXPECT_EQ(ZEPASNUtility::getDEREncoding(own.signatureAlgorithm),
+                  ZEPASNUtility::getDEREncoding(out.signatureAlgorithm))
+            << row.options;
+    }
     EXPECT_EQ(tool->must("rsa -in key.pem -noout -modulus"), tool->must("req -inform DER -in request.der -noout -modulus"));
     EXPECT_EQ("subject=CN = Alice, O = Example\n", tool->must("req -inform DER -in request.der -noout -subject"));
 }
 
 TEST_F(Items, FailedSigningLeavesTheItemUnsigned) {
     ZEPKeyCertReqItem item = request();
+    EXPECT_EQ(ZEPBuffer(5, "alice"), item.getPrivateKeyItem().getLabel());
+    EXPECT_EQ(ZEPBuffer(5, "alice"), item.getPublicKeyItem().getLabel());
     CertificationRequest out;
     EXPECT_THROW(item.getSignedCertificationRequest(out, ZEPKRYAlgorithmFactory()), ZEPException);
     EXPECT_THROW(item.getSignedCertificationRequest(out, OpenSSLFactory<FailingSignature>(*tool)), ZEPException);
@@ -125,7 +186,12 @@ TEST_F(Items, FailedSigningLeavesTheItemUnsigned) {
     ZEPKeyCertReqItem publicKeyAsPrivateKeyInfo(
         key(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "key.p8"),
         item.getPrivateKeyItem().getKey(), item.getSubjectName(), item.getLabel());
-    EXPECT_THROW(publicKeyAsPrivateKeyInfo.getSignedCertificationRequest(out, OpenSSLFactory<OpenSSLSignature>(*tool)), ZEPException);
+    try {
+        publicKeyAsPrivateKeyInfo.getSignedCertificationRequest(out, OpenSSLFactory<OpenSSLSignature>(*tool));
+        ADD_FAILURE() << "a public key in PrivateKeyInfo format was taken";
+    } catch (const ZEPException& refusal) {
+        EXPECT_EQ(571004, refusal.getCode());  // unsupported key format, not a DER error
+    }
     EXPECT_TRUE(item.getSignedRequestDER().empty());
     EXPECT_TRUE(publicKeyAsPrivateKeyInfo.getSignedRequestDER().empty());
 }

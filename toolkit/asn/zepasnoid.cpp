@@ -27,6 +27,16 @@ ZEP_OID(VALUE_GivenName, 2, 5, 4, 42)
 ZEP_OID(VALUE_EmailAddress, 1, 2, 840, 113549, 1, 9, 1)
 ZEP_OID(VALUE_DomainComponent, 0, 9, 2342, 19200300, 100, 1, 25)
 
+ZEP_OID(VALUE_SHA224DigestAlgorithm, 2, 16, 840, 1, 101, 3, 4, 2, 4)
+ZEP_OID(VALUE_SHA256DigestAlgorithm, 2, 16, 840, 1, 101, 3, 4, 2, 1)
+ZEP_OID(VALUE_SHA384DigestAlgorithm, 2, 16, 840, 1, 101, 3, 4, 2, 2)
+ZEP_OID(VALUE_SHA512DigestAlgorithm, 2, 16, 840, 1, 101, 3, 4, 2, 3)
+ZEP_OID(VALUE_SHA224WithRSA, 1, 2, 840, 113549, 1, 1, 14)
+ZEP_OID(VALUE_SHA384WithRSA, 1, 2, 840, 113549, 1, 1, 12)
+ZEP_OID(VALUE_SHA512WithRSA, 1, 2, 840, 113549, 1, 1, 13)
+ZEP_OID(VALUE_RSASSAPSS, 1, 2, 840, 113549, 1, 1, 10)
+ZEP_OID(VALUE_MGF1, 1, 2, 840, 113549, 1, 1, 8)
+
 namespace {
 
 struct attribute_name {

@@ -34,6 +34,18 @@ public:
     ZEP_OID_DECLARE(VALUE_EmailAddress)
     ZEP_OID_DECLARE(VALUE_DomainComponent)
 
+    // SHA-2 digests, RSA PKCS#1 v1.5 signatures over them, RSASSA-PSS and
+    // its mask generation function (RFC 4055, RFC 8017).
+    ZEP_OID_DECLARE(VALUE_SHA224DigestAlgorithm)  // 2.16.840.1.101.3.4.2.4
+    ZEP_OID_DECLARE(VALUE_SHA256DigestAlgorithm)  // 2.16.840.1.101.3.4.2.1
+    ZEP_OID_DECLARE(VALUE_SHA384DigestAlgorithm)  // 2.16.840.1.101.3.4.2.2
+    ZEP_OID_DECLARE(VALUE_SHA512DigestAlgorithm)  // 2.16.840.1.101.3.4.2.3
+    ZEP_OID_DECLARE(VALUE_SHA224WithRSA)          // sha224WithRSAEncryption 1.2.840.113549.1.1.14
+    ZEP_OID_DECLARE(VALUE_SHA384WithRSA)          // sha384WithRSAEncryption 1.2.840.113549.1.1.12
+    ZEP_OID_DECLARE(VALUE_SHA512WithRSA)          // sha512WithRSAEncryption 1.2.840.113549.1.1.13
+    ZEP_OID_DECLARE(VALUE_RSASSAPSS)              // id-RSASSA-PSS 1.2.840.113549.1.1.10
+    ZEP_OID_DECLARE(VALUE_MGF1)                   // id-mgf1 1.2.840.113549.1.1.8
+
     // The short name of an attribute type ("CN", "emailAddress") in dotted
     // form, or empty when it has none.
     static std::string attributeShortName(const std::string& dottedOid);

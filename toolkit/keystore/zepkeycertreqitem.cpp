@@ -1,9 +1,9 @@
 #include "keystore/zepkeycertreqitem.h"
 
 #include <memory>
+#include <string>
 
 #include "asn/certificationrequest.h"
-#include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
 #include "kry/zepasncheck.h"
 #include "kry/zepkryalgorithmfactory.h"
@@ -26,7 +26,8 @@ ZEPKeyCertReqItem::ZEPKeyCertReqItem(const ZEPKRYKey& publicKey, const ZEPKRYKey
       subjectName_(subjectNameDER) {}
 
 void ZEPKeyCertReqItem::getSignedCertificationRequest(CertificationRequest& out,
-                                                      const ZEPKRYAlgorithmFactory& factory) {
+                                                      const ZEPKRYAlgorithmFactory& factory,
+                                                      ZEPKRYSignatureScheme scheme) {
     const ZEPKRYKey& publicKey = publicKeyItem_.getKey();
     if (publicKey.getFormat() != ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO)
         throw ZEPException(ZEP_HERE, NOT_SUPPORTED, "the request's public key is not a SubjectPublicKeyInfo");
@@ -37,14 +38,14 @@ void ZEPKeyCertReqItem::getSignedCertificationRequest(CertificationRequest& out,
     ZEPASNUtility::setDEREncoding(publicKey.getKeyBlob(), info.subjectPKInfo);
 
     std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(
-        factory.make_SHA1WithRSA_SignatureAlgorithm(privateKeyItem_.getKey()));
+        scheme.makeSignatureAlgorithm(factory, privateKeyItem_.getKey()));
     if (!signer)
         throw ZEPException(ZEP_HERE, NOT_SUPPORTED,
-                           "the algorithm factory has no SHA-1 with RSA signature for the request's private key");
+                           ZEPString(std::string("the algorithm factory has no ") + scheme.getName() +
+                                     " signature for the request's private key"));
     ZEPBuffer signature = signer->signData(ZEPASNUtility::getDEREncoding(info).get());
 
-    zep_asn_check(ZEP_HERE, request.signatureAlgorithm.set_value_with_null(ZEPASNOID::VALUE_SHA1WithRSA,
-                                                                           ZEPASNOID::VALUE_SHA1WithRSA_COUNT));
+    scheme.getAlgorithmIdentifier(request.signatureAlgorithm);
     zep_asn_check(ZEP_HERE, request.signature.set_value(signature));
     ZEPBuffer der = ZEPASNUtility::getDEREncoding(request);
     ZEPASNUtility::setDEREncoding(der, out);

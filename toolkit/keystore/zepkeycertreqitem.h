@@ -5,6 +5,7 @@
 #define MERVIL_ZEPKEYCERTREQITEM_H
 
 #include "keystore/zepkeyitem.h"
+#include "kry/zepkrysignaturescheme.h"
 
 class CertificationRequest;
 class ZEPKRYAlgorithmFactory;
@@ -22,13 +23,15 @@ public:
     const ZEPBuffer& getSignedRequestDER() const { return signedRequestDER_; }
 
     // Makes the PKCS#10 request for the subject and the public key (format
-    // FORMAT_SUBJECT_PUBLIC_KEY_INFO), signed SHA-1 with RSA by the
-    // factory's signature algorithm for the private key; keeps its DER in
-    // the item and decodes it into `out`. Throws ZEPException when the
-    // public key has another format or the factory has no such signature
-    // algorithm for the key, ZEPASNException when the subject or the public
-    // key is no valid DER; the item is unchanged then.
-    void getSignedCertificationRequest(CertificationRequest& out, const ZEPKRYAlgorithmFactory& factory);
+    // FORMAT_SUBJECT_PUBLIC_KEY_INFO), signed by the factory's signature
+    // algorithm of `scheme` (SHA-1 with RSA unless the caller chooses
+    // another) for the private key, its signatureAlgorithm naming that
+    // scheme; keeps its DER in the item and decodes it into `out`. Throws
+    // ZEPException when the public key has another format or the factory
+    // has no such signature algorithm for the key, ZEPASNException when the
+    // subject or the public key is no valid DER; the item is unchanged then.
+    void getSignedCertificationRequest(CertificationRequest& out, const ZEPKRYAlgorithmFactory& factory,
+                                       ZEPKRYSignatureScheme scheme = ZEPKRYSignatureScheme::SHA1_WITH_RSA);
 
 private:
     ZEPKeyItem publicKeyItem_;

@@ -16,6 +16,22 @@ ZEPKRYDigestAlgorithm* ZEPKRYAlgorithmFactory::make_SHA1_DigestAlgorithm() const
     return new ZEPKRYSHA1DigestAlgorithm();
 }
 
+ZEPKRYDigestAlgorithm* ZEPKRYAlgorithmFactory::make_SHA224_DigestAlgorithm() const {
+    return new ZEPKRYSHA224DigestAlgorithm();
+}
+
+ZEPKRYDigestAlgorithm* ZEPKRYAlgorithmFactory::make_SHA256_DigestAlgorithm() const {
+    return new ZEPKRYSHA256DigestAlgorithm();
+}
+
+ZEPKRYDigestAlgorithm* ZEPKRYAlgorithmFactory::make_SHA384_DigestAlgorithm() const {
+    return new ZEPKRYSHA384DigestAlgorithm();
+}
+
+ZEPKRYDigestAlgorithm* ZEPKRYAlgorithmFactory::make_SHA512_DigestAlgorithm() const {
+    return new ZEPKRYSHA512DigestAlgorithm();
+}
+
 ZEPKRYEncodeAlgorithm* ZEPKRYAlgorithmFactory::make_BASE64_EncodeAlgorithm() const {
     return new ZEPKRYBase64EncodeAlgorithm();
 }

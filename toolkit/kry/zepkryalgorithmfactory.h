@@ -4,9 +4,9 @@
 // override the makers they serve; the virtual operations are in the order
 // hosts call them through.
 //
-// This factory's own offer: the MD5 and SHA-1 digests (the toolkit's
-// ZEPMD5 and ZEPSHA1) and Base64 encoding and decoding. Every other maker
-// returns null.
+// This factory's own offer: the MD5, SHA-1 and SHA-2 digests (the
+// toolkit's ZEPMD5, ZEPSHA1 and ZEPSHA224 ... ZEPSHA512) and Base64 encoding
+// and decoding. Every other maker returns null.
 #ifndef MERVIL_ZEPKRYALGORITHMFACTORY_H
 #define MERVIL_ZEPKRYALGORITHMFACTORY_H
 
@@ -185,6 +185,35 @@ public:
 
     virtual bool isKindOf(const ZEPString& className) const;
     virtual ZEPString getInstanceName() const;
+
+    // SHA-2, added after the operations above, whose order stays as it was:
+    // digests, RSA PKCS#1 v1.5 signatures, and RSASSA-PSS signatures with
+    // MGF1 of the same digest and a salt as long as the digest.
+    virtual ZEPKRYDigestAlgorithm* make_SHA224_DigestAlgorithm() const;
+    virtual ZEPKRYDigestAlgorithm* make_SHA256_DigestAlgorithm() const;
+    virtual ZEPKRYDigestAlgorithm* make_SHA384_DigestAlgorithm() const;
+    virtual ZEPKRYDigestAlgorithm* make_SHA512_DigestAlgorithm() const;
+    virtual ZEPKRYSignatureAlgorithm* make_SHA224WithRSA_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_SHA256WithRSA_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_SHA384WithRSA_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_SHA512WithRSA_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_SHA256WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_SHA384WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_SHA512WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
 
     static ZEPString getClassName() { return "ZEPKRYAlgorithmFactory"; }
 };

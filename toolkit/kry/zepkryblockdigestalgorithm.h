@@ -1,11 +1,13 @@
-// The toolkit's own digests (ZEPSHA1, ZEPMD5) behind the digest algorithm
-// interface, as the toolkit's algorithm factory hands them out.
+// The toolkit's own digests (ZEPMD5, ZEPSHA1 and the SHA-2 digests) behind
+// the digest algorithm interface, as the toolkit's algorithm factory hands them out.
 #ifndef MERVIL_ZEPKRYBLOCKDIGESTALGORITHM_H
 #define MERVIL_ZEPKRYBLOCKDIGESTALGORITHM_H
 
 #include "kry/zepkrydigestalgorithm.h"
 #include "kry/zepmd5.h"
 #include "kry/zepsha1.h"
+#include "kry/zepsha224.h"
+#include "kry/zepsha384.h"
 
 template <typename Digest>
 class ZEPKRYBlockDigestAlgorithm : public ZEPKRYDigestAlgorithm {
@@ -25,7 +27,8 @@ public:
     // The digest ends the message; the next one starts empty.
     ZEPBuffer digestDataFinal() override { return message_.final(); }
 
-    // "ZEPKRYSHA1DigestAlgorithm", "ZEPKRYMD5DigestAlgorithm".
+    // "ZEPKRYSHA1DigestAlgorithm", "ZEPKRYMD5DigestAlgorithm",
+    // "ZEPKRYSHA256DigestAlgorithm" and so on.
     static ZEPString getClassName();
 
 private:
@@ -36,11 +39,27 @@ template <>
 ZEPString ZEPKRYBlockDigestAlgorithm<ZEPSHA1>::getClassName();
 template <>
 ZEPString ZEPKRYBlockDigestAlgorithm<ZEPMD5>::getClassName();
+template <>
+ZEPString ZEPKRYBlockDigestAlgorithm<ZEPSHA224>::getClassName();
+template <>
+ZEPString ZEPKRYBlockDigestAlgorithm<ZEPSHA256>::getClassName();
+template <>
+ZEPString ZEPKRYBlockDigestAlgorithm<ZEPSHA384>::getClassName();
+template <>
+ZEPString ZEPKRYBlockDigestAlgorithm<ZEPSHA512>::getClassName();
 
 extern template class ZEPKRYBlockDigestAlgorithm<ZEPSHA1>;
 extern template class ZEPKRYBlockDigestAlgorithm<ZEPMD5>;
+extern template class ZEPKRYBlockDigestAlgorithm<ZEPSHA224>;
+extern template class ZEPKRYBlockDigestAlgorithm<ZEPSHA256>;
+extern template class ZEPKRYBlockDigestAlgorithm<ZEPSHA384>;
+extern template class ZEPKRYBlockDigestAlgorithm<ZEPSHA512>;
 
 using ZEPKRYSHA1DigestAlgorithm = ZEPKRYBlockDigestAlgorithm<ZEPSHA1>;
 using ZEPKRYMD5DigestAlgorithm = ZEPKRYBlockDigestAlgorithm<ZEPMD5>;
+using ZEPKRYSHA224DigestAlgorithm = ZEPKRYBlockDigestAlgorithm<ZEPSHA224>;
+using ZEPKRYSHA256DigestAlgorithm = ZEPKRYBlockDigestAlgorithm<ZEPSHA256>;
+using ZEPKRYSHA384DigestAlgorithm = ZEPKRYBlockDigestAlgorithm<ZEPSHA384>;
+using ZEPKRYSHA512DigestAlgorithm = ZEPKRYBlockDigestAlgorithm<ZEPSHA512>;
 
 #endif

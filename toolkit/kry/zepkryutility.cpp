@@ -18,6 +18,8 @@
 #include "asn/rsaprivatekey.h"
 #include "asn/rsapublickey.h"
 #include "kry/zepsha1.h"
+#include "kry/zepsha224.h"
+#include "kry/zepsha384.h"
 #include "zeptrace.h"
 
 namespace {
@@ -53,6 +55,22 @@ ZEPBuffer ZEPKRYUtility::digestData_SHA1(const ZEPBuffer& data, const ZEPKRYAlgo
 
 ZEPBuffer ZEPKRYUtility::digestData_MD5(const ZEPBuffer& data, const ZEPKRYAlgorithmFactory* factory) {
     return digestBy<ZEPMD5>(factory ? factory->make_MD5_DigestAlgorithm() : nullptr, data);
+}
+
+ZEPBuffer ZEPKRYUtility::digestData_SHA224(const ZEPBuffer& data, const ZEPKRYAlgorithmFactory* factory) {
+    return digestBy<ZEPSHA224>(factory ? factory->make_SHA224_DigestAlgorithm() : nullptr, data);
+}
+
+ZEPBuffer ZEPKRYUtility::digestData_SHA256(const ZEPBuffer& data, const ZEPKRYAlgorithmFactory* factory) {
+    return digestBy<ZEPSHA256>(factory ? factory->make_SHA256_DigestAlgorithm() : nullptr, data);
+}
+
+ZEPBuffer ZEPKRYUtility::digestData_SHA384(const ZEPBuffer& data, const ZEPKRYAlgorithmFactory* factory) {
+    return digestBy<ZEPSHA384>(factory ? factory->make_SHA384_DigestAlgorithm() : nullptr, data);
+}
+
+ZEPBuffer ZEPKRYUtility::digestData_SHA512(const ZEPBuffer& data, const ZEPKRYAlgorithmFactory* factory) {
+    return digestBy<ZEPSHA512>(factory ? factory->make_SHA512_DigestAlgorithm() : nullptr, data);
 }
 
 unsigned int ZEPKRYUtility::getKeySizeInBits(const ZEPKRYKey& key) {

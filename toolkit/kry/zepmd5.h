@@ -4,7 +4,7 @@
 
 #include "kry/zepblockdigest.h"
 
-class ZEPMD5 : public ZEPBlockDigest<ZEPMD5, 4, zepdigest::ByteOrder::LittleEndian> {
+class ZEPMD5 : public ZEPBlockDigest<ZEPMD5, uint32_t, 4, zepdigest::ByteOrder::LittleEndian> {
 private:
     friend ZEPBlockDigest;
 

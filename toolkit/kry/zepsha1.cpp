@@ -9,7 +9,7 @@ namespace {
 class MessageSchedule {
 public:
     explicit MessageSchedule(const unsigned char* block) {
-        for (int t = 0; t < 16; ++t) words_[t] = loadBigEndian32(block + 4 * t);
+        for (int t = 0; t < 16; ++t) words_[t] = loadBigEndian<uint32_t>(block + 4 * t);
     }
 
     uint32_t operator()(int t) {

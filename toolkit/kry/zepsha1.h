@@ -4,7 +4,7 @@
 
 #include "kry/zepblockdigest.h"
 
-class ZEPSHA1 : public ZEPBlockDigest<ZEPSHA1, 5, zepdigest::ByteOrder::BigEndian> {
+class ZEPSHA1 : public ZEPBlockDigest<ZEPSHA1, uint32_t, 5, zepdigest::ByteOrder::BigEndian> {
 private:
     friend ZEPBlockDigest;
 
