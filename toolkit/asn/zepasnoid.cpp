@@ -27,6 +27,14 @@ ZEP_OID(VALUE_GivenName, 2, 5, 4, 42)
 ZEP_OID(VALUE_EmailAddress, 1, 2, 840, 113549, 1, 9, 1)
 ZEP_OID(VALUE_DomainComponent, 0, 9, 2342, 19200300, 100, 1, 25)
 
+ZEP_OID(VALUE_ECPublicKey, 1, 2, 840, 10045, 2, 1)
+ZEP_OID(VALUE_Prime256v1, 1, 2, 840, 10045, 3, 1, 7)
+ZEP_OID(VALUE_Secp384r1, 1, 3, 132, 0, 34)
+ZEP_OID(VALUE_Secp521r1, 1, 3, 132, 0, 35)
+ZEP_OID(VALUE_ECDSAWithSHA256, 1, 2, 840, 10045, 4, 3, 2)
+ZEP_OID(VALUE_ECDSAWithSHA384, 1, 2, 840, 10045, 4, 3, 3)
+ZEP_OID(VALUE_ECDSAWithSHA512, 1, 2, 840, 10045, 4, 3, 4)
+
 namespace {
 
 struct attribute_name {

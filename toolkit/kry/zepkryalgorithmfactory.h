@@ -13,6 +13,7 @@
 #include "zepbuffer.h"
 #include "zepstring.h"
 
+class ZEPECCurve;
 class ZEPKRYKey;
 class ZEPKRYDigestAlgorithm;
 class ZEPKRYSignatureAlgorithm;
@@ -185,6 +186,23 @@ public:
 
     virtual bool isKindOf(const ZEPString& className) const;
     virtual ZEPString getInstanceName() const;
+
+    // Elliptic-curve keys, after the operations above so that their slots
+    // stay where hosts expect them. ECDSA (X9.62) over a SHA-2 digest; the
+    // signature is the DER Ecdsa-Sig-Value.
+    virtual ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA256_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA384_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA512_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    // A key pair on `curve`.
+    virtual ZEPKRYPublicKeyGenAlgorithm* make_EC_PublicKeyGenAlgorithm(const ZEPECCurve& /*curve*/) const {
+        return nullptr;
+    }
 
     static ZEPString getClassName() { return "ZEPKRYAlgorithmFactory"; }
 };
