@@ -9,8 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ZEPBuffer input(size, data);
-    for (const char* label :
-         {ZEPPEM::LABEL_CERTIFICATE, ZEPPEM::LABEL_PRIVATE_KEY, ZEPPEM::LABEL_CERTIFICATE_REQUEST}) {
+    for (const char* label : {ZEPPEM::LABEL_CERTIFICATE, ZEPPEM::LABEL_PRIVATE_KEY, ZEPPEM::LABEL_CERTIFICATE_REQUEST,
+                              ZEPPEM::LABEL_EC_PRIVATE_KEY}) {
         ZEPBuffer der;
         try {
             der = ZEPPEM::decode(input, label);

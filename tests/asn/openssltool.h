@@ -26,8 +26,8 @@ public:
     static ZEPBuffer hexBytes(const std::string& text);
 
     // A file of the keys that the build made once for all tests: rsa1024,
-    // rsa2048, rsa4096 and ec (P-256), each as .pem (PKCS#8 PEM), .spki
-    // (DER SubjectPublicKeyInfo) and .p8 (DER PKCS#8).
+    // rsa2048, rsa4096, ec (P-256), ec384 and ec521, each as .pem (PKCS#8
+    // PEM), .spki (DER SubjectPublicKeyInfo) and .p8 (DER PKCS#8).
     static ZEPBuffer sharedKey(const std::string& key);
     // Copies such a file into the folder as `file`.
     void copySharedKey(const std::string& key, const std::string& file) const;

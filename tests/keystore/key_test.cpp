@@ -82,12 +82,14 @@ unsigned int bits(int format, const std::string& file) {
         ZEPKRYKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA, format, OpenSSLTool::sharedKey(file)));
 }
 
-TEST(KeySize, IsTheModulusLengthOfOpensslKeys) {
+TEST(KeySize, IsTheModulusLengthOrTheCurveSizeOfOpensslKeys) {
     for (unsigned int size : {1024u, 2048u, 4096u}) {
         std::string name = "rsa" + std::to_string(size);
         EXPECT_EQ(size, bits(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, name + ".spki"));
         EXPECT_EQ(size, bits(ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, name + ".p8"));
     }
+    for (auto [name, size] : {std::pair{"ec", 256u}, {"ec384", 384u}, {"ec521", 521u}})
+        EXPECT_EQ(size, bits(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, name + std::string(".spki"))) << name;
 }
 
 TEST(KeySize, CountsBitsWithoutLeadingZeros) {
@@ -103,11 +105,21 @@ TEST(KeySize, CountsBitsWithoutLeadingZeros) {
 }
 
 TEST(KeySize, IsUnknownForOtherFormatsAndAlgorithms) {
-    EXPECT_EQ(0u, bits(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, "ec.spki"));
     EXPECT_EQ(0u, bits(ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "ec.p8"));
     EXPECT_EQ(0u, bits(ZEPKRYKey::FORMAT_CLEAR_BUFFER, "rsa1024.spki"));
     EXPECT_EQ(0u, bits(ZEPKRYKey::FORMAT_NONE, "rsa1024.spki"));
     EXPECT_THROW(bits(ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "rsa1024.spki"), ZEPASNException);
+    // EC keys in SubjectPublicKeyInfo { { id-ecPublicKey, curve }, point }: of
+    // secp256k1, unknown; of prime256v1 with a point lacking its 04, refused.
+    auto ecBits = [](const std::string& algorithm, const std::string& point) {
+        ZEPBuffer der = hex(algorithm + "034200" + point + std::string(128, '1'));
+        return ZEPKRYUtility::getKeySizeInBits(
+            ZEPKRYKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_EC, ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO,
+                      der));
+    };
+    EXPECT_EQ(0u, ecBits("3056" "3010" "06072a8648ce3d0201" "06052b8104000a", "04"));
+    EXPECT_EQ(256u, ecBits("3059" "3013" "06072a8648ce3d0201" "06082a8648ce3d030107", "04"));
+    EXPECT_THROW(ecBits("3059" "3013" "06072a8648ce3d0201" "06082a8648ce3d030107", "05"), ZEPASNException);
 }
 
 TEST(KeySize, OfATokenKeyIsTheRecordsKeySize) {

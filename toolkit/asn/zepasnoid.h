@@ -45,6 +45,14 @@ public:
     ZEP_OID_DECLARE(VALUE_SHA512WithRSA)          // sha512WithRSAEncryption 1.2.840.113549.1.1.13
     ZEP_OID_DECLARE(VALUE_RSASSAPSS)              // id-RSASSA-PSS 1.2.840.113549.1.1.10
     ZEP_OID_DECLARE(VALUE_MGF1)                   // id-mgf1 1.2.840.113549.1.1.8
+    // Elliptic-curve keys and signatures (RFC 5480, RFC 5758).
+    ZEP_OID_DECLARE(VALUE_ECPublicKey)       // id-ecPublicKey 1.2.840.10045.2.1
+    ZEP_OID_DECLARE(VALUE_Prime256v1)        // prime256v1 (P-256) 1.2.840.10045.3.1.7
+    ZEP_OID_DECLARE(VALUE_Secp384r1)         // secp384r1 (P-384) 1.3.132.0.34
+    ZEP_OID_DECLARE(VALUE_Secp521r1)         // secp521r1 (P-521) 1.3.132.0.35
+    ZEP_OID_DECLARE(VALUE_ECDSAWithSHA256)   // ecdsa-with-SHA256 1.2.840.10045.4.3.2
+    ZEP_OID_DECLARE(VALUE_ECDSAWithSHA384)   // ecdsa-with-SHA384 1.2.840.10045.4.3.3
+    ZEP_OID_DECLARE(VALUE_ECDSAWithSHA512)   // ecdsa-with-SHA512 1.2.840.10045.4.3.4
 
     // The short name of an attribute type ("CN", "emailAddress") in dotted
     // form, or empty when it has none.

@@ -1,5 +1,5 @@
-// PEM armour (RFC 7468) for certificates, PKCS#8 private keys and PKCS#10
-// requests: "-----BEGIN <label>-----", base64 in 64-character lines,
+// PEM armour (RFC 7468) for certificates, PKCS#8 and EC private keys and
+// PKCS#10 requests: "-----BEGIN <label>-----", base64 in 64-character lines,
 // "-----END <label>-----".
 #ifndef MERVIL_ZEPPEM_H
 #define MERVIL_ZEPPEM_H
@@ -14,6 +14,8 @@ public:
     static constexpr const char* LABEL_CERTIFICATE = "CERTIFICATE";
     static constexpr const char* LABEL_PRIVATE_KEY = "PRIVATE KEY";
     static constexpr const char* LABEL_CERTIFICATE_REQUEST = "CERTIFICATE REQUEST";
+    // An RFC 5915 ECPrivateKey, as openssl's "ec" and "ecparam" write it.
+    static constexpr const char* LABEL_EC_PRIVATE_KEY = "EC PRIVATE KEY";
 
     static std::string encode(const ZEPBuffer& der, const char* label);
     // The DER inside the first block with this label; text before and after

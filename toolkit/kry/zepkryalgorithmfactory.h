@@ -13,6 +13,7 @@
 #include "zepbuffer.h"
 #include "zepstring.h"
 
+class ZEPECCurve;
 class ZEPKRYKey;
 class ZEPKRYDigestAlgorithm;
 class ZEPKRYSignatureAlgorithm;
@@ -212,6 +213,23 @@ public:
         return nullptr;
     }
     virtual ZEPKRYSignatureAlgorithm* make_SHA512WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+
+    // Elliptic-curve keys, after the operations above so that their slots
+    // stay where hosts expect them. ECDSA (X9.62) over a SHA-2 digest; the
+    // signature is the DER Ecdsa-Sig-Value.
+    virtual ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA256_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA384_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    virtual ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA512_SignatureAlgorithm(const ZEPKRYKey& /*privateKey*/) const {
+        return nullptr;
+    }
+    // A key pair on `curve`.
+    virtual ZEPKRYPublicKeyGenAlgorithm* make_EC_PublicKeyGenAlgorithm(const ZEPECCurve& /*curve*/) const {
         return nullptr;
     }
 

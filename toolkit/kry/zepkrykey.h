@@ -14,6 +14,7 @@ public:
 
     static constexpr int ALGORITHM_RSA = 1;
     static constexpr int ALGORITHM_DSA = 2;
+    static constexpr int ALGORITHM_EC = 3;
 
     static constexpr int FORMAT_NONE = 0;
     // The raw key bytes (secret keys).

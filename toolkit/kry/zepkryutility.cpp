@@ -9,6 +9,8 @@
 #include "asn/subjectpublickeyinfo.h"
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
+#include "asn/zepeccurve.h"
+#include "asn/zepecpublickey.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepasncheck.h"
 #include "kry/zepkryalgorithmfactory.h"
@@ -78,6 +80,8 @@ unsigned int ZEPKRYUtility::getKeySizeInBits(const ZEPKRYKey& key) {
         case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO: {
             SubjectPublicKeyInfo info;
             ZEPASNUtility::setDEREncoding(key.getKeyBlob(), info);
+            if (ZEPECCurve::isKeyAlgorithm(info.algorithm))
+                return ZEPECCurve::find(info.algorithm.parameters) ? ZEPECPublicKey(key.getKeyBlob()).getKeySize() : 0;
             return modulusBits<RSAPublicKey>(info.algorithm, info.subjectPublicKey.value_view());
         }
         case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO: {

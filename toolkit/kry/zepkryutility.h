@@ -22,10 +22,12 @@ public:
     static ZEPBuffer digestData_SHA512(const ZEPBuffer& data, const ZEPKRYAlgorithmFactory* factory = nullptr);
 
     // The size of a key in bits: for an RSA key in SubjectPublicKeyInfo or
-    // PrivateKeyInfo format the bit length of its modulus, for a token key
-    // record the key size it holds. 0 when that is unknown: another format,
-    // or an algorithm identifier other than rsaEncryption. A blob that is no
-    // DER of its format throws ZEPASNException.
+    // PrivateKeyInfo format the bit length of its modulus, for an EC key in
+    // SubjectPublicKeyInfo format the field size of its curve (256, 384,
+    // 521), for a token key record the key size it holds. 0 when that is
+    // unknown: another format, another algorithm, or an EC key of a curve
+    // the toolkit does not know. A blob that is no DER of its format, or an
+    // EC key whose point does not fit its curve, throws ZEPASNException.
     static unsigned int getKeySizeInBits(const ZEPKRYKey& key);
 };
 
