@@ -12,7 +12,13 @@ eval "$(p11-kit server --sh --provider "$softhsm" --name "$scratch/p11-kit.socke
 cleanups+=("kill $P11_KIT_SERVER_PID")
 export P11_KIT_SERVER_ADDRESS
 
-slots=$("$keydb" slots --library "$client" --json)
+# The server answers on its socket a moment before its provider's slots are
+# ready; until then a client sees none.
+for _ in $(seq 50); do
+    slots=$("$keydb" slots --library "$client" --json)
+    [[ $slots == *'"label": "remote"'* ]] && break
+    sleep 0.2
+done
 [[ $slots == *'"label": "remote"'* ]] || fail "keydb slots printed: $slots"
 listing=$("$keydb" list --library "$client" --token remote --pin "$user_pin" --certs --json)
 [[ $listing == *'"label": "served certificate"'* ]] || fail "keydb list printed: $listing"
