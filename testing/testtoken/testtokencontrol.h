@@ -41,9 +41,10 @@ using Bytes = std::vector<CK_BYTE>;
 // exactly as CKM_RSA_PKCS over the DigestInfo of the data's digest. A key needs
 // CKA_CLASS, CKA_KEY_TYPE CKK_RSA and CKA_MODULUS; CKA_SIGN, CKA_VERIFY,
 // CKA_ENCRYPT or CKA_DECRYPT set false forbids that use, missing allows it. A
-// multi-part operation answers at its final call. C_GenerateRandom continues a
-// repeatable sequence per token, CKR_RANDOM_NO_RNG without CKF_RNG; C_SeedRandom
-// accepts any seed and changes nothing.
+// multi-part operation answers at its final call. A null data pointer is refused
+// with CKR_ARGUMENTS_BAD even for no bytes, as SoftHSM2 refuses it. C_GenerateRandom
+// continues a repeatable sequence per token, CKR_RANDOM_NO_RNG without CKF_RNG;
+// C_SeedRandom accepts any seed and changes nothing.
 
 // A typical RSA token: key-pair generation, raw PKCS#1 v1.5, the combined MD5 and
 // SHA-1 signature mechanisms and the two digests.

@@ -178,15 +178,46 @@ TEST_F(TokenAlgorithms, LaterSignaturesReuseTheMechanismsAndTheKeyObject) {
     EXPECT_EQ(Control::callCount("C_FindObjectsInit"), 1u);
 }
 
-TEST_F(TokenAlgorithms, EncryptedDataDecryptsWithThePrivateKey) {
+// The token answers a multi-part operation at its final call, so every
+// update has an empty output; empty parts and empty results pass too. Each
+// operation must end at its last call, or the next one could not start.
+TEST_F(TokenAlgorithms, DataComesBackWholeInOnePieceOrInParts) {
     std::unique_ptr<ZEPKRYEncryptionAlgorithm> encryption(
         factory_->make_RSAPKCS_EncryptionAlgorithm(recordKey(ZEPKRYKey::TYPE_PUBLIC)));
     std::unique_ptr<ZEPKRYDecryptionAlgorithm> decryption(
         factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey(), nullptr));
-    const ZEPBuffer secret = bufferOf("a secret");
-    EXPECT_EQ(decryption->decryptData(encryption->encryptData(secret.get()).get()), secret);
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
+    const auto inParts = [](const ZEPBuffer& data, const std::function<ZEPBuffer(const r_buffer_t&)>& update) {
+        const size_t half = data.getLength() / 2;
+        ZEPBuffer output = update(ZEPBuffer(half, data.getValue()).get());
+        output.append(update(ZEPBuffer().get()));
+        output.append(update(ZEPBuffer(data.getLength() - half, data.getValue() + half).get()));
+        return output;
+    };
+    for (const ZEPBuffer& secret : {bufferOf("a secret"), ZEPBuffer()}) {
+        SCOPED_TRACE(secret.getLength());
+        const ZEPBuffer ciphertext = encryption->encryptData(secret.get());
+        EXPECT_EQ(decryption->decryptData(ciphertext.get()), secret);
+        encryption->encryptDataInit();
+        ZEPBuffer parts = inParts(secret, [&](const r_buffer_t& part) { return encryption->encryptDataUpdate(part); });
+        EXPECT_TRUE(parts.empty());
+        parts.append(encryption->encryptDataFinal());
+        EXPECT_EQ(parts, ciphertext);
+        decryption->decryptDataInit();
+        ZEPBuffer plain = inParts(ciphertext, [&](const r_buffer_t& part) { return decryption->decryptDataUpdate(part); });
+        EXPECT_EQ(plain.append(decryption->decryptDataFinal()), secret);
+
+        signer->signDataInit();
+        inParts(secret, [&](const r_buffer_t& part) {
+            signer->signDataUpdate(part);
+            return ZEPBuffer();
+        });
+        const ZEPBuffer signature = signer->signDataFinal();
+        EXPECT_EQ(signature, signer->signData(secret.get()));
+    }
     EXPECT_EQ(encryption->getKeyRecoveryBlock(), nullptr);
-    expectFailure([&] { decryption->decryptData(secret.get()); }, 577907, "C_Decrypt", CKR_ENCRYPTED_DATA_LEN_RANGE);
+    expectFailure([&] { decryption->decryptData(bufferOf("a secret").get()); }, 577907, "C_Decrypt",
+                  CKR_ENCRYPTED_DATA_LEN_RANGE);
 }
 
 // The slot lock keeps one-shot signatures of all copies of a slot manager
@@ -402,44 +433,90 @@ TEST_F(CryptoCalls, OutputIsSizedByAFirstCallAndKeptWhenTheSecondFails) {
     EXPECT_EQ(calls[3].arg("pSignature"), 1u);
 }
 
-TEST_F(CryptoCalls, MismatchingSignaturesAreAnswersNotFailures) {
+// Every cryptographic wrapper: with empty data it hands the token a pointer
+// for every pointer argument (a null one would be read as a length query or
+// refused) and gives the token's answer back, and the call that ends an
+// operation ends it even when its output is empty; a failure of its last
+// Cryptoki call carries its family code and clears the session it lost,
+// except in digestUpdate.
+TEST_F(CryptoCalls, EachWrapperPassesEmptyDataAsBytesAndReportsItsFailures) {
     open();
-    client_->signInit(session_, &rsa_, keys_[0]);
-    ZEPBuffer signature;
-    client_->sign(session_, bufferOf("data"), signature);
-    client_->verifyInit(session_, &rsa_, keys_[1]);
-    EXPECT_EQ(client_->verify(session_, bufferOf("data"), signature), CKR_OK);
-    signature.getValue()[0] ^= 1;
-    client_->verifyInit(session_, &rsa_, keys_[1]);
-    EXPECT_EQ(client_->verify(session_, bufferOf("data"), signature), CKR_SIGNATURE_INVALID);
-    client_->verifyInit(session_, &rsa_, keys_[1]);
-    EXPECT_EQ(client_->verify(session_, bufferOf("data"), bufferOf("short")), CKR_SIGNATURE_LEN_RANGE);
-}
-
-TEST_F(CryptoCalls, ALostSessionIsClearedExceptByDigestUpdate) {
-    open();
-    const CK_SESSION_HANDLE opened = session_;
+    ZEPBuffer emptyCiphertext, output;
+    client_->encryptInit(session_, &rsa_, keys_[1]);
+    client_->encrypt(session_, ZEPBuffer(), emptyCiphertext);
     CK_MECHANISM sha1 = {CKM_SHA_1, nullptr, 0};
-    client_->digestInit(session_, &sha1);
-    Control::failOnCall("C_DigestUpdate", CKR_SESSION_HANDLE_INVALID);
-    expectFailure([&] { client_->digestUpdate(session_, bufferOf("data")); }, 577908, "C_DigestUpdate",
-                  CKR_SESSION_HANDLE_INVALID);
-    EXPECT_EQ(session_, opened);
-    client_->signInit(session_, &rsa_, keys_[0]);
-    ZEPBuffer signature;
-    Control::failOnCall("C_Sign", CKR_SESSION_HANDLE_INVALID);
-    expectFailure([&] { client_->sign(session_, bufferOf("data"), signature); }, 577909, "C_Sign",
-                  CKR_SESSION_HANDLE_INVALID);
-    EXPECT_EQ(session_, 0u);
-}
-
-TEST_F(CryptoCalls, MissingDigestFinalIsReportedBeforeAnyCall) {
-    Control::removeFunction("C_DigestFinal");
-    open();
-    ZEPBuffer digest;
-    expectFailure([&] { client_->digestFinal(session_, digest); }, 571004,
-                  "C_DigestFinal is not supported by this cryptoki library");
-    EXPECT_EQ(Control::callCount("C_DigestFinal"), 0u);
+    const std::map<std::string, std::function<void()>> inits = {
+        {"C_EncryptInit", [&] { client_->encryptInit(session_, &rsa_, keys_[1]); }},
+        {"C_DecryptInit", [&] { client_->decryptInit(session_, &rsa_, keys_[0]); }},
+        {"C_SignInit", [&] { client_->signInit(session_, &rsa_, keys_[0]); }},
+        {"C_VerifyInit", [&] { client_->verifyInit(session_, &rsa_, keys_[1]); }},
+        {"C_DigestInit", [&] { client_->digestInit(session_, &sha1); }}};
+    PKCS11Client& c = *client_;
+    CK_SESSION_HANDLE& s = session_;
+    const ZEPBuffer none, wrongSignature(128, nullptr);
+    const struct {
+        const char* function;
+        long family;
+        const char* init;  // the operation the call belongs to; none for an Init or random call
+        CK_RV answer;
+        std::function<CK_RV()> call;
+    } wrappers[] = {
+        {"C_EncryptInit", 577906, "", CKR_OK, [&] { return c.encryptInit(s, &rsa_, keys_[1]); }},
+        {"C_EncryptUpdate", 577906, "C_EncryptInit", CKR_OK, [&] { return c.encryptUpdate(s, none, output); }},
+        {"C_Encrypt", 577906, "C_EncryptInit", CKR_OK, [&] { return c.encrypt(s, none, output); }},
+        {"C_EncryptFinal", 577906, "C_EncryptInit", CKR_OK, [&] { return c.encryptFinal(s, output); }},
+        {"C_DecryptInit", 577907, "", CKR_OK, [&] { return c.decryptInit(s, &rsa_, keys_[0]); }},
+        {"C_Decrypt", 577907, "C_DecryptInit", CKR_OK, [&] { return c.decrypt(s, emptyCiphertext, output); }},
+        {"C_DecryptUpdate", 577907, "C_DecryptInit", CKR_OK, [&] { return c.decryptUpdate(s, none, output); }},
+        {"C_DecryptFinal", 577907, "C_DecryptInit", CKR_OK,
+         [&] {
+             c.decryptUpdate(s, emptyCiphertext, output);
+             return c.decryptFinal(s, output);
+         }},
+        {"C_SignInit", 577909, "", CKR_OK, [&] { return c.signInit(s, &rsa_, keys_[0]); }},
+        {"C_SignUpdate", 577909, "C_SignInit", CKR_OK, [&] { return c.signUpdate(s, none); }},
+        {"C_Sign", 577909, "C_SignInit", CKR_OK, [&] { return c.sign(s, none, output); }},
+        {"C_SignFinal", 577909, "C_SignInit", CKR_OK, [&] { return c.signFinal(s, output); }},
+        {"C_VerifyInit", 577910, "", CKR_OK, [&] { return c.verifyInit(s, &rsa_, keys_[1]); }},
+        {"C_VerifyUpdate", 577910, "C_VerifyInit", CKR_OK, [&] { return c.verifyUpdate(s, none); }},
+        {"C_Verify", 577910, "C_VerifyInit", CKR_SIGNATURE_INVALID, [&] { return c.verify(s, none, wrongSignature); }},
+        {"C_VerifyFinal", 577910, "C_VerifyInit", CKR_SIGNATURE_LEN_RANGE, [&] { return c.verifyFinal(s, none); }},
+        {"C_DigestInit", 577908, "", CKR_OK, [&] { return c.digestInit(s, &sha1); }},
+        {"C_DigestUpdate", 577908, "C_DigestInit", CKR_OK, [&] { return c.digestUpdate(s, none); }},
+        {"C_Digest", 577908, "C_DigestInit", CKR_OK, [&] { return c.digest(s, none, output); }},
+        {"C_DigestFinal", 577908, "C_DigestInit", CKR_OK, [&] { return c.digestFinal(s, output); }},
+        {"C_SeedRandom", 577912, "", CKR_OK, [&] { return c.seedRandom(s, none); }},
+        {"C_GenerateRandom", 577912, "", CKR_OK, [&] { return c.generateRandom(s, output); }},
+    };
+    for (const auto& w : wrappers) {
+        SCOPED_TRACE(w.function);
+        const std::string function = w.function;
+        const bool ends = *w.init && !function.ends_with("Update");
+        size_t calls = 0;
+        for (CK_RV injected : {CKR_OK, CKR_SESSION_HANDLE_INVALID}) {
+            client_->openSession(slot_, 0, session_);
+            const CK_SESSION_HANDLE opened = session_;
+            if (*w.init) inits.at(w.init)();
+            Control::clearCalls();
+            if (injected == CKR_OK) {
+                EXPECT_EQ(w.call(), w.answer);
+                const std::vector<CallRecord> made = Control::callsOf(w.function);
+                calls = made.size();
+                for (const auto& [name, value] : made.back().args) {
+                    if (name.starts_with("p") && name.find('.') == std::string::npos) {
+                        EXPECT_EQ(value, 1u) << name;
+                    }
+                }
+                if (ends) {
+                    EXPECT_NO_THROW(inits.at(w.init)()) << "the operation is still active";
+                }
+                continue;
+            }
+            Control::failOnCall(w.function, injected, static_cast<unsigned>(calls));
+            expectFailure(w.call, w.family, w.function, injected);
+            EXPECT_EQ(session_, function == "C_DigestUpdate" ? opened : 0u);
+        }
+    }
 }
 
 }  // namespace
