@@ -328,6 +328,14 @@ TEST_F(TokenAlgorithms, KeyPairsAreGeneratedFromTheTemplatesAndNamedByTheirModul
     std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_RSA_PublicKeyGenAlgorithm(1024));
     const ZEPKRYKeyPair pair = generator->generateKeyPair();
     const CallRecord generation = Control::callsOf("C_GenerateKeyPair").at(0);
+    // The objects the calls after the generation went to: the public key's
+    // modulus read and both labelled, then the public key read, then the private.
+    std::vector<CK_ULONG> objects;
+    for (const CallRecord& call : Control::calls())
+        if (call.has("hObject") && (objects.empty() || objects.back() != call.arg("hObject")))
+            objects.push_back(call.arg("hObject"));
+    EXPECT_EQ(objects, (std::vector<CK_ULONG>{generation.arg("phPublicKey.out"), generation.arg("phPrivateKey.out"),
+                                              generation.arg("phPublicKey.out"), generation.arg("phPrivateKey.out")}));
     EXPECT_EQ(generation.arg("mechanism"), CKM_RSA_PKCS_KEY_PAIR_GEN);
     EXPECT_EQ(generation.attributeTypes,
               (std::vector<CK_ATTRIBUTE_TYPE>{CKA_TOKEN, CKA_ENCRYPT, CKA_VERIFY, CKA_MODULUS_BITS,
