@@ -140,6 +140,9 @@ struct TESTTOKEN_EXPORT CallRecord {
     bool has(const std::string& name) const;
 };
 
+// Whether an injected failure leaves the call's session open or closes it.
+enum class SessionFate { kept, lost };
+
 // Everything a test sets up, scripts and observes. Unknown slot ids and function
 // names throw std::invalid_argument.
 class TESTTOKEN_EXPORT Control {
@@ -175,12 +178,16 @@ public:
     // The function answers result, without doing anything else, on its callNumber-th
     // call from now (1 = the next call), or on every call from now. Only a call made
     // for a cryptographic operation (not its Init) also ends the operation, as every
-    // failure but CKR_BUFFER_TOO_SMALL does.
-    static void failOnCall(const std::string& function, CK_RV result, unsigned callNumber = 1);
+    // failure but CKR_BUFFER_TOO_SMALL does. With SessionFate::lost the call's session
+    // is closed as well, as a token closes one it answers CKR_SESSION_HANDLE_INVALID or
+    // CKR_DEVICE_REMOVED for.
+    static void failOnCall(const std::string& function, CK_RV result, unsigned callNumber = 1,
+                           SessionFate fate = SessionFate::kept);
     static void failAlways(const std::string& function, CK_RV result);
     // The function does its work as usual, outputs included, and then answers result
     // on its callNumber-th call from now: a call that fails after delivering.
-    static void failAfterWork(const std::string& function, CK_RV result, unsigned callNumber = 1);
+    static void failAfterWork(const std::string& function, CK_RV result, unsigned callNumber = 1,
+                              SessionFate fate = SessionFate::kept);
 
     // The objects of the slot's token, in creation order, whoever may see them.
     static std::vector<ObjectInfo> objects(CK_SLOT_ID slot);

@@ -1,6 +1,7 @@
 // The fault sweep: every operation of the module on the test token, with
 // each of its Cryptoki calls failed in turn by a session-losing value, a
-// device failure, a removed device and the call's own typical failure.
+// device failure, a removed device and the call's own typical failure; the
+// first and the third close the call's session on the token, as they mean.
 // Every time the right code must escape (none where the module accepts the
 // value), the next operation on the same slot manager must work, and the
 // token must hold exactly what the writes before the failed call left.
@@ -380,11 +381,17 @@ TEST_F(FaultSweep, EveryCallFailedInTurnLeavesAClearErrorAWorkingSlotAndTheWrite
                 const std::string where = function + " #" + std::to_string(number) + " " + nameOf(value);
                 SCOPED_TRACE(where);
                 ++injected_;
+                // As on a real token, the session is gone when the answer says
+                // so; but for a search call delivering nothing, whose answer
+                // the client passes over.
+                const bool gone = value == CKR_SESSION_HANDLE_INVALID || value == CKR_DEVICE_REMOVED;
+                const testtoken::SessionFate fate =
+                    gone && (afterWork || !search) ? testtoken::SessionFate::lost : testtoken::SessionFate::kept;
                 const Outcome failed = run(scenario, [&] {
                     if (afterWork)
-                        Control::failAfterWork(function, value, number);
+                        Control::failAfterWork(function, value, number, fate);
                     else
-                        Control::failOnCall(function, value, number);
+                        Control::failOnCall(function, value, number, fate);
                 });
                 check(failed.failure.empty(), "not a PKCS#11 exception: " + failed.failure);
                 // An object whose handle is no longer valid counts as destroyed
