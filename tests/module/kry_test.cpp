@@ -220,10 +220,12 @@ TEST_F(TokenAlgorithms, DataComesBackWholeInOnePieceOrInParts) {
                   CKR_ENCRYPTED_DATA_LEN_RANGE);
 }
 
+class TokenAlgorithmsConcurrency : public TokenAlgorithms {};
+
 // The slot lock keeps one-shot signatures of all copies of a slot manager
 // apart, and the session lock keeps every other call sequence off the
 // session from C_SignInit to C_Sign.
-TEST_F(TokenAlgorithms, SignaturesOnCopiesOfOneSlotManagerNeverInterleave) {
+TEST_F(TokenAlgorithmsConcurrency, SignaturesOnCopiesOfOneSlotManagerNeverInterleave) {
     const ZEPKRYKey key = privateKey();
     const ZEPBuffer data = bufferOf("data");
     {
@@ -262,6 +264,50 @@ TEST_F(TokenAlgorithms, SignaturesOnCopiesOfOneSlotManagerNeverInterleave) {
     std::string expected;
     for (int i = 0; i < 100; ++i) expected += "ISS";
     EXPECT_EQ(sequence, expected);
+}
+
+// A multi-part signature holds the session lock for its C_SignInit alone.
+// Until its final call the token keeps the session's other signatures out:
+// one from another thread, on a copy of the slot manager, or from the same
+// thread, which must never wait for itself, is refused with
+// CKR_OPERATION_ACTIVE; a search goes ahead.
+TEST_F(TokenAlgorithmsConcurrency, MultiPartAndOneShotSignaturesOnCopiesOfOneSlotManager) {
+    const ZEPKRYKey key = privateKey();
+    const ZEPBuffer data = bufferOf("data");
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> multiPart(factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
+    const ZEPBuffer expected = multiPart->signData(data.get());
+    const auto signInParts = [&](const std::function<void()>& between) {
+        multiPart->signDataInit();
+        multiPart->signDataUpdate(ZEPBuffer(2, "da").get());
+        between();
+        multiPart->signDataUpdate(ZEPBuffer(2, "ta").get());
+        return multiPart->signDataFinal();
+    };
+    const auto oneShot = [&](SlotManager& slot) -> std::string {
+        std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
+        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory->make_SHA1WithRSA_SignatureAlgorithm(key));
+        try {
+            return signer->signData(data.get()) == expected ? "signed" : "another signature";
+        } catch (const ZEPPKCS11Exception& e) {
+            return e.getCode() == 577909 && e.getReturnValue() == CKR_OPERATION_ACTIVE ? "refused" : e.what();
+        }
+    };
+    EXPECT_EQ(signInParts([&] {
+                  EXPECT_EQ(oneShot(slot()), "refused");
+                  std::vector<CK_OBJECT_HANDLE> found;
+                  SlotManagerUtility::findAllItems(slot(), CKO_PRIVATE_KEY, found, MATCH_ALL, ZEPBuffer());
+                  EXPECT_EQ(found, std::vector<CK_OBJECT_HANDLE>{privateObject_});
+              }),
+              expected);
+    std::thread other([&] {
+        SlotManager copy(slot());
+        for (int i = 0; i < 50; ++i) {
+            const std::string result = oneShot(copy);
+            EXPECT_TRUE(result == "signed" || result == "refused") << result;
+        }
+    });
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(signInParts([] {}), expected);
+    other.join();
 }
 
 TEST_F(TokenAlgorithms, KeysAreCheckedAgainstTheTokenAndFoundByClassAndId) {
