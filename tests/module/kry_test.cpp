@@ -428,11 +428,24 @@ TEST_F(TokenAlgorithms, FactoryServesOnlyTokenKeysAndItsAlgorithmsOutliveIt) {
         EXPECT_EQ(factory_->make_MD5WithRSA_VerificationAlgorithm(key), nullptr);
         EXPECT_EQ(factory_->make_SHA1WithRSA_VerificationAlgorithm(key), nullptr);
     }
-    EXPECT_TRUE(factory_->isKindOf("PKCS11KRYAlgorithmFactory"));
-    EXPECT_TRUE(factory_->isKindOf(ZEPKRYAlgorithmFactory::getClassName()));
+    // Each class is of its own kind and of its toolkit base's.
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
+    const auto isKind = [](const auto& object, const char* name, const ZEPString& base) {
+        EXPECT_TRUE(object.isKindOf(name) && object.isKindOf(base) && !object.isKindOf("PKCS11KRY")) << name;
+        EXPECT_EQ(object.getInstanceName().str(), name);
+    };
+    isKind(*factory_, "PKCS11KRYAlgorithmFactory", ZEPKRYAlgorithmFactory::getClassName());
+    isKind(*signer, "PKCS11KRYSignatureAlgorithm", ZEPKRYSignatureAlgorithm::getClassName());
+    isKind(*std::unique_ptr<ZEPKRYEncryptionAlgorithm>(factory_->make_RSAPKCS_EncryptionAlgorithm(privateKey())),
+           "PKCS11KRYEncryptionAlgorithm", ZEPKRYEncryptionAlgorithm::getClassName());
+    isKind(*std::unique_ptr<ZEPKRYDecryptionAlgorithm>(factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey(), nullptr)),
+           "PKCS11KRYDecryptionAlgorithm", ZEPKRYDecryptionAlgorithm::getClassName());
+    isKind(*std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm>(factory_->make_RSA_PublicKeyGenAlgorithm(1024)),
+           "PKCS11KRYPublicKeyGenAlgorithm", ZEPKRYPublicKeyGenAlgorithm::getClassName());
+    isKind(*std::unique_ptr<ZEPKRYRandomDataGenAlgorithm>(factory_->make_Default_RandomDataGenAlgorithm(nullptr)),
+           "PKCS11KRYRandomDataGenAlgorithm", ZEPKRYRandomDataGenAlgorithm::getClassName());
 
     // Algorithms and duplicates hold slot manager copies of their own.
-    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
     std::unique_ptr<ZEPKRYAlgorithmFactory> duplicate(factory_->duplicate());
     factory_.reset();
     slot_.reset();
