@@ -189,9 +189,14 @@ protected:
                 slot_.reset(static_cast<SlotManager*>(manager_->getSlotManager(kSlot, 1)));
             }
             asn_x500name anyValue;
-            size_t certificates = 0;
-            for (const testtoken::ObjectInfo& object : Control::objects(kSlot))
+            size_t certificates = 0, probeKeys = 0;
+            for (const testtoken::ObjectInfo& object : Control::objects(kSlot)) {
                 certificates += object.attributes.at(CKA_CLASS) == testtoken::ulongValue(CKO_CERTIFICATE);
+                probeKeys += object.attributes.contains(CKA_ID) &&
+                             object.attributes.at(CKA_ID) == testtoken::textValue("probe");
+            }
+            // Deleting every key deletes the probe key too.
+            if (probeKeys == 0) addKey(CKO_PRIVATE_KEY, "probe", bufferOf("probe"), ZEPBuffer());
             if (slot().getItemCount(Index::CertMultiIndex::ALL, anyValue) != certificates)
                 return "wrong certificate count";
             if (Control::loggedInUser(kSlot) && sign(probeKey(), "probe") != probeSignature_)

@@ -24,6 +24,16 @@ TEST_F(KeyDatabaseWrite, KeysAndCertificatesOfOneKeyPairShareTheIdOfTheirModulus
             EXPECT_EQ(object.attributes.at(CKA_MODULUS), signedModulus);
         }
     }
+    // Each object gets all of its template and no more.
+    const std::vector<std::vector<CK_ATTRIBUTE_TYPE>> templates = {
+        {CKA_CLASS, CKA_TOKEN, CKA_PRIVATE, CKA_LABEL, CKA_KEY_TYPE, CKA_ID, CKA_MODULUS, CKA_PUBLIC_EXPONENT,
+         CKA_PRIVATE_EXPONENT, CKA_PRIME_1, CKA_PRIME_2, CKA_EXPONENT_1, CKA_EXPONENT_2, CKA_COEFFICIENT, CKA_MODIFIABLE},
+        {CKA_CLASS, CKA_TOKEN, CKA_PRIVATE, CKA_LABEL, CKA_KEY_TYPE, CKA_ID, CKA_MODULUS, CKA_PUBLIC_EXPONENT,
+         CKA_MODIFIABLE},
+        {CKA_CLASS, CKA_TOKEN, CKA_LABEL, CKA_VALUE, CKA_CERTIFICATE_TYPE, CKA_SUBJECT, CKA_ID}};
+    const std::vector<testtoken::CallRecord> created = Control::callsOf("C_CreateObject");
+    ASSERT_EQ(created.size(), templates.size());
+    for (size_t i = 0; i < templates.size(); ++i) EXPECT_EQ(created[i].attributeTypes, templates[i]) << i;
     // A key+certificate insert reads back as that pair.
     ASSERT_TRUE(slot().insertItem(
         ZEPKeyCertItem(keyItem(privateKey(), "pair"), certItem(certificates_->otherSerial, "pair"))));
@@ -88,13 +98,14 @@ TEST_F(KeyDatabaseWrite, UpdatesChangeOnlyWhatDiffers) {
 // Whatever id another tool gave the keys, they take the certificate's.
 TEST_F(KeyDatabaseWrite, RequestWithItsCertificateStoredIsAPairAndNoLongerARequest) {
     addPair("request", ZEPBuffer(), shortId());
-    const ZEPKeyCertReqItem request = requestItem(tokenKey(shortId(), alice_), alice_, "request");
-    EXPECT_TRUE(slot().updateItem(request, certItem(certificates_->first, "alice")));
+    EXPECT_TRUE(slot().updateItem(requestItem(tokenKey(shortId(), alice_), alice_, "request"),
+                                  certItem(certificates_->first, "alice")));
     std::unique_ptr<ZEPKeyCertItem> pair(slot().getItem(Index::KeyCertUniqueIndex::LABEL, labelValue("alice")));
     ASSERT_NE(pair, nullptr);
     EXPECT_EQ(pair->getCertificateDER(), certificates_->first);
+    // Asked to delete it as a request, by its new id, it deletes nothing.
     const Objects before = objectsNow(kSlot);
-    EXPECT_FALSE(slot().deleteItem(request));
+    EXPECT_FALSE(slot().deleteItem(requestItem(tokenKey(keyId_, alice_), alice_, "alice")));
     EXPECT_EQ(objectsNow(kSlot), before);
 }
 

@@ -22,6 +22,11 @@ std::vector<KeyDatabaseWrite::WriteCase> KeyDatabaseWrite::writeCases() {
     const std::string create = "C_CreateObject", set = "C_SetAttributeValue", destroy = "C_DestroyObject";
     const std::vector<CK_ATTRIBUTE_TYPE> label = {CKA_LABEL}, named = {CKA_LABEL, CKA_SUBJECT},
                                          paired = {CKA_LABEL, CKA_SUBJECT, CKA_ID};
+    // A request read from the token is signed on it.
+    const auto addRequest = [] {
+        Control::setMechanisms(kSlot, testtoken::rsaMechanisms());
+        addPair("request");
+    };
     return {
         {"insert a key", [] {}, [](SlotManager& s) { return s.insertItem(keyItem(privateKey(), "key")); },
          {{create, 0}}},
@@ -108,6 +113,38 @@ std::vector<KeyDatabaseWrite::WriteCase> KeyDatabaseWrite::writeCases() {
          [&] { addPair("pair", first); },
          [](SlotManager& s) { return s.deleteItem(Index::KeyCertUniqueIndex::LABEL, labelValue("pair")); },
          {{destroy, 0}, {destroy, 1}, {destroy, 2}},
+         false},
+        {"delete a key by label",
+         [] { addKey(CKO_PUBLIC_KEY, "public", keyId_, alice_); },
+         [](SlotManager& s) { return s.deleteItem(Index::KeyUniqueIndex::LABEL, labelValue("public")); },
+         {{destroy, 0}},
+         false},
+        {"delete a key of no known type: a vendor-defined object",
+         [] { addKey(CKO_VENDOR_DEFINED, "odd", keyId_, alice_); },
+         [](SlotManager& s) { return s.deleteItem(keyItem(ZEPKRYKey(0, ZEPKRYKey::ALGORITHM_RSA), "odd")); },
+         {{destroy, 0}}},
+        {"delete a certificate by label",
+         [&] { addCertificate(first, "alice", keyId_); },
+         [](SlotManager& s) { return s.deleteItem(Index::CertUniqueIndex::LABEL, labelValue("alice")); },
+         {{destroy, 0}},
+         false},
+        {"delete a request by label", addRequest,
+         [](SlotManager& s) { return s.deleteItem(Index::KeyCertReqUniqueIndex::LABEL, labelValue("request")); },
+         {{destroy, 1}, {destroy, 0}},
+         false},
+        {"delete every key: the private, then the public one",
+         [] { addPair("pair"); },
+         [](SlotManager& s) { return s.deleteItems(Index::KeyMultiIndex::ALL, labelValue("")).deleted == 2; },
+         {{destroy, 0}, {destroy, 1}},
+         false},
+        {"delete every pair",
+         [&] { addPair("pair", first); },
+         [](SlotManager& s) { return s.deleteItems(Index::KeyCertMultiIndex::ALL, labelValue("")).deleted == 1; },
+         {{destroy, 0}, {destroy, 1}, {destroy, 2}},
+         false},
+        {"delete every request", addRequest,
+         [](SlotManager& s) { return s.deleteItems(Index::KeyCertReqMultiIndex::ALL, labelValue("")).deleted == 1; },
+         {{destroy, 1}, {destroy, 0}},
          false},
         {"delete the certificates of a subject: two of three",
          [&] {
