@@ -22,6 +22,7 @@ TEST_F(KeyDatabaseWrite, KeysAndCertificatesOfOneKeyPairShareTheIdOfTheirModulus
         EXPECT_EQ(object.attributes.at(CKA_ID), bytesOf(keyId_));
         if (object.attributes.contains(CKA_MODULUS)) {
             EXPECT_EQ(object.attributes.at(CKA_MODULUS), signedModulus);
+            EXPECT_EQ(object.attributes.at(CKA_MODIFIABLE), testtoken::boolValue(true));
         }
     }
     // Each object gets all of its template and no more.
@@ -59,8 +60,9 @@ TEST_F(KeyDatabaseWrite, KeyOnTheTokenIsRelabelledInsteadOfCreated) {
                   "Private key was not found.");
 }
 
-TEST_F(KeyDatabaseWrite, DuplicateCertificateIsRefusedAndCreatesNothing) {
+TEST_F(KeyDatabaseWrite, DuplicatesAreRefusedAndCreateNothing) {
     ASSERT_TRUE(slot().insertItem(certItem(certificates_->first, "alice")));
+    ASSERT_TRUE(slot().insertItem(keyItem(privateKey(), "key")));
     const Objects before = objectsNow(kSlot);
     Control::clearCalls();
     expectFailure([&] { slot().insertItem(certItem(certificates_->first, "alice")); }, 577009, "");
@@ -70,6 +72,8 @@ TEST_F(KeyDatabaseWrite, DuplicateCertificateIsRefusedAndCreatesNothing) {
             slot().insertItem(ZEPKeyCertItem(keyItem(privateKey(), "again"), certItem(certificates_->first, "again")));
         },
         577010, "");
+    expectFailure([&] { slot().insertItem(keyItem(privateKey(), "key")); }, 577009, "");
+    expectFailure([&] { slot().insertItem(requestItem(privateKey(), alice_, "key")); }, 577009, "");
     EXPECT_EQ(Control::callCount("C_CreateObject"), 0u);
     EXPECT_EQ(objectsNow(kSlot), before);
     // A new serial number from the same issuer for the same subject is another certificate.

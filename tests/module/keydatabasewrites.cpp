@@ -65,6 +65,17 @@ std::vector<KeyDatabaseWrite::WriteCase> KeyDatabaseWrite::writeCases() {
              return s.updateItem(pairItem(first, "pair", shortId()), pairItem(other, "renamed", shortId()));
          },
          {{create, 3}, {destroy, 0}, {set, 1, paired}, {set, 2, paired}, {set, 3, label}}},
+        {"rename a pair: private key, public key, certificate",
+         [&] { addPair("pair", first); },
+         [&](SlotManager& s) { return s.updateItem(pairItem(first, "pair"), pairItem(first, "renamed")); },
+         {{set, 1, label}, {set, 2, label}, {set, 0, label}}},
+        {"change a request to itself: nothing",
+         [] { addPair("request"); },
+         [&](SlotManager& s) {
+             return s.updateItem(requestItem(tokenKey(keyId_, alice_), alice_, "request"),
+                                 requestItem(tokenKey(keyId_, alice_), alice_, "request"));
+         },
+         {}},
         {"change a request: public key, then private key",
          [] { addPair("request"); },
          [&](SlotManager& s) {
@@ -119,10 +130,16 @@ std::vector<KeyDatabaseWrite::WriteCase> KeyDatabaseWrite::writeCases() {
          [](SlotManager& s) { return s.deleteItem(Index::KeyUniqueIndex::LABEL, labelValue("public")); },
          {{destroy, 0}},
          false},
-        {"delete a key of no known type: a vendor-defined object",
-         [] { addKey(CKO_VENDOR_DEFINED, "odd", keyId_, alice_); },
-         [](SlotManager& s) { return s.deleteItem(keyItem(ZEPKRYKey(0, ZEPKRYKey::ALGORITHM_RSA), "odd")); },
-         {{destroy, 0}}},
+        {"delete a secret key and a key of no known type: a secret-key and a vendor-defined object",
+         [] {
+             addKey(CKO_SECRET_KEY, "secret", keyId_, alice_);
+             addKey(CKO_VENDOR_DEFINED, "odd", keyId_, alice_);
+         },
+         [](SlotManager& s) {
+             return s.deleteItem(keyItem(ZEPKRYKey(ZEPKRYKey::TYPE_SECRET, ZEPKRYKey::ALGORITHM_RSA), "secret")) &&
+                    s.deleteItem(keyItem(ZEPKRYKey(0, ZEPKRYKey::ALGORITHM_RSA), "odd"));
+         },
+         {{destroy, 0}, {destroy, 1}}},
         {"delete a certificate by label",
          [&] { addCertificate(first, "alice", keyId_); },
          [](SlotManager& s) { return s.deleteItem(Index::CertUniqueIndex::LABEL, labelValue("alice")); },
