@@ -113,16 +113,17 @@ TEST(FreedMemory, NoSecretIsLeftInFreedMemory) {
                              .getBuffer());
     };
     const ZEPBuffer plain = text("decrypted on the token, for the caller only");
+    const auto readPem = [&] {
+        EXPECT_EQ(ZEPPrivateKeyInfo(ZEPPEM::decode(pem, ZEPPEM::LABEL_PRIVATE_KEY)).getPrivateExponent(), exponent);
+    };
 
     const struct {
         const char* what;
         ZEPBuffer secret;
         std::function<void()> use;
     } cases[] = {
-        {"PEM private key, a line of its text", ZEPBuffer(48, line),
-         [&] { EXPECT_EQ(ZEPPrivateKeyInfo(ZEPPEM::decode(pem, ZEPPEM::LABEL_PRIVATE_KEY)).getPrivateExponent(), exponent); }},
-        {"PEM private key, its private exponent", ZEPBuffer(32, exponent.getValue() + 16),
-         [&] { EXPECT_EQ(ZEPPrivateKeyInfo(ZEPPEM::decode(pem, ZEPPEM::LABEL_PRIVATE_KEY)).getPrivateExponent(), exponent); }},
+        {"PEM private key, a line of its text", ZEPBuffer(48, line), readPem},
+        {"PEM private key, its private exponent", ZEPBuffer(32, exponent.getValue() + 16), readPem},
         {"user PIN at login", text("pin-5e3a9c1f7b2d8e04"), [&] { slot->login(text("pin-5e3a9c1f7b2d8e04")); }},
         {"imported private key", ZEPBuffer(32, exponent.getValue() + 16),
          [&] {
