@@ -38,6 +38,10 @@ std::vector<KeyDatabaseWrite::WriteCase> KeyDatabaseWrite::writeCases() {
              return s.insertItem(ZEPKeyCertItem(keyItem(privateKey(), "pair"), certItem(first, "pair")));
          },
          {{create, 1}, {create, 2}, {set, 0, named}}},
+        {"insert a key that is on the token: its object is named, not created",
+         [] { addKey(CKO_PRIVATE_KEY, "generated", bufferOf("g"), ZEPBuffer()); },
+         [](SlotManager& s) { return s.insertItem(keyItem(tokenKey(bufferOf("g"), alice_), "named")); },
+         {{set, 0, label}}},
         {"insert a request: private key, then public key",
          [] {},
          [](SlotManager& s) { return s.insertItem(requestItem(privateKey(), alice_, "request")); },
