@@ -42,6 +42,8 @@ TEST_F(KeyDatabaseWrite, KeysAndCertificatesOfOneKeyPairShareTheIdOfTheirModulus
     ASSERT_NE(pair, nullptr);
     EXPECT_EQ(pair->getCertificateDER(), certificates_->otherSerial);
 
+    // A key that stays on the token is named by its record's id, no digest.
+    EXPECT_EQ(SlotManagerUtility::makeObjectId(tokenKey(shortId(), alice_)), shortId());
     // A given id is written as it is.
     CK_OBJECT_HANDLE handle = 0;
     SlotManagerUtility::makeKeyItem(slot(), keyItem(publicKey(), "given"), handle, bufferOf("given id"), ZEPBuffer());

@@ -101,6 +101,13 @@ std::vector<KeyDatabaseWrite::WriteCase> KeyDatabaseWrite::writeCases() {
                                  certItem(first, "alice"));
          },
          {{create, 2}, {set, 1, paired}, {set, 0, paired}}},
+        {"relabel or delete a key, or delete a certificate, that is not on the token: nothing",
+         [] { addKey(CKO_PUBLIC_KEY, "public", keyId_, alice_); },
+         [&](SlotManager& s) {
+             return s.updateItem(keyItem(publicKey(), "absent"), keyItem(publicKey(), "new")) ||
+                    s.deleteItem(keyItem(publicKey(), "absent")) || s.deleteItem(certItem(first, "absent"));
+         },
+         {}},
         {"delete a key",
          [] { addKey(CKO_PUBLIC_KEY, "public", keyId_, alice_); },
          [](SlotManager& s) { return s.deleteItem(keyItem(publicKey(), "public")); },

@@ -160,6 +160,9 @@ TEST_F(TokenAlgorithms, LaterSignaturesReuseTheMechanismsAndTheKeyObject) {
     EXPECT_EQ(Control::callCount("C_GetMechanismList"), 0u);
     EXPECT_EQ(Control::callCount("C_FindObjectsInit"), 0u);
     EXPECT_EQ(Control::callCount("C_GetAttributeValue"), 1u);  // one read of class and id
+    // A read that fails for another reason than the handle is the token's failure.
+    Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR);
+    expectFailure([&] { signer->signData(data.get()); }, 577905, "C_GetAttributeValue", CKR_DEVICE_ERROR);
 
     slot().getClient()->destroyObject(slot().getSessionHandle(), privateObject_);
     const CK_OBJECT_HANDLE replacement =
