@@ -118,6 +118,12 @@ void PKCS11Client::disconnect() {
     library_ = nullptr;
 }
 
+CK_BYTE* PKCS11Client::dataOf(const ZEPBuffer& buffer) {
+    // Cryptoki never writes to it: whoever gets it is told there is no byte.
+    static CK_BYTE noBytes = 0;
+    return buffer.empty() ? &noBytes : const_cast<CK_BYTE*>(buffer.getValue());
+}
+
 CK_RV PKCS11Client::check(CK_RV rv, const char* name, long family, const Outcome& outcome) {
     if (rv == CKR_OK || std::find(outcome.accepted.begin(), outcome.accepted.end(), rv) != outcome.accepted.end())
         return rv;
@@ -281,7 +287,7 @@ CK_RV PKCS11Client::getOperationState(CK_SESSION_HANDLE& session, ZEPBuffer& sta
         CK_ULONG length = 0;
         check(getState(session, nullptr, &length), function.name, function.family, {&session});
         ZEPBuffer received(length, nullptr);
-        const CK_RV rv = getState(session, received.getValue(), &length);
+        const CK_RV rv = getState(session, dataOf(received), &length);
         state.assign(std::min<size_t>(length, received.getLength()), received.getValue());
         return check(rv, function.name, function.family, {&session});
     });
@@ -289,7 +295,7 @@ CK_RV PKCS11Client::getOperationState(CK_SESSION_HANDLE& session, ZEPBuffer& sta
 
 CK_RV PKCS11Client::setOperationState(CK_SESSION_HANDLE& session, const ZEPBuffer& state) {
     return call("PKCS11Client::setOperationState()", CRYPTOKI_FUNCTION(C_SetOperationState, errorcode::SESSION_FAILED),
-                {&session}, session, const_cast<CK_BYTE*>(state.getValue()), CK_ULONG(state.getLength()),
+                {&session}, session, dataOf(state), CK_ULONG(state.getLength()),
                 CK_OBJECT_HANDLE(0), CK_OBJECT_HANDLE(0));
 }
 

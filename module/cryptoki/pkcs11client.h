@@ -191,6 +191,11 @@ private:
                    [&](Function f) { return check(f(args...), function.name, function.family, outcome); });
     }
 
+    // What Cryptoki is given for a data buffer, input or output: never null,
+    // since PKCS#11 reads a null data pointer as a length query (or refuses
+    // it), so an empty buffer is passed as a valid pointer to no bytes.
+    static CK_BYTE* dataOf(const ZEPBuffer& buffer);
+
     // Ends a search that failed, whatever the library answers, so that it
     // cannot refuse the next search on the same session.
     void abandonSearch(CK_SESSION_HANDLE session) noexcept;
@@ -205,8 +210,10 @@ private:
     CK_RV appendList(const char* label, Cryptoki<Function> function, std::vector<Item>& items, Call call);
 
     // The two-call protocol of output data: asks for the length, then for
-    // the bytes, which replace `output` once the second call succeeded.
-    // `call`(function, output pointer, length pointer) makes one call.
+    // the bytes, which replace `output` once the second call succeeded. The
+    // second call always gets a real buffer, so an output of length 0 is
+    // made, not asked about again. `call`(function, output pointer, length
+    // pointer) makes one call.
     template <typename Function, typename Call>
     CK_RV sizedOutput(const char* label, Cryptoki<Function> function, CK_SESSION_HANDLE& session, ZEPBuffer& output,
                       Call call);

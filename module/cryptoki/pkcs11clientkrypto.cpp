@@ -6,7 +6,6 @@
 
 namespace {
 
-CK_BYTE* bytesOf(const ZEPBuffer& buffer) { return const_cast<CK_BYTE*>(buffer.getValue()); }
 CK_ULONG lengthOf(const ZEPBuffer& buffer) { return static_cast<CK_ULONG>(buffer.getLength()); }
 
 // Return values that are answers rather than failures.
@@ -23,7 +22,7 @@ CK_RV PKCS11Client::sizedOutput(const char* label, Cryptoki<Function> function, 
         check(call(f, nullptr, &length), function.name, function.family, {&session});
         // A ZEPBuffer, wiped when released: decrypted data passes through it.
         ZEPBuffer received(length, nullptr);
-        const CK_RV rv = call(f, received.getValue(), &length);
+        const CK_RV rv = call(f, dataOf(received), &length);
         if (rv == CKR_OK) output.assign(std::min<size_t>(length, received.getLength()), received.getValue());
         return check(rv, function.name, function.family, {&session});
     });
@@ -37,14 +36,14 @@ CK_RV PKCS11Client::encryptInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechan
 CK_RV PKCS11Client::encryptUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
     return sizedOutput("PKCS11Client::encryptUpdate()", CRYPTOKI_FUNCTION(C_EncryptUpdate, errorcode::ENCRYPT_FAILED), session, output,
                        [&](CK_C_EncryptUpdate f, CK_BYTE* out, CK_ULONG* length) {
-                           return f(session, bytesOf(input), lengthOf(input), out, length);
+                           return f(session, dataOf(input), lengthOf(input), out, length);
                        });
 }
 
 CK_RV PKCS11Client::encrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
     return sizedOutput("PKCS11Client::encrypt()", CRYPTOKI_FUNCTION(C_Encrypt, errorcode::ENCRYPT_FAILED), session, output,
                        [&](CK_C_Encrypt f, CK_BYTE* out, CK_ULONG* length) {
-                           return f(session, bytesOf(input), lengthOf(input), out, length);
+                           return f(session, dataOf(input), lengthOf(input), out, length);
                        });
 }
 
@@ -61,14 +60,14 @@ CK_RV PKCS11Client::decryptInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechan
 CK_RV PKCS11Client::decrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
     return sizedOutput("PKCS11Client::decrypt()", CRYPTOKI_FUNCTION(C_Decrypt, errorcode::DECRYPT_FAILED), session, output,
                        [&](CK_C_Decrypt f, CK_BYTE* out, CK_ULONG* length) {
-                           return f(session, bytesOf(input), lengthOf(input), out, length);
+                           return f(session, dataOf(input), lengthOf(input), out, length);
                        });
 }
 
 CK_RV PKCS11Client::decryptUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
     return sizedOutput("PKCS11Client::decryptUpdate()", CRYPTOKI_FUNCTION(C_DecryptUpdate, errorcode::DECRYPT_FAILED), session, output,
                        [&](CK_C_DecryptUpdate f, CK_BYTE* out, CK_ULONG* length) {
-                           return f(session, bytesOf(input), lengthOf(input), out, length);
+                           return f(session, dataOf(input), lengthOf(input), out, length);
                        });
 }
 
@@ -84,13 +83,13 @@ CK_RV PKCS11Client::signInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism
 
 CK_RV PKCS11Client::signUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input) {
     return call("PKCS11Client::signUpdate()", CRYPTOKI_FUNCTION(C_SignUpdate, errorcode::SIGN_FAILED), {&session, {}, Locking::none},
-                session, bytesOf(input), lengthOf(input));
+                session, dataOf(input), lengthOf(input));
 }
 
 CK_RV PKCS11Client::sign(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
     return sizedOutput("PKCS11Client::sign()", CRYPTOKI_FUNCTION(C_Sign, errorcode::SIGN_FAILED), session, output,
                        [&](CK_C_Sign f, CK_BYTE* out, CK_ULONG* length) {
-                           return f(session, bytesOf(input), lengthOf(input), out, length);
+                           return f(session, dataOf(input), lengthOf(input), out, length);
                        });
 }
 
@@ -106,18 +105,18 @@ CK_RV PKCS11Client::verifyInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechani
 
 CK_RV PKCS11Client::verifyUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input) {
     return call("PKCS11Client::verifyUpdate()", CRYPTOKI_FUNCTION(C_VerifyUpdate, errorcode::VERIFY_FAILED), {&session, {}, Locking::none},
-                session, bytesOf(input), lengthOf(input));
+                session, dataOf(input), lengthOf(input));
 }
 
 CK_RV PKCS11Client::verify(CK_SESSION_HANDLE& session, const ZEPBuffer& data, const ZEPBuffer& signature) {
     return call("PKCS11Client::verify()", CRYPTOKI_FUNCTION(C_Verify, errorcode::VERIFY_FAILED),
-                {&session, kSignatureVerdicts, Locking::none}, session, bytesOf(data), lengthOf(data),
-                bytesOf(signature), lengthOf(signature));
+                {&session, kSignatureVerdicts, Locking::none}, session, dataOf(data), lengthOf(data),
+                dataOf(signature), lengthOf(signature));
 }
 
 CK_RV PKCS11Client::verifyFinal(CK_SESSION_HANDLE& session, const ZEPBuffer& signature) {
     return call("PKCS11Client::verifyFinal()", CRYPTOKI_FUNCTION(C_VerifyFinal, errorcode::VERIFY_FAILED),
-                {&session, kSignatureVerdicts, Locking::none}, session, bytesOf(signature), lengthOf(signature));
+                {&session, kSignatureVerdicts, Locking::none}, session, dataOf(signature), lengthOf(signature));
 }
 
 CK_RV PKCS11Client::digestInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism) {
@@ -128,13 +127,13 @@ CK_RV PKCS11Client::digestInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechani
 // The one wrapper whose failure leaves the session handle as it is.
 CK_RV PKCS11Client::digestUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input) {
     return call("PKCS11Client::digestUpdate()", CRYPTOKI_FUNCTION(C_DigestUpdate, errorcode::DIGEST_FAILED), {nullptr, {}, Locking::none},
-                session, bytesOf(input), lengthOf(input));
+                session, dataOf(input), lengthOf(input));
 }
 
 CK_RV PKCS11Client::digest(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
     return sizedOutput("PKCS11Client::digest()", CRYPTOKI_FUNCTION(C_Digest, errorcode::DIGEST_FAILED), session, output,
                        [&](CK_C_Digest f, CK_BYTE* out, CK_ULONG* length) {
-                           return f(session, bytesOf(input), lengthOf(input), out, length);
+                           return f(session, dataOf(input), lengthOf(input), out, length);
                        });
 }
 
@@ -145,10 +144,10 @@ CK_RV PKCS11Client::digestFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output) {
 
 CK_RV PKCS11Client::seedRandom(CK_SESSION_HANDLE& session, const ZEPBuffer& seed) {
     return call("PKCS11Client::seedRandom()", CRYPTOKI_FUNCTION(C_SeedRandom, errorcode::RANDOM_FAILED),
-                {&session, kNoGenerator}, session, bytesOf(seed), lengthOf(seed));
+                {&session, kNoGenerator}, session, dataOf(seed), lengthOf(seed));
 }
 
 CK_RV PKCS11Client::generateRandom(CK_SESSION_HANDLE& session, ZEPBuffer& output) {
     return call("PKCS11Client::generateRandom()", CRYPTOKI_FUNCTION(C_GenerateRandom, errorcode::RANDOM_FAILED),
-                {&session, kNoGenerator}, session, output.getValue(), lengthOf(output));
+                {&session, kNoGenerator}, session, dataOf(output), lengthOf(output));
 }

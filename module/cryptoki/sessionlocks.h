@@ -1,9 +1,10 @@
 // Locks that keep the call sequences on one session apart: a search from
 // C_FindObjectsInit to C_FindObjectsFinal, a two-pass attribute read, a
-// cryptographic operation from its Init to its last call. Cryptoki allows
-// one active operation per session, and copies of a slot manager share one
-// session across threads, so such sequences must never interleave, whether
-// or not the library does its own locking.
+// one-shot cryptographic operation from its Init to its one call, and the
+// Init of a multi-part one. Cryptoki allows one active operation of a kind
+// per session, and copies of a slot manager share one session across
+// threads, so such sequences must never interleave, whether or not the
+// library does its own locking.
 #ifndef MERVIL7_SESSIONLOCKS_H
 #define MERVIL7_SESSIONLOCKS_H
 

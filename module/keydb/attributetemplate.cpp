@@ -175,9 +175,11 @@ bool AttributeTemplate::getAttribute(CK_ATTRIBUTE_TYPE type, ZEPBuffer& out) con
 bool AttributeTemplate::getAttribute(CK_ATTRIBUTE_TYPE type, CK_ULONG& out) const {
     auto it = values_.find(type);
     if (it == values_.end()) return false;
-    // A short value is read as far as it goes, never past its end.
+    // A short value is read as far as it goes, never past its end; an empty
+    // one has no bytes (nor a pointer) to copy.
     CK_ULONG value = 0;
-    std::memcpy(&value, it->second.getValue(), std::min(sizeof value, it->second.getLength()));
+    const size_t length = std::min(sizeof value, it->second.getLength());
+    if (length != 0) std::memcpy(&value, it->second.getValue(), length);
     out = value;
     return true;
 }

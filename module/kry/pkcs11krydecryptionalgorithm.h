@@ -1,8 +1,8 @@
 // RSA PKCS#1 v1.5 decryption on the token with a key that stays there. A
 // one-shot decryption holds the slot lock throughout and the session lock
-// from C_DecryptInit to C_Decrypt; a multi-part one takes neither, so its
-// caller keeps the slot's session to itself from decryptDataInit to
-// decryptDataFinal.
+// from C_DecryptInit to C_Decrypt; a multi-part one holds the session lock
+// for its C_DecryptInit alone, and until decryptDataFinal the token refuses
+// the session's other decryptions (CKR_OPERATION_ACTIVE).
 #ifndef MERVIL7_PKCS11KRYDECRYPTIONALGORITHM_H
 #define MERVIL7_PKCS11KRYDECRYPTIONALGORITHM_H
 

@@ -1,8 +1,8 @@
 // RSA PKCS#1 v1.5 encryption on the token with a key that stays there. A
 // one-shot encryption holds the slot lock throughout and the session lock
-// from C_EncryptInit to C_Encrypt; a multi-part one takes neither, so its
-// caller keeps the slot's session to itself from encryptDataInit to
-// encryptDataFinal.
+// from C_EncryptInit to C_Encrypt; a multi-part one holds the session lock
+// for its C_EncryptInit alone, and until encryptDataFinal the token refuses
+// the session's other encryptions (CKR_OPERATION_ACTIVE).
 #ifndef MERVIL7_PKCS11KRYENCRYPTIONALGORITHM_H
 #define MERVIL7_PKCS11KRYENCRYPTIONALGORITHM_H
 

@@ -46,7 +46,11 @@ ZEPKRYKeyPair PKCS11KRYPublicKeyGenAlgorithm::generateKeyPair() {
     slot_->getClient()->generateKeyPair(slot_->getSessionHandle(), CKM_RSA_PKCS_KEY_PAIR_GEN, publicTemplate,
                                         privateTemplate, publicKey, privateKey);
     label(publicKey, privateKey);
-    return ZEPKRYKeyPair(keyOf(publicKey), keyOf(privateKey));
+    // The public object is read before the private one: the order of a
+    // constructor's arguments is left to the compiler.
+    const ZEPKRYKey publicHalf = keyOf(publicKey);
+    const ZEPKRYKey privateHalf = keyOf(privateKey);
+    return ZEPKRYKeyPair(publicHalf, privateHalf);
 }
 
 void PKCS11KRYPublicKeyGenAlgorithm::label(CK_OBJECT_HANDLE publicKey, CK_OBJECT_HANDLE privateKey) {

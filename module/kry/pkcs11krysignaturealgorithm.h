@@ -1,8 +1,8 @@
 // RSA PKCS#1 v1.5 signatures made on the token with a key that stays there.
 // A one-shot signature holds the slot lock throughout and the session lock
-// from C_SignInit to C_Sign; a multi-part signature takes neither, so its
-// caller keeps the slot's session to itself from signDataInit to
-// signDataFinal.
+// from C_SignInit to C_Sign; a multi-part signature holds the session lock
+// for its C_SignInit alone, and until signDataFinal the token refuses the
+// session's other signatures (CKR_OPERATION_ACTIVE).
 #ifndef MERVIL7_PKCS11KRYSIGNATUREALGORITHM_H
 #define MERVIL7_PKCS11KRYSIGNATUREALGORITHM_H
 

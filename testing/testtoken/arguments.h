@@ -47,21 +47,25 @@ CK_RV returnList(const std::vector<T>& items, T* buffer, CK_ULONG* count) {
 }
 
 // A byte-string argument, read when the call needs it: CKR_ARGUMENTS_BAD for a null
-// pointer with a length.
+// pointer, even with length 0, as SoftHSM2 answers. A default one stands for a call
+// that takes no data (a final call) and reads as no bytes.
 class ByteArgument {
 public:
-    ByteArgument(const CK_BYTE* pointer, CK_ULONG length) noexcept : pointer_(pointer), length_(length) {}
+    ByteArgument() noexcept = default;
+    ByteArgument(const CK_BYTE* pointer, CK_ULONG length) noexcept
+        : pointer_(pointer), length_(length), given_(true) {}
 
     Bytes read() const {
-        if (pointer_ == nullptr && length_ != 0) {
+        if (given_ && pointer_ == nullptr) {
             throw CryptokiError(CKR_ARGUMENTS_BAD);
         }
         return Bytes(pointer_, pointer_ + length_);
     }
 
 private:
-    const CK_BYTE* pointer_;
-    CK_ULONG length_;
+    const CK_BYTE* pointer_ = nullptr;
+    CK_ULONG length_ = 0;
+    bool given_ = false;
 };
 
 // The attributes of a template argument, a later entry of a type replacing an earlier

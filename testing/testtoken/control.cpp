@@ -91,24 +91,27 @@ void Control::removeFunction(const std::string& name) {
     TokenLibrary::access([&](LibraryState& state) { state.removedFunctions.insert(functionName(name)); });
 }
 
-void Control::failOnCall(const std::string& function, CK_RV result, unsigned callNumber) {
+void Control::failOnCall(const std::string& function, CK_RV result, unsigned callNumber, SessionFate fate) {
     if (callNumber == 0) {
         throw std::invalid_argument("calls are counted from 1");
     }
-    TokenLibrary::access(
-        [&](LibraryState& state) { state.faults.failOnCall(functionName(function), result, callNumber); });
+    TokenLibrary::access([&](LibraryState& state) {
+        state.faults.failOnCall(functionName(function), result, callNumber, FaultPlan::Timing::instead,
+                                fate == SessionFate::lost);
+    });
 }
 
 void Control::failAlways(const std::string& function, CK_RV result) {
     TokenLibrary::access([&](LibraryState& state) { state.faults.failAlways(functionName(function), result); });
 }
 
-void Control::failAfterWork(const std::string& function, CK_RV result, unsigned callNumber) {
+void Control::failAfterWork(const std::string& function, CK_RV result, unsigned callNumber, SessionFate fate) {
     if (callNumber == 0) {
         throw std::invalid_argument("calls are counted from 1");
     }
     TokenLibrary::access([&](LibraryState& state) {
-        state.faults.failOnCall(functionName(function), result, callNumber, FaultPlan::Timing::afterWork);
+        state.faults.failOnCall(functionName(function), result, callNumber, FaultPlan::Timing::afterWork,
+                                fate == SessionFate::lost);
     });
 }
 

@@ -49,7 +49,7 @@ CK_RV C_DigestFinal(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pDigest, CK_ULONG_PT
     CallRecorder call("C_DigestFinal");
     call.value("hSession", hSession).given("pDigest", pDigest).inOut("pulDigestLen", pulDigestLen);
     return TokenLibrary::run(call, [&](LibraryState& state) {
-        return SessionOperations(state, hSession).finish(OperationKind::digest, {nullptr, 0}, pDigest, pulDigestLen);
+        return SessionOperations(state, hSession).finish(OperationKind::digest, {}, pDigest, pulDigestLen);
     });
 }
 

@@ -47,7 +47,7 @@ CK_RV C_EncryptFinal(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pLastEncryptedPart,
         .inOut("pulLastEncryptedPartLen", pulLastEncryptedPartLen);
     return TokenLibrary::run(call, [&](LibraryState& state) {
         return SessionOperations(state, hSession)
-            .finish(OperationKind::encrypt, {nullptr, 0}, pLastEncryptedPart, pulLastEncryptedPartLen);
+            .finish(OperationKind::encrypt, {}, pLastEncryptedPart, pulLastEncryptedPartLen);
     });
 }
 
@@ -91,7 +91,7 @@ CK_RV C_DecryptFinal(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pLastPart, CK_ULONG
     call.value("hSession", hSession).given("pLastPart", pLastPart).inOut("pulLastPartLen", pulLastPartLen);
     return TokenLibrary::run(call, [&](LibraryState& state) {
         return SessionOperations(state, hSession)
-            .finish(OperationKind::decrypt, {nullptr, 0}, pLastPart, pulLastPartLen);
+            .finish(OperationKind::decrypt, {}, pLastPart, pulLastPartLen);
     });
 }
 

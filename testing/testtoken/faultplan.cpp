@@ -2,12 +2,13 @@
 
 namespace testtoken {
 
-void FaultPlan::failOnCall(const std::string& function, CK_RV result, unsigned callNumber, Timing timing) {
-    faults_[function].push_back({{result, timing}, callNumber});
+void FaultPlan::failOnCall(const std::string& function, CK_RV result, unsigned callNumber, Timing timing,
+                           bool sessionLost) {
+    faults_[function].push_back({{result, timing, sessionLost}, callNumber});
 }
 
 void FaultPlan::failAlways(const std::string& function, CK_RV result) {
-    faults_[function].push_back({{result, Timing::instead}, std::nullopt});
+    faults_[function].push_back({{result, Timing::instead, false}, std::nullopt});
 }
 
 std::optional<FaultPlan::Due> FaultPlan::take(std::string_view function) {

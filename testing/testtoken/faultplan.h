@@ -23,10 +23,12 @@ public:
     struct Due {
         CK_RV result;
         Timing timing;
+        // The failing call's session is closed, as by a token that lost it.
+        bool sessionLost;
     };
 
-    void failOnCall(const std::string& function, CK_RV result, unsigned callNumber,
-                    Timing timing = Timing::instead);
+    void failOnCall(const std::string& function, CK_RV result, unsigned callNumber, Timing timing,
+                    bool sessionLost);
     void failAlways(const std::string& function, CK_RV result);
 
     // Counts a call of the function and gives the failure due on it, if any.

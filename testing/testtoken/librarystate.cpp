@@ -43,6 +43,15 @@ void LibraryState::endFailedOperation(const CallRecord& call) {
         }
 }
 
+void LibraryState::loseSession(const CallRecord& call) {
+    if (!call.has("hSession")) return;
+    try {
+        closeSession(call.arg("hSession"));
+    } catch (const CryptokiError&) {
+        // Closed already.
+    }
+}
+
 void LibraryState::closeSession(CK_SESSION_HANDLE handle) {
     const CK_SLOT_ID slotId = sessions.find(handle).slotId;
     Token& token = slot(slotId).token();

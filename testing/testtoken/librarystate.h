@@ -45,6 +45,8 @@ struct LibraryState {
     // ends that operation, as the library's own failures do: every value but
     // CKR_BUFFER_TOO_SMALL.
     void endFailedOperation(const CallRecord& call);
+    // Closes the session the call names, if it is open.
+    void loseSession(const CallRecord& call);
     void finalize();
 };
 

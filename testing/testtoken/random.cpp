@@ -13,7 +13,7 @@ CK_RV C_SeedRandom(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pSeed, CK_ULONG ulSee
     return TokenLibrary::run(call, [&](LibraryState& state) {
         state.tokenOf(state.sessions.find(hSession)).generator();
         // The seed is accepted but changes nothing, so tests can predict the numbers.
-        return pSeed == nullptr && ulSeedLen != 0 ? CKR_ARGUMENTS_BAD : CKR_OK;
+        return pSeed == nullptr ? CKR_ARGUMENTS_BAD : CKR_OK;
     });
 }
 
@@ -22,7 +22,7 @@ CK_RV C_GenerateRandom(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pRandomData, CK_U
     call.value("hSession", hSession).given("pRandomData", pRandomData).value("ulRandomLen", ulRandomLen);
     return TokenLibrary::run(call, [&](LibraryState& state) {
         StandInBytes& generator = state.tokenOf(state.sessions.find(hSession)).generator();
-        if (pRandomData == nullptr && ulRandomLen != 0) {
+        if (pRandomData == nullptr) {
             return CKR_ARGUMENTS_BAD;
         }
         const Bytes random = generator.next(ulRandomLen);

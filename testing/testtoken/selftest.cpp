@@ -1,7 +1,8 @@
 // What the module tests take for granted of the test token and would not notice
-// breaking: the fault plan's call counting and timing (a fault landing on another
-// call or not ending the operation passes unseen) and the list protocol for a
-// buffer that is too short.
+// breaking: the fault plan's call counting, timing and session loss (a fault landing
+// on another call, not ending the operation or leaving a lost session open passes
+// unseen), the refusal of null data pointers and the list protocol for a buffer
+// that is too short.
 #include "testtoken/testtokencontrol.h"
 #include "zepplatform.h"
 
@@ -102,6 +103,14 @@ TEST_F(RawTestToken, InjectedFailuresEndTheOperationAndAfterWorkDelivers) {
     EXPECT_EQ(sign(), CKR_FUNCTION_FAILED);
     EXPECT_EQ(signature, expected);
     EXPECT_EQ(sign(), CKR_OPERATION_NOT_INITIALIZED);
+
+    // No data is no null pointer; a failure that loses the session closes it.
+    ASSERT_EQ(p11_->C_SignInit(session, &rsa, privateKey), CKR_OK);
+    EXPECT_EQ(p11_->C_SignUpdate(session, nullptr, 0), CKR_ARGUMENTS_BAD);
+    Control::failOnCall("C_SignInit", CKR_DEVICE_REMOVED, 1, testtoken::SessionFate::lost);
+    EXPECT_EQ(p11_->C_SignInit(session, &rsa, privateKey), CKR_DEVICE_REMOVED);
+    CK_SESSION_INFO info{};
+    EXPECT_EQ(p11_->C_GetSessionInfo(session, &info), CKR_SESSION_HANDLE_INVALID);
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ CK_RV C_SignFinal(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pSignature, CK_ULONG_P
     call.value("hSession", hSession).given("pSignature", pSignature).inOut("pulSignatureLen", pulSignatureLen);
     return TokenLibrary::run(call, [&](LibraryState& state) {
         return SessionOperations(state, hSession)
-            .finish(OperationKind::sign, {nullptr, 0}, pSignature, pulSignatureLen);
+            .finish(OperationKind::sign, {}, pSignature, pulSignatureLen);
     });
 }
 
@@ -78,7 +78,7 @@ CK_RV C_VerifyFinal(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pSignature, CK_ULONG
     CallRecorder call("C_VerifyFinal");
     call.value("hSession", hSession).input("pSignature", pSignature, "ulSignatureLen", ulSignatureLen);
     return TokenLibrary::run(call, [&](LibraryState& state) {
-        return SessionOperations(state, hSession).verify({nullptr, 0}, {pSignature, ulSignatureLen});
+        return SessionOperations(state, hSession).verify({}, {pSignature, ulSignatureLen});
     });
 }
 

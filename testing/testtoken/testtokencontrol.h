@@ -41,9 +41,10 @@ using Bytes = std::vector<CK_BYTE>;
 // exactly as CKM_RSA_PKCS over the DigestInfo of the data's digest. A key needs
 // CKA_CLASS, CKA_KEY_TYPE CKK_RSA and CKA_MODULUS; CKA_SIGN, CKA_VERIFY,
 // CKA_ENCRYPT or CKA_DECRYPT set false forbids that use, missing allows it. A
-// multi-part operation answers at its final call. C_GenerateRandom continues a
-// repeatable sequence per token, CKR_RANDOM_NO_RNG without CKF_RNG; C_SeedRandom
-// accepts any seed and changes nothing.
+// multi-part operation answers at its final call. A null data pointer is refused
+// with CKR_ARGUMENTS_BAD even for no bytes, as SoftHSM2 refuses it. C_GenerateRandom
+// continues a repeatable sequence per token, CKR_RANDOM_NO_RNG without CKF_RNG;
+// C_SeedRandom accepts any seed and changes nothing.
 
 // A typical RSA token: key-pair generation, raw PKCS#1 v1.5, the combined MD5 and
 // SHA-1 signature mechanisms and the two digests.
@@ -139,6 +140,9 @@ struct TESTTOKEN_EXPORT CallRecord {
     bool has(const std::string& name) const;
 };
 
+// Whether an injected failure leaves the call's session open or closes it.
+enum class SessionFate { kept, lost };
+
 // Everything a test sets up, scripts and observes. Unknown slot ids and function
 // names throw std::invalid_argument.
 class TESTTOKEN_EXPORT Control {
@@ -174,12 +178,16 @@ public:
     // The function answers result, without doing anything else, on its callNumber-th
     // call from now (1 = the next call), or on every call from now. Only a call made
     // for a cryptographic operation (not its Init) also ends the operation, as every
-    // failure but CKR_BUFFER_TOO_SMALL does.
-    static void failOnCall(const std::string& function, CK_RV result, unsigned callNumber = 1);
+    // failure but CKR_BUFFER_TOO_SMALL does. With SessionFate::lost the call's session
+    // is closed as well, as a token closes one it answers CKR_SESSION_HANDLE_INVALID or
+    // CKR_DEVICE_REMOVED for.
+    static void failOnCall(const std::string& function, CK_RV result, unsigned callNumber = 1,
+                           SessionFate fate = SessionFate::kept);
     static void failAlways(const std::string& function, CK_RV result);
     // The function does its work as usual, outputs included, and then answers result
     // on its callNumber-th call from now: a call that fails after delivering.
-    static void failAfterWork(const std::string& function, CK_RV result, unsigned callNumber = 1);
+    static void failAfterWork(const std::string& function, CK_RV result, unsigned callNumber = 1,
+                              SessionFate fate = SessionFate::kept);
 
     // The objects of the slot's token, in creation order, whoever may see them.
     static std::vector<ObjectInfo> objects(CK_SLOT_ID slot);

@@ -23,6 +23,7 @@ public:
     // application's mutex (when initialised with callbacks) and the state mutex,
     // CKR_CRYPTOKI_NOT_INITIALIZED or the body's answer, which a failure injected
     // after the work replaces. A CryptokiError thrown by the body becomes the answer.
+    // An injected failure that loses the session closes it once the call is answered.
     // The call is logged; no exception leaves.
     template <typename Body>
     static CK_RV run(const CallRecorder& call, Body&& body, Needs needs = Needs::initialisation) noexcept;
@@ -55,7 +56,9 @@ CK_RV TokenLibrary::run(const CallRecorder& call, Body&& body, Needs needs) noex
             std::lock_guard lock(library.mutex_);
             injected = library.state_.faults.take(call.function());
             if (injected && injected->timing == FaultPlan::Timing::instead) {
-                library.state_.endFailedOperation(call.record(injected->result));
+                const CallRecord failed = call.record(injected->result);
+                library.state_.endFailedOperation(failed);
+                if (injected->sessionLost) library.state_.loseSession(failed);
                 return library.log(call, injected->result);
             }
             applicationMutex = library.state_.applicationMutex;
@@ -68,6 +71,7 @@ CK_RV TokenLibrary::run(const CallRecorder& call, Body&& body, Needs needs) noex
             return library.log(call, hold.result());
         }
         const CK_RV answered = library.answer(body, needs);
+        if (injected && injected->sessionLost) library.state_.loseSession(call.record(injected->result));
         return library.log(call, injected ? injected->result : answered);
     } catch (const std::bad_alloc&) {
         return CKR_HOST_MEMORY;

@@ -64,6 +64,10 @@ TEST(AttributeTemplate, TypedValuesAndAbsentTypes) {
     CK_ULONG modulusBits = 0;
     EXPECT_TRUE(attributes.getAttribute(CKA_MODULUS_BITS, modulusBits));
     EXPECT_EQ(modulusBits, 2048u);
+    // A value shorter than a CK_ULONG is read as far as it goes: none is 0.
+    attributes.setAttribute(CKA_VALUE_LEN, ZEPBuffer());
+    EXPECT_TRUE(attributes.getAttribute(CKA_VALUE_LEN, modulusBits));
+    EXPECT_EQ(modulusBits, 0u);
     ZEPBuffer token;
     ASSERT_TRUE(attributes.getAttribute(CKA_TOKEN, token));
     EXPECT_EQ(token, ZEPBuffer(1, "\x00"));

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,35 +68,61 @@ protected:
         return ZEPCertItem(der, bufferOf(label));
     }
     // The pair the objects of addPair form.
-    static ZEPKeyCertItem pairItem(const ZEPBuffer& der, const std::string& label) {
-        return ZEPKeyCertItem(keyItem(tokenKey(keyId_, alice_), label), certItem(der, label));
+    static ZEPKeyCertItem pairItem(const ZEPBuffer& der, const std::string& label, const ZEPBuffer& id = keyId_) {
+        return ZEPKeyCertItem(keyItem(tokenKey(id, alice_), label), certItem(der, label));
     }
     static ZEPKeyCertReqItem requestItem(const ZEPKRYKey& privateKey, const ZEPBuffer& subject,
                                          const std::string& label) {
         return ZEPKeyCertReqItem(publicKey(), privateKey, subject, bufferOf(label));
     }
-    // A key pair of CN=Alice,O=Example, with its certificate when one is given.
-    static void addPair(const std::string& label, const ZEPBuffer& certificate = ZEPBuffer()) {
-        if (!certificate.empty()) addCertificate(certificate, label, keyId_);
-        addKey(CKO_PRIVATE_KEY, label, keyId_, alice_);
-        addKey(CKO_PUBLIC_KEY, label, keyId_, alice_);
+    // A key pair of CN=Alice,O=Example, with its certificate when one is
+    // given: the certificate first, then the private and the public key.
+    static void addPair(const std::string& label, const ZEPBuffer& certificate = ZEPBuffer(),
+                        const ZEPBuffer& id = keyId_) {
+        if (!certificate.empty()) addCertificate(certificate, label, id);
+        addKey(CKO_PRIVATE_KEY, label, id, alice_);
+        addKey(CKO_PUBLIC_KEY, label, id, alice_);
     }
 
     static AttributeValue attribute(CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type) {
         return Control::object(kSlot, object).attributes.at(type);
     }
 
+    static bool isWrite(const std::string& function) {
+        return function == "C_CreateObject" || function == "C_SetAttributeValue" || function == "C_DestroyObject" ||
+               function == "C_GenerateKeyPair";
+    }
+
+    // A Cryptoki write: the function, the object written (numbered in
+    // creation order: the setup's objects, then those the write created) and
+    // the attribute types a C_SetAttributeValue sets.
+    struct Write {
+        std::string function;
+        size_t object;
+        std::vector<CK_ATTRIBUTE_TYPE> attributes = {};
+        bool operator==(const Write&) const = default;
+        friend std::ostream& operator<<(std::ostream& out, const Write& write) {
+            out << write.function << " #" << write.object;
+            for (CK_ATTRIBUTE_TYPE type : write.attributes) out << " 0x" << std::hex << type << std::dec;
+            return out;
+        }
+    };
+
     // One write of the key database: what is on the token before, the write,
-    // and the Cryptoki writes it makes on a good run, in order.
+    // and the Cryptoki writes it makes on a good run, in order. The write
+    // returns true exactly when it makes writes.
     struct WriteCase {
         const char* name;
         std::function<void()> setUp;
-        std::function<void(SlotManager&)> write;
-        std::vector<std::string> writes;
+        std::function<bool(SlotManager&)> write;
+        std::vector<Write> writes;
         // Lookups by index search before the item's write guard is reached.
         bool guardFirst = true;
     };
     static std::vector<WriteCase> writeCases();
+
+    // An id as pkcs11-tool gives one, which is no modulus hash.
+    static ZEPBuffer shortId() { return ZEPBuffer(1, "\x0c"); }
 
     static ZEPBuffer keyId_, alice_, bobCertificate_;
 };

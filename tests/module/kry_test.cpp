@@ -160,6 +160,9 @@ TEST_F(TokenAlgorithms, LaterSignaturesReuseTheMechanismsAndTheKeyObject) {
     EXPECT_EQ(Control::callCount("C_GetMechanismList"), 0u);
     EXPECT_EQ(Control::callCount("C_FindObjectsInit"), 0u);
     EXPECT_EQ(Control::callCount("C_GetAttributeValue"), 1u);  // one read of class and id
+    // A read that fails for another reason than the handle is the token's failure.
+    Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR);
+    expectFailure([&] { signer->signData(data.get()); }, 577905, "C_GetAttributeValue", CKR_DEVICE_ERROR);
 
     slot().getClient()->destroyObject(slot().getSessionHandle(), privateObject_);
     const CK_OBJECT_HANDLE replacement =
@@ -178,21 +181,45 @@ TEST_F(TokenAlgorithms, LaterSignaturesReuseTheMechanismsAndTheKeyObject) {
     EXPECT_EQ(Control::callCount("C_FindObjectsInit"), 1u);
 }
 
-TEST_F(TokenAlgorithms, EncryptedDataDecryptsWithThePrivateKey) {
+// The token answers a multi-part operation at its final call, so every
+// update has an empty output; empty parts and empty results pass too. Each
+// operation must end at its last call, or the next one could not start.
+TEST_F(TokenAlgorithms, DataComesBackWholeInOnePieceOrInParts) {
     std::unique_ptr<ZEPKRYEncryptionAlgorithm> encryption(
         factory_->make_RSAPKCS_EncryptionAlgorithm(recordKey(ZEPKRYKey::TYPE_PUBLIC)));
     std::unique_ptr<ZEPKRYDecryptionAlgorithm> decryption(
         factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey(), nullptr));
-    const ZEPBuffer secret = bufferOf("a secret");
-    EXPECT_EQ(decryption->decryptData(encryption->encryptData(secret.get()).get()), secret);
+    const auto inParts = [](const ZEPBuffer& data, const std::function<ZEPBuffer(const r_buffer_t&)>& update) {
+        const size_t half = data.getLength() / 2;
+        ZEPBuffer output = update(ZEPBuffer(half, data.getValue()).get());
+        output.append(update(ZEPBuffer().get()));
+        output.append(update(ZEPBuffer(data.getLength() - half, data.getValue() + half).get()));
+        return output;
+    };
+    for (const ZEPBuffer& secret : {bufferOf("a secret"), ZEPBuffer()}) {
+        SCOPED_TRACE(secret.getLength());
+        const ZEPBuffer ciphertext = encryption->encryptData(secret.get());
+        EXPECT_EQ(decryption->decryptData(ciphertext.get()), secret);
+        encryption->encryptDataInit();
+        ZEPBuffer parts = inParts(secret, [&](const r_buffer_t& part) { return encryption->encryptDataUpdate(part); });
+        EXPECT_TRUE(parts.empty());
+        parts.append(encryption->encryptDataFinal());
+        EXPECT_EQ(parts, ciphertext);
+        decryption->decryptDataInit();
+        ZEPBuffer plain = inParts(ciphertext, [&](const r_buffer_t& part) { return decryption->decryptDataUpdate(part); });
+        EXPECT_EQ(plain.append(decryption->decryptDataFinal()), secret);
+    }
     EXPECT_EQ(encryption->getKeyRecoveryBlock(), nullptr);
-    expectFailure([&] { decryption->decryptData(secret.get()); }, 577907, "C_Decrypt", CKR_ENCRYPTED_DATA_LEN_RANGE);
+    expectFailure([&] { decryption->decryptData(bufferOf("a secret").get()); }, 577907, "C_Decrypt",
+                  CKR_ENCRYPTED_DATA_LEN_RANGE);
 }
+
+class TokenAlgorithmsConcurrency : public TokenAlgorithms {};
 
 // The slot lock keeps one-shot signatures of all copies of a slot manager
 // apart, and the session lock keeps every other call sequence off the
 // session from C_SignInit to C_Sign.
-TEST_F(TokenAlgorithms, SignaturesOnCopiesOfOneSlotManagerNeverInterleave) {
+TEST_F(TokenAlgorithmsConcurrency, SignaturesOnCopiesOfOneSlotManagerNeverInterleave) {
     const ZEPKRYKey key = privateKey();
     const ZEPBuffer data = bufferOf("data");
     {
@@ -231,6 +258,50 @@ TEST_F(TokenAlgorithms, SignaturesOnCopiesOfOneSlotManagerNeverInterleave) {
     std::string expected;
     for (int i = 0; i < 100; ++i) expected += "ISS";
     EXPECT_EQ(sequence, expected);
+}
+
+// A multi-part signature holds the session lock for its C_SignInit alone.
+// Until its final call the token keeps the session's other signatures out:
+// one from another thread, on a copy of the slot manager, or from the same
+// thread, which must never wait for itself, is refused with
+// CKR_OPERATION_ACTIVE; a search goes ahead.
+TEST_F(TokenAlgorithmsConcurrency, MultiPartAndOneShotSignaturesOnCopiesOfOneSlotManager) {
+    const ZEPKRYKey key = privateKey();
+    const ZEPBuffer data = bufferOf("data");
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> multiPart(factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
+    const ZEPBuffer expected = multiPart->signData(data.get());
+    const auto signInParts = [&](const std::function<void()>& between) {
+        multiPart->signDataInit();
+        multiPart->signDataUpdate(ZEPBuffer(2, "da").get());
+        between();
+        multiPart->signDataUpdate(ZEPBuffer(2, "ta").get());
+        return multiPart->signDataFinal();
+    };
+    const auto oneShot = [&](SlotManager& slot) -> std::string {
+        std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
+        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory->make_SHA1WithRSA_SignatureAlgorithm(key));
+        try {
+            return signer->signData(data.get()) == expected ? "signed" : "another signature";
+        } catch (const ZEPPKCS11Exception& e) {
+            return e.getCode() == 577909 && e.getReturnValue() == CKR_OPERATION_ACTIVE ? "refused" : e.what();
+        }
+    };
+    EXPECT_EQ(signInParts([&] {
+                  EXPECT_EQ(oneShot(slot()), "refused");
+                  std::vector<CK_OBJECT_HANDLE> found;
+                  SlotManagerUtility::findAllItems(slot(), CKO_PRIVATE_KEY, found, MATCH_ALL, ZEPBuffer());
+                  EXPECT_EQ(found, std::vector<CK_OBJECT_HANDLE>{privateObject_});
+              }),
+              expected);
+    std::thread other([&] {
+        SlotManager copy(slot());
+        for (int i = 0; i < 50; ++i) {
+            const std::string result = oneShot(copy);
+            EXPECT_TRUE(result == "signed" || result == "refused") << result;
+        }
+    });
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(signInParts([] {}), expected);
+    other.join();
 }
 
 TEST_F(TokenAlgorithms, KeysAreCheckedAgainstTheTokenAndFoundByClassAndId) {
@@ -283,8 +354,6 @@ TEST_F(TokenAlgorithms, RandomDataComesFromTheTokenAndSeedingIsOptional) {
     const r_buffer_t seedView = seed.get();
     random.reset(factory_->make_Default_RandomDataGenAlgorithm(&seedView));
     EXPECT_EQ(bytes(Control::callsOf("C_SeedRandom").at(0).input("pSeed")), seed);
-    Control::failOnCall("C_SeedRandom", CKR_DEVICE_ERROR);
-    expectFailure([&] { random->updateSeed(seedView); }, 577912, "C_SeedRandom", CKR_DEVICE_ERROR);
     // A token that cannot be seeded is left unseeded without a word.
     Control::failAlways("C_SeedRandom", CKR_RANDOM_SEED_NOT_SUPPORTED);
     random.reset(factory_->make_Default_RandomDataGenAlgorithm(&seedView));
@@ -297,6 +366,14 @@ TEST_F(TokenAlgorithms, KeyPairsAreGeneratedFromTheTemplatesAndNamedByTheirModul
     std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_RSA_PublicKeyGenAlgorithm(1024));
     const ZEPKRYKeyPair pair = generator->generateKeyPair();
     const CallRecord generation = Control::callsOf("C_GenerateKeyPair").at(0);
+    // The objects the calls after the generation went to: the public key's
+    // modulus read and both labelled, then the public key read, then the private.
+    std::vector<CK_ULONG> objects;
+    for (const CallRecord& call : Control::calls())
+        if (call.has("hObject") && (objects.empty() || objects.back() != call.arg("hObject")))
+            objects.push_back(call.arg("hObject"));
+    EXPECT_EQ(objects, (std::vector<CK_ULONG>{generation.arg("phPublicKey.out"), generation.arg("phPrivateKey.out"),
+                                              generation.arg("phPublicKey.out"), generation.arg("phPrivateKey.out")}));
     EXPECT_EQ(generation.arg("mechanism"), CKM_RSA_PKCS_KEY_PAIR_GEN);
     EXPECT_EQ(generation.attributeTypes,
               (std::vector<CK_ATTRIBUTE_TYPE>{CKA_TOKEN, CKA_ENCRYPT, CKA_VERIFY, CKA_MODULUS_BITS,
@@ -343,11 +420,24 @@ TEST_F(TokenAlgorithms, FactoryServesOnlyTokenKeysAndItsAlgorithmsOutliveIt) {
         EXPECT_EQ(factory_->make_MD5WithRSA_VerificationAlgorithm(key), nullptr);
         EXPECT_EQ(factory_->make_SHA1WithRSA_VerificationAlgorithm(key), nullptr);
     }
-    EXPECT_TRUE(factory_->isKindOf("PKCS11KRYAlgorithmFactory"));
-    EXPECT_TRUE(factory_->isKindOf(ZEPKRYAlgorithmFactory::getClassName()));
+    // Each class is of its own kind and of its toolkit base's.
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
+    const auto isKind = [](const auto& object, const char* name, const ZEPString& base) {
+        EXPECT_TRUE(object.isKindOf(name) && object.isKindOf(base) && !object.isKindOf("PKCS11KRY")) << name;
+        EXPECT_EQ(object.getInstanceName().str(), name);
+    };
+    isKind(*factory_, "PKCS11KRYAlgorithmFactory", ZEPKRYAlgorithmFactory::getClassName());
+    isKind(*signer, "PKCS11KRYSignatureAlgorithm", ZEPKRYSignatureAlgorithm::getClassName());
+    isKind(*std::unique_ptr<ZEPKRYEncryptionAlgorithm>(factory_->make_RSAPKCS_EncryptionAlgorithm(privateKey())),
+           "PKCS11KRYEncryptionAlgorithm", ZEPKRYEncryptionAlgorithm::getClassName());
+    isKind(*std::unique_ptr<ZEPKRYDecryptionAlgorithm>(factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey(), nullptr)),
+           "PKCS11KRYDecryptionAlgorithm", ZEPKRYDecryptionAlgorithm::getClassName());
+    isKind(*std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm>(factory_->make_RSA_PublicKeyGenAlgorithm(1024)),
+           "PKCS11KRYPublicKeyGenAlgorithm", ZEPKRYPublicKeyGenAlgorithm::getClassName());
+    isKind(*std::unique_ptr<ZEPKRYRandomDataGenAlgorithm>(factory_->make_Default_RandomDataGenAlgorithm(nullptr)),
+           "PKCS11KRYRandomDataGenAlgorithm", ZEPKRYRandomDataGenAlgorithm::getClassName());
 
     // Algorithms and duplicates hold slot manager copies of their own.
-    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory_->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
     std::unique_ptr<ZEPKRYAlgorithmFactory> duplicate(factory_->duplicate());
     factory_.reset();
     slot_.reset();
@@ -384,62 +474,94 @@ protected:
     CK_MECHANISM rsa_ = {CKM_RSA_PKCS, nullptr, 0};
 };
 
-TEST_F(CryptoCalls, OutputIsSizedByAFirstCallAndKeptWhenTheSecondFails) {
+// Every cryptographic wrapper: with empty data it hands the token a pointer
+// for every pointer argument (a null one would be read as a length query or
+// refused), but for the output of a first, sizing call, and gives the
+// token's answer back, and the call that ends an operation ends it even when
+// its output is empty; a failure of its last Cryptoki call carries its
+// family code, leaves the output as it was and clears the session it lost,
+// except in digestUpdate.
+TEST_F(CryptoCalls, EachWrapperPassesEmptyDataAsBytesAndReportsItsFailures) {
     open();
-    ZEPBuffer signature = bufferOf("kept");
-    client_->signInit(session_, &rsa_, keys_[0]);
-    // The token delivers, then fails: nothing of it reaches the output.
-    Control::failAfterWork("C_Sign", CKR_DEVICE_ERROR, 2);
-    expectFailure([&] { client_->sign(session_, bufferOf("data"), signature); }, 577909, "C_Sign", CKR_DEVICE_ERROR);
-    EXPECT_EQ(signature, bufferOf("kept"));
-    client_->signInit(session_, &rsa_, keys_[0]);
-    client_->sign(session_, bufferOf("data"), signature);
-    EXPECT_EQ(signature.getLength(), 128u);
-    const std::vector<CallRecord> calls = Control::callsOf("C_Sign");
-    ASSERT_EQ(calls.size(), 4u);
-    EXPECT_EQ(calls[2].arg("pSignature"), 0u);
-    EXPECT_EQ(calls[2].arg("pulSignatureLen.out"), 128u);
-    EXPECT_EQ(calls[3].arg("pSignature"), 1u);
-}
-
-TEST_F(CryptoCalls, MismatchingSignaturesAreAnswersNotFailures) {
-    open();
-    client_->signInit(session_, &rsa_, keys_[0]);
-    ZEPBuffer signature;
-    client_->sign(session_, bufferOf("data"), signature);
-    client_->verifyInit(session_, &rsa_, keys_[1]);
-    EXPECT_EQ(client_->verify(session_, bufferOf("data"), signature), CKR_OK);
-    signature.getValue()[0] ^= 1;
-    client_->verifyInit(session_, &rsa_, keys_[1]);
-    EXPECT_EQ(client_->verify(session_, bufferOf("data"), signature), CKR_SIGNATURE_INVALID);
-    client_->verifyInit(session_, &rsa_, keys_[1]);
-    EXPECT_EQ(client_->verify(session_, bufferOf("data"), bufferOf("short")), CKR_SIGNATURE_LEN_RANGE);
-}
-
-TEST_F(CryptoCalls, ALostSessionIsClearedExceptByDigestUpdate) {
-    open();
-    const CK_SESSION_HANDLE opened = session_;
+    ZEPBuffer emptyCiphertext, output, part;
+    client_->encryptInit(session_, &rsa_, keys_[1]);
+    client_->encrypt(session_, ZEPBuffer(), emptyCiphertext);
     CK_MECHANISM sha1 = {CKM_SHA_1, nullptr, 0};
-    client_->digestInit(session_, &sha1);
-    Control::failOnCall("C_DigestUpdate", CKR_SESSION_HANDLE_INVALID);
-    expectFailure([&] { client_->digestUpdate(session_, bufferOf("data")); }, 577908, "C_DigestUpdate",
-                  CKR_SESSION_HANDLE_INVALID);
-    EXPECT_EQ(session_, opened);
-    client_->signInit(session_, &rsa_, keys_[0]);
-    ZEPBuffer signature;
-    Control::failOnCall("C_Sign", CKR_SESSION_HANDLE_INVALID);
-    expectFailure([&] { client_->sign(session_, bufferOf("data"), signature); }, 577909, "C_Sign",
-                  CKR_SESSION_HANDLE_INVALID);
-    EXPECT_EQ(session_, 0u);
-}
-
-TEST_F(CryptoCalls, MissingDigestFinalIsReportedBeforeAnyCall) {
-    Control::removeFunction("C_DigestFinal");
-    open();
-    ZEPBuffer digest;
-    expectFailure([&] { client_->digestFinal(session_, digest); }, 571004,
-                  "C_DigestFinal is not supported by this cryptoki library");
-    EXPECT_EQ(Control::callCount("C_DigestFinal"), 0u);
+    const std::map<std::string, std::function<void()>> inits = {
+        {"C_EncryptInit", [&] { client_->encryptInit(session_, &rsa_, keys_[1]); }},
+        {"C_DecryptInit", [&] { client_->decryptInit(session_, &rsa_, keys_[0]); }},
+        {"C_SignInit", [&] { client_->signInit(session_, &rsa_, keys_[0]); }},
+        {"C_VerifyInit", [&] { client_->verifyInit(session_, &rsa_, keys_[1]); }},
+        {"C_DigestInit", [&] { client_->digestInit(session_, &sha1); }}};
+    PKCS11Client& c = *client_;
+    CK_SESSION_HANDLE& s = session_;
+    const ZEPBuffer none, wrongSignature(128, nullptr);
+    const struct {
+        const char* function;
+        long family;
+        const char* init;  // the operation the call belongs to; none for an Init or random call
+        CK_RV answer;
+        std::function<CK_RV()> call;
+    } wrappers[] = {
+        {"C_EncryptInit", 577906, "", CKR_OK, [&] { return c.encryptInit(s, &rsa_, keys_[1]); }},
+        {"C_EncryptUpdate", 577906, "C_EncryptInit", CKR_OK, [&] { return c.encryptUpdate(s, none, output); }},
+        {"C_Encrypt", 577906, "C_EncryptInit", CKR_OK, [&] { return c.encrypt(s, none, output); }},
+        {"C_EncryptFinal", 577906, "C_EncryptInit", CKR_OK, [&] { return c.encryptFinal(s, output); }},
+        {"C_DecryptInit", 577907, "", CKR_OK, [&] { return c.decryptInit(s, &rsa_, keys_[0]); }},
+        {"C_Decrypt", 577907, "C_DecryptInit", CKR_OK, [&] { return c.decrypt(s, emptyCiphertext, output); }},
+        {"C_DecryptUpdate", 577907, "C_DecryptInit", CKR_OK, [&] { return c.decryptUpdate(s, none, output); }},
+        {"C_DecryptFinal", 577907, "C_DecryptInit", CKR_OK,
+         [&] {
+             c.decryptUpdate(s, emptyCiphertext, part);
+             return c.decryptFinal(s, output);
+         }},
+        {"C_SignInit", 577909, "", CKR_OK, [&] { return c.signInit(s, &rsa_, keys_[0]); }},
+        {"C_SignUpdate", 577909, "C_SignInit", CKR_OK, [&] { return c.signUpdate(s, none); }},
+        {"C_Sign", 577909, "C_SignInit", CKR_OK, [&] { return c.sign(s, none, output); }},
+        {"C_SignFinal", 577909, "C_SignInit", CKR_OK, [&] { return c.signFinal(s, output); }},
+        {"C_VerifyInit", 577910, "", CKR_OK, [&] { return c.verifyInit(s, &rsa_, keys_[1]); }},
+        {"C_VerifyUpdate", 577910, "C_VerifyInit", CKR_OK, [&] { return c.verifyUpdate(s, none); }},
+        {"C_Verify", 577910, "C_VerifyInit", CKR_SIGNATURE_INVALID, [&] { return c.verify(s, none, wrongSignature); }},
+        {"C_VerifyFinal", 577910, "C_VerifyInit", CKR_SIGNATURE_LEN_RANGE, [&] { return c.verifyFinal(s, none); }},
+        {"C_DigestInit", 577908, "", CKR_OK, [&] { return c.digestInit(s, &sha1); }},
+        {"C_DigestUpdate", 577908, "C_DigestInit", CKR_OK, [&] { return c.digestUpdate(s, none); }},
+        {"C_Digest", 577908, "C_DigestInit", CKR_OK, [&] { return c.digest(s, none, output); }},
+        {"C_DigestFinal", 577908, "C_DigestInit", CKR_OK, [&] { return c.digestFinal(s, output); }},
+        {"C_SeedRandom", 577912, "", CKR_OK, [&] { return c.seedRandom(s, none); }},
+        {"C_GenerateRandom", 577912, "", CKR_OK, [&] { return c.generateRandom(s, output); }},
+    };
+    for (const auto& w : wrappers) {
+        SCOPED_TRACE(w.function);
+        const std::string function = w.function;
+        const bool ends = *w.init && !function.ends_with("Update");
+        size_t calls = 0;
+        for (CK_RV injected : {CKR_OK, CKR_SESSION_HANDLE_INVALID}) {
+            client_->openSession(slot_, 0, session_);
+            const CK_SESSION_HANDLE opened = session_;
+            if (*w.init) inits.at(w.init)();
+            Control::clearCalls();
+            output = injected == CKR_OK ? ZEPBuffer() : bufferOf("kept");
+            if (injected == CKR_OK) {
+                EXPECT_EQ(w.call(), w.answer);
+                const std::vector<CallRecord> made = Control::callsOf(w.function);
+                calls = made.size();
+                for (size_t i = 0; i < made.size(); ++i) {
+                    size_t nulls = 0;
+                    for (const auto& [name, value] : made[i].args)
+                        nulls += name.starts_with("p") && name.find('.') == std::string::npos && value == 0;
+                    EXPECT_EQ(nulls, i + 1 < made.size() ? 1u : 0u) << "call " << i;
+                }
+                if (ends) {
+                    EXPECT_NO_THROW(inits.at(w.init)()) << "the operation is still active";
+                }
+                continue;
+            }
+            Control::failOnCall(w.function, injected, static_cast<unsigned>(calls));
+            expectFailure(w.call, w.family, w.function, injected);
+            EXPECT_EQ(output, bufferOf("kept"));
+            EXPECT_EQ(session_, function == "C_DigestUpdate" ? opened : 0u);
+        }
+    }
 }
 
 }  // namespace

@@ -41,10 +41,14 @@ TEST_F(TokenObjectSearch, FiltersOnlyWhereTheCriterionSays) {
 TEST_F(TokenObjectSearch, FirstMatchInTokenOrderWins) {
     addCertificate(certificates_->otherSerial, "other", bufferOf("2"));
     CK_OBJECT_HANDLE first = addCertificate(certificates_->first, "same", bufferOf("1"));
-    addCertificate(certificates_->sameSerial, "same", bufferOf("1"));
+    CK_OBJECT_HANDLE second = addCertificate(certificates_->sameSerial, "same", bufferOf("1"));
     CK_OBJECT_HANDLE found = 99;
     EXPECT_TRUE(Utility::findItem(slot(), CKO_CERTIFICATE, MATCH_ID, bufferOf("1"), found));
     EXPECT_EQ(found, first);
+    // One destroyed since the search is passed over.
+    Control::failOnCall("C_GetAttributeValue", CKR_OBJECT_HANDLE_INVALID);
+    EXPECT_TRUE(Utility::findItem(slot(), CKO_CERTIFICATE, MATCH_ID, bufferOf("1"), found));
+    EXPECT_EQ(found, second);
     EXPECT_FALSE(Utility::findItem(slot(), CKO_CERTIFICATE, MATCH_VALUE, bufferOf("nothing"), found));
     EXPECT_EQ(found, 0u);
 }

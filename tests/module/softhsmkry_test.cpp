@@ -74,11 +74,12 @@ protected:
         return path(name);
     }
 
-    ZEPBuffer sign(bool md5, const ZEPKRYKey& key, const ZEPBuffer& data) {
-        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(md5 ? factory_->make_MD5WithRSA_SignatureAlgorithm(key)
-                                                              : factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
-        return signer->signData(data.get());
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(bool md5, const ZEPKRYKey& key) {
+        return std::unique_ptr<ZEPKRYSignatureAlgorithm>(md5 ? factory_->make_MD5WithRSA_SignatureAlgorithm(key)
+                                                             : factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
     }
+
+    ZEPBuffer sign(bool md5, const ZEPKRYKey& key, const ZEPBuffer& data) { return signer(md5, key)->signData(data.get()); }
 
     SoftHSMToken token_;
     OpenSSLTool openssl_;
@@ -88,16 +89,24 @@ protected:
     std::string id_;
 };
 
+// Signatures of empty data, and of data given in parts (an empty one among
+// them), verify as well.
 TEST_F(SoftHSMAlgorithms, SignaturesVerifyWithOpenSSLAndComeOutTheSameThroughTheDigestInfo) {
     const ZEPKRYKey privateKey = generate().getPrivateKey();
     const std::string publicKey = readPublicKey();
     const ZEPBuffer data = text("signed on the token");
-    const std::string dataFile = write("data", data);
+    const std::string dataFile = write("data", data), emptyFile = write("empty", ZEPBuffer());
     ZEPBuffer signatures[2];
     for (bool md5 : {false, true}) {
         signatures[md5] = sign(md5, privateKey, data);
-        openssl_.must(std::string("dgst ") + (md5 ? "-md5" : "-sha1") + " -verify " + publicKey +
-                      " -keyform DER -signature " + write("signature", signatures[md5]) + " " + dataFile);
+        const std::string verify = std::string("dgst ") + (md5 ? "-md5" : "-sha1") + " -verify " + publicKey +
+                                   " -keyform DER -signature ";
+        openssl_.must(verify + write("signature", signatures[md5]) + " " + dataFile);
+        openssl_.must(verify + write("signature", sign(md5, privateKey, ZEPBuffer())) + " " + emptyFile);
+        const auto inParts = signer(md5, privateKey);
+        inParts->signDataInit();
+        for (const char* part : {"signed on", "", " the token"}) inParts->signDataUpdate(text(part).get());
+        EXPECT_EQ(inParts->signDataFinal(), signatures[md5]);
     }
 
     // The same token offering only CKM_RSA_PKCS: the DigestInfo way.
