@@ -448,8 +448,7 @@ TEST_F(TokenAlgorithms, KeyPairsAreGeneratedFromTheTemplatesAndNamedByTheirModul
         EXPECT_EQ(privateKey.at(type), yes) << "private key attribute " << type;
 
     const ZEPBuffer id = ZEPSHA1::digest(bytes(publicKey.at(CKA_MODULUS)));
-    ZEPBuffer label(2, "\x0c\x28");
-    label.append(ZEPBuffer(ZEPUtility::binaryToHexString(id)));
+    const ZEPBuffer label(ZEPUtility::binaryToHexString(id));
     for (const Attributes* key : {&publicKey, &privateKey}) {
         EXPECT_EQ(bytes(key->at(CKA_ID)), id);
         EXPECT_EQ(bytes(key->at(CKA_LABEL)), label);
@@ -615,7 +614,7 @@ TEST_F(CryptoCalls, EachWrapperPassesEmptyDataAsBytesAndReportsItsFailures) {
                 for (size_t i = 0; i < made.size(); ++i) {
                     size_t nulls = 0;
                     for (const auto& [name, value] : made[i].args)
-                        nulls += name.starts_with("p") && name.find('.') == std::string::npos && value == 0;
+                        nulls += name.starts_with("p") && name != "pParameter" && name.find('.') == std::string::npos && value == 0;
                     EXPECT_EQ(nulls, i + 1 < made.size() ? 1u : 0u) << "call " << i;
                 }
                 if (ends) {
