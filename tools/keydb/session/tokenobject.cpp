@@ -54,6 +54,7 @@ std::string TokenObject::keyTypeName() const {
 }
 
 bool TokenObject::isKeyDatabaseItem() const {
+    if (!damage.empty()) return false;
     if (objectClass == CKO_PRIVATE_KEY || objectClass == CKO_PUBLIC_KEY) return keyType == CKK_RSA;
     if (objectClass != CKO_CERTIFICATE) return false;
     try {
