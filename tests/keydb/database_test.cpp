@@ -86,7 +86,7 @@ TEST_F(DatabaseTest, ListsPrivateKeysOnlyAfterLogin) {
 }
 
 TEST_F(DatabaseTest, FindsItemsByLabel) {
-    ProgramResult alice = onToken({"show", "--label", "alice", "--json"}, true);
+    ProgramResult alice = onToken({"show", "--label", "alice", "--kind", "cert", "--json"}, true);
     ASSERT_EQ(alice.status, 0) << alice.err;
     expectCertificate(nlohmann::json::parse(alice.out));
 
@@ -97,7 +97,8 @@ TEST_F(DatabaseTest, FindsItemsByLabel) {
 
     ProgramResult hidden = onToken({"show", "--label", "bob"}, false);
     EXPECT_EQ(hidden.status, 1);
-    EXPECT_EQ(hidden.err, "keydb: no item labelled \"bob\"\n");
+    EXPECT_EQ(hidden.err, "keydb: no item labelled \"bob\" is visible before login: give the user PIN with --pin or "
+                          "KEYDB_PIN\n");
 }
 
 TEST_F(DatabaseTest, ExportsTheCertificateAsPemOrDer) {

@@ -1,16 +1,9 @@
 #include "commands/databasecommand.h"
 
-namespace {
-// The module's code for an unsupported key class, type or format.
-constexpr long notSupported = 571004;
-}  // namespace
-
 DatabaseCommand::DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description,
                                  int sessionType, Access access)
     : TokenCommand(app, name, description, sessionType, access),
       pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN, to see private objects") {}
-
-bool DatabaseCommand::isUnhandledObject(const ZEPException& failure) { return failure.getCode() == notSupported; }
 
 void DatabaseCommand::runOn(ModuleSession& session, ZEPSlotManager& slot) {
     std::optional<ZEPBuffer> pin = pin_.given();

@@ -10,11 +10,6 @@
 #include "zepexception.h"
 
 class DatabaseCommand : public TokenCommand {
-public:
-    // Whether the key database failed to make an item because the object
-    // is of a kind it does not handle (an EC key, say).
-    static bool isUnhandledObject(const ZEPException& failure);
-
 protected:
     // Commands that write to the token pass session type 1 and Access::write.
     DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description, int sessionType = 0,

@@ -11,8 +11,9 @@
 #include "asn/zepasnutility.h"
 #include "io/certificatefile.h"
 #include "io/itemdescription.h"
-#include "choice/itemlookup.h"
 #include "choice/keychoice.h"
+#include "choice/tokenitems.h"
+#include "commands/takeback.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeycertreqitem.h"
@@ -61,21 +62,22 @@ std::string duplicateReason(const ZEPException& failure) {
     }
 }
 
-// The pending request whose public key has this modulus.
-std::unique_ptr<ZEPKeyCertReqItem> requestOf(ZEPSlotManager& slot, const ZEPBuffer& modulus) {
-    if (slot.isLoginRequired()) return nullptr;
-    std::unique_ptr<ZEPSlotManager::Iterator> requests(slot.getKeyCertReqIterator());
-    while (std::unique_ptr<ZEPKeyCertReqItem> request{slot.getNextKeyCertReqItem(*requests)})
-        if (PublicKeyFacts::ofDER(request->getPublicKeyItem().getKey().getKeyBlob()).modulus == modulus)
-            return request;
+// The pending request whose public key has this modulus; null when none
+// has (or private objects are hidden).
+const TokenItem* requestOf(const TokenItems& items, const ZEPBuffer& modulus) {
+    for (const TokenItem& item : items.all())
+        if (item.request &&
+            PublicKeyFacts::ofDER(item.request->getPublicKeyItem().getKey().getKeyBlob()).modulus == modulus)
+            return &item;
     return nullptr;
 }
 
-// Refuses a label a certificate on the token has: the key database
-// refuses it only among certificates of one subject.
-void refuseTakenLabel(ZEPSlotManager& slot, const std::string& label) {
-    std::unique_ptr<ZEPCertItem> known(slot.getItem(ZEPSlotManager::CertUniqueIndex::LABEL, labelValue(label)));
-    if (known) throw std::runtime_error("not imported: a certificate labelled \"" + label + "\" is on the token");
+// Refuses a label an object on the token has, but for those of `joined`:
+// no two items share one. The key database would refuse it only among
+// certificates of one subject, or keys of one class.
+void refuseTakenLabel(const TokenItems& items, const std::string& label, const TokenItem* joined = nullptr) {
+    const std::string taken = items.labelTaken(label, joined);
+    if (!taken.empty()) throw std::runtime_error("not imported: " + taken + "; choose another --label");
 }
 
 // Refuses a certificate whose issuer and serial number are on the token
@@ -102,24 +104,28 @@ ImportCommand::ImportCommand(CLI::App& app)
     options().add_flag("--json", json_, "Print one JSON object");
 }
 
-void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
+void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     const CertificateFile certificate(cert_);
     const PublicKeyFacts& key = certificate.facts().key;
     if (key.algorithm != "RSA")
         throw std::runtime_error("the certificate's key is " + key.algorithm + "; the key database holds RSA keys");
+    const TokenItems items(slot, diagnostics);
+    // A certificate alone joins the pending request of its key, under the
+    // request's label unless --label names another.
+    const TokenItem* request = key_.empty() ? requestOf(items, key.modulus) : nullptr;
     std::string label = label_;
+    if (label.empty() && request) label = request->label;
     if (label.empty()) label = commonName(certificate.der());
     if (label.empty()) label = certificate.facts().subject;
     if (label.empty()) label = key.keyId;
-    refuseTakenLabel(slot, label);
+    refuseTakenLabel(items, label, request);
 
     std::string done;
     try {
-        std::unique_ptr<ZEPKeyCertReqItem> request;
         if (!key_.empty())
             done = importPair(slot, certificate, label);
-        else if ((request = requestOf(slot, key.modulus)))
-            done = joinRequest(slot, certificate, *request, label);
+        else if (request)
+            done = joinRequest(slot, certificate, *request->request, label);
         else
             done = importCertificate(slot, certificate, label);
     } catch (const ZEPException& failure) {
@@ -159,12 +165,8 @@ std::string ImportCommand::importPair(ZEPSlotManager& slot, const CertificateFil
 }
 
 std::string ImportCommand::joinRequest(ZEPSlotManager& slot, const CertificateFile& certificate,
-                                       const ZEPKeyCertReqItem& request, std::string& label) {
+                                       const ZEPKeyCertReqItem& request, const std::string& label) {
     refuseKnownIssuerAndSerial(slot, certificate.der());
-    if (label_.empty()) {
-        label = labelText(request.getLabel());
-        refuseTakenLabel(slot, label);
-    }
     slot.updateItem(request, ZEPCertItem(certificate.der(), labelDER(label)));
     return "certificate of pending request, now a pair";
 }

@@ -33,6 +33,9 @@ struct TokenObject {
     // "RSA", "EC", "AES", ..., or the value in hexadecimal; empty for
     // objects that are no keys.
     std::string keyTypeName() const;
+    // Whether it is an RSA key of this modulus (leading zero bytes do not
+    // count).
+    bool hasModulus(const ZEPBuffer& number) const;
     // Whether the key database makes items of the object: RSA keys and
     // X.509 certificates of RSA keys that are not damaged.
     bool isKeyDatabaseItem() const;
