@@ -1,7 +1,10 @@
 // A command that reads the key database of one token. It logs the user in
 // first when a PIN is at hand (--pin or $KEYDB_PIN), or asks for one when
 // the token requires login and standard input is a terminal (an empty
-// answer logs nobody in); otherwise it sees the public objects only.
+// answer logs nobody in); otherwise it sees the public objects only. It
+// tries no PIN while the token says the user PIN is locked, and warns while
+// it says wrong PINs were counted. A command that writes is refused on a
+// write-protected token, and without the login the token requires.
 #ifndef KEYDB_DATABASECOMMAND_H
 #define KEYDB_DATABASECOMMAND_H
 
@@ -19,8 +22,10 @@ protected:
 
 private:
     void runOn(ModuleSession& session, ZEPSlotManager& slot) final;
+    void logIn(ModuleSession& session, ZEPSlotManager& slot, const ZEPBuffer& pin);
 
     PinOption pin_;
+    Access access_;
 };
 
 #endif
