@@ -49,6 +49,11 @@ TokenItems::TokenItems(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostic
     addPairsAndRequests(slot);
     addObjects();
     addKeyItems(slot);
+    // Refusals list the candidates in an order that does not change with the
+    // token's.
+    std::stable_sort(items_.begin(), items_.end(), [](const TokenItem& a, const TokenItem& b) {
+        return std::pair(a.kind, lowerHex(a.id)) < std::pair(b.kind, lowerHex(b.id));
+    });
 }
 
 std::string TokenItems::labelTaken(const std::string& label, const TokenItem* except) const {

@@ -1,6 +1,5 @@
-// Everything on one token that a command can name (see TokenItem), in this
-// order: the key database's pairs and requests as its listings give them,
-// then the certificates, keys and other objects in the token's order. The
+// Everything on one token that a command can name (see TokenItem): pairs,
+// certificates, requests, keys and other objects, each kind by CKA_ID. The
 // key database decides what a pair and a request are; a pair takes the
 // objects of its certificate and of its key record (CKA_ID and
 // CKA_SUBJECT), a request those of its key record.

@@ -137,7 +137,7 @@ PairCommand::PairCommand(CLI::App& app)
 
 void PairCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     const TokenItems items(slot, diagnostics);
-    const TokenItem& key = key_.one(items, {{ItemKind::key}, true, "key of no pair or request"});
+    const TokenItem& key = key_.one(items, {{ItemKind::key}, true, "unpaired private key"});
     const ZEPKeyItem& privateKey = *key.privateKeyItem();
     const ZEPPKCS11ASNKeyRecord record(privateKey.getKey().getKeyBlob());
     const TokenObjects& objects = items.objects();
