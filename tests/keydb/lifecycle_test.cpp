@@ -83,6 +83,15 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(objects(), listed);
     certify(openssl_, path("alice.csr"), "alice", "7");
     EXPECT_EQ(openssl_.field("x509 -in alice.pem -noout -subject -nameopt RFC2253"), "CN=Alice,O=Example");
+    // The CA's serial 7 again, for another key, on the token alone: the
+    // request's certificate is refused then.
+    openssl_.copySharedKey("rsa2048.pem", "other.key");
+    openssl_.must("req -new -key other.key -subj /CN=Other -out other.csr");
+    openssl_.must("x509 -req -in other.csr -CA ca.pem -CAkey ca.key -set_serial 7 -days 1 -out other.pem");
+    mustRun({"import", "--cert", copyOut(openssl_, "other.pem").string()});
+    ProgramResult sameSerial = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string()});
+    EXPECT_EQ(sameSerial.err, "keydb: not imported: a certificate with the same issuer and serial number is on the token\n");
+    mustRun({"delete", "--label", "Other"});
 
     ProgramResult imported = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string()});
     ASSERT_EQ(imported.status, 0) << imported.err;
