@@ -52,6 +52,9 @@ protected:
         writeObject("rsa2048.crt", "cert", "shared", "5c");
         std::ofstream(path("data")) << "signed on the token\n";
         toOpenssl("data");
+        // A certificate with bytes after its DER.
+        openssl_.must("x509 -in rsa1024.crt -outform DER -out broken.der");
+        openssl_.writeFile("broken.der", text(openssl_.readFile("broken.der")) + "trailing");
     }
 
     std::string objects() { return pkcs11({"--list-objects"}); }
@@ -86,6 +89,8 @@ protected:
 TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
     openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout new.key -out new.pem -days 1 -subj /CN=new");
     openssl_.writeFile("two.pem", text(openssl_.readFile("new.pem")) + text(openssl_.readFile("rsa1024.crt")));
+    // The key database's key pairs do not allow encryption.
+    mustRun({"genkey", "--bits", "1024", "--label", "generated"});
     const std::string before = objects();
     const std::string work = "2 items labelled \"work\": key 0a and key 0b; name one with --id";
     const std::string sharedTaken = "the label \"shared\" is on the token already (pair 5a, certificate 5c, key 5b)";
@@ -103,6 +108,9 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
          "2 items labelled \"shared\": pair 5a and certificate 5c; name one with --id or --kind"},
         {{"decrypt", "--label", "shared"}, "1234", "2 items labelled \"shared\": pair 5a and key 5b; name one with --id"},
         {{"encrypt", "--id", "5a"}, "1234", "the pair with id 5a has no public key object on the token to encrypt with"},
+        {{"encrypt", "--label", "generated"}, "1234",
+         "the public key labelled \"generated\" is not allowed to encrypt (its CKA_ENCRYPT is false): C_EncryptInit "
+         "failed: CKR_KEY_FUNCTION_NOT_PERMITTED (0x68)"},
         {{"export-request", "--label", "work"}, "1234", "no pending request labelled \"work\": they are a key and a key"},
         {{"pair", "--id", "5c"}, "1234", "no unpaired private key with id 5c: it is a certificate"},
         {{"genkey", "--label", "work"}, "1234",
@@ -118,13 +126,15 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
         {{"list"}, "4321",
          "C_Login failed: CKR_PIN_INCORRECT (0xA0); the token has counted wrong user PINs (CKF_USER_PIN_COUNT_LOW)"},
     };
-    copyOut(openssl_, "new.pem");
-    copyOut(openssl_, "two.pem");
+    for (const char* file : {"new.pem", "two.pem", "broken.der"}) copyOut(openssl_, file);
     for (const auto& refused : refusals) {
         ProgramResult result = withPin(refused.arguments, refused.pin);
         EXPECT_EQ(result.status, 1) << testing::PrintToString(refused.arguments);
         EXPECT_NE(result.err.find(refused.refusal), std::string::npos) << result.err;
     }
+    EXPECT_EQ(keydb({"cert-info", path("broken.der")}).err,
+              "keydb: " + path("broken.der") + " holds no valid X.509 certificate: data after the DER element (error "
+              "5804)\n");
     EXPECT_EQ(onToken({"list", "--keys"}).err,
               "keydb: warning: the token has counted wrong user PINs (CKF_USER_PIN_COUNT_LOW)\n");
     EXPECT_EQ(objects(), before);
@@ -144,15 +154,13 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
               nlohmann::json::parse(R"([{"deleted": "pair", "label": "shared", "id": "5a"},
                                         {"deleted": "key", "label": "shared", "id": "5b"}])"));
     const std::string left = objects();
-    EXPECT_EQ(occurrences(left, "Object;"), 3u) << left;
+    EXPECT_EQ(occurrences(left, "Object;"), 5u) << left;
     EXPECT_EQ(left.find("work"), std::string::npos) << left;
     EXPECT_EQ(left.find("shared"), std::string::npos) << left;
 }
 
 TEST_F(ItemsTest, DamagedObjectsAreListedAsOtherHideNothingAndCanBeDeleted) {
     const auto items = records(nlohmann::json::parse(onToken({"list", "--json"}).out));
-    openssl_.must("x509 -in rsa1024.crt -outform DER -out broken.der");
-    openssl_.writeFile("broken.der", text(openssl_.readFile("broken.der")) + "trailing");
     writeObject("broken.der", "cert", "broken", "0f");
     openssl_.writeFile("notes", std::string("some notes"));
     writeObject("notes", "data", "notes", "");
