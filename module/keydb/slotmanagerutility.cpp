@@ -240,7 +240,13 @@ bool SlotManagerUtility::exists(SlotManager& slot, const ZEPCertItem& item, int&
                  ZEPASNUtility::getDEREncoding(certificate.get_subject()));
     for (CK_OBJECT_HANDLE handle : sameSubject) {
         ZEPBuffer der, label, id;
-        if (!getCert(slot, handle, MATCH_ALL, certificate, der, label, id)) continue;
+        try {
+            if (!getCert(slot, handle, MATCH_ALL, certificate, der, label, id)) continue;
+        } catch (const ZEPException& failure) {
+            // A damaged certificate is no duplicate of anything.
+            if (!isUnreadable(failure)) throw;
+            continue;
+        }
         x509_certificate stored = decodeCertificate(der);
         if (compareLabel(label, item.getLabel()))
             reason = errorcode::DUPLICATE_LABEL;
