@@ -10,6 +10,7 @@
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
 #include "io/certificatefile.h"
+#include "io/failuretext.h"
 #include "io/itemdescription.h"
 #include "choice/keychoice.h"
 #include "choice/tokenitems.h"
@@ -22,12 +23,10 @@
 
 namespace {
 
-// The module's codes for the duplicates its inserts refuse.
-constexpr long duplicateLabel = 577009;
-constexpr long duplicateSignature = 577010;
-constexpr long duplicateTokenKey = 577011;
-constexpr long duplicateUnsignedCertificate = 577012;
-constexpr long duplicateIssuerAndSerial = 577013;
+// The module's codes for the duplicates its inserts refuse, from a label
+// to an issuer and serial number.
+constexpr long firstDuplicate = 577009;
+constexpr long lastDuplicate = 577013;
 
 // The last (most specific) common name of the certificate's subject; empty
 // when it has none.
@@ -49,17 +48,9 @@ std::string commonName(const ZEPBuffer& certificateDER) {
     return name;
 }
 
-// Why the key database refused a duplicate; empty for other failures.
-std::string duplicateReason(const ZEPException& failure) {
-    switch (failure.getCode()) {
-        case duplicateLabel: return "a certificate with the same label is on the token";
-        case duplicateSignature:
-        case duplicateUnsignedCertificate: return "the same certificate is on the token";
-        case duplicateIssuerAndSerial:
-            return "a certificate with the same issuer and serial number is on the token";
-        case duplicateTokenKey: return "the key is on the token";
-        default: return "";
-    }
+// Whether the key database refused a duplicate.
+bool isDuplicate(const ZEPException& failure) {
+    return failure.getCode() >= firstDuplicate && failure.getCode() <= lastDuplicate;
 }
 
 // The pending request whose public key has this modulus; null when none
@@ -129,9 +120,8 @@ void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
         else
             done = importCertificate(slot, certificate, label);
     } catch (const ZEPException& failure) {
-        std::string reason = duplicateReason(failure);
-        if (reason.empty()) throw;
-        throw std::runtime_error("not imported: " + reason);
+        if (!isDuplicate(failure)) throw;
+        throw std::runtime_error("not imported: " + failureText(failure));
     }
     Output output(format());
     output.field("Imported", "imported", done);
@@ -155,7 +145,7 @@ std::string ImportCommand::importPair(ZEPSlotManager& slot, const CertificateFil
         if (!slot.insertItem(ZEPKeyCertItem(ZEPKeyItem(key.key(), labelBytes), certItem)))
             throw std::runtime_error("the token did not store the pair");
     } catch (const ZEPException& failure) {
-        if (duplicateReason(failure).empty()) takeBack(slot, certItem);
+        if (!isDuplicate(failure)) takeBack(slot, certItem);
         throw;
     } catch (...) {
         takeBack(slot, certItem);

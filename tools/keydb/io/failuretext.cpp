@@ -27,9 +27,9 @@ std::string meaning(long code) {
         {577007, "login required, or the token is write protected"},
         {577008, "no token in the slot"},
         {577009, "an object of the same class has the label"},
-        {577010, "a certificate with the same signature is on the token"},
+        {577010, "the same certificate is on the token"},
         {577011, "the key is on the token"},
-        {577012, "the same certificate is on the token"},
+        {577012, "the same certificate, with another signature, is on the token"},
         {577013, "a certificate with the same issuer and serial number is on the token"},
     };
     const auto known = meanings.find(code);
