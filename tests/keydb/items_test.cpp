@@ -87,7 +87,7 @@ protected:
 };
 
 TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
-    openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout new.key -out new.pem -days 1 -subj /CN=new");
+    openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout new.key -out new.pem -days 1 -subj /O=New");
     openssl_.writeFile("two.pem", text(openssl_.readFile("new.pem")) + text(openssl_.readFile("rsa1024.crt")));
     // The key database's key pairs do not allow encryption.
     mustRun({"genkey", "--bits", "1024", "--label", "generated"});
@@ -157,6 +157,8 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
     EXPECT_EQ(occurrences(left, "Object;"), 5u) << left;
     EXPECT_EQ(left.find("work"), std::string::npos) << left;
     EXPECT_EQ(left.find("shared"), std::string::npos) << left;
+    // A subject without a common name labels the certificate.
+    EXPECT_EQ(fields(onToken({"import", "--cert", path("new.pem")}).out)["Label"], "O=New");
 }
 
 TEST_F(ItemsTest, DamagedObjectsAreListedAsOtherHideNothingAndCanBeDeleted) {
@@ -185,7 +187,8 @@ TEST_F(ItemsTest, DamagedObjectsAreListedAsOtherHideNothingAndCanBeDeleted) {
                           "argument for ASN.1 value)",
                           "data|notes|"}));
 
-    openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout new.key -out new.pem -days 1 -subj /CN=new");
+    // A new certificate of the damaged one's subject.
+    openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout new.key -out new.pem -days 1 -subj /CN=rsa1024");
     for (const std::vector<std::string>& works :
          {std::vector<std::string>{"show", "--id", "5c"}, {"export-cert", "--id", "5c"}, {"show", "--kind", "other",
           "--label", "broken"}, {"import", "--cert", copyOut(openssl_, "new.pem").string()}, {"delete", "--id", "0a"}})
