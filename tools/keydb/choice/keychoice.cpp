@@ -99,10 +99,16 @@ std::string KeyChoice::hint() const {
 
 std::vector<const TokenItem*> KeyChoice::matching(const TokenItems& items, const ItemKinds& kinds) const {
     const ItemKinds wanted = narrowed(kinds);
+    std::vector<const TokenItem*> found = withName(items);
+    std::erase_if(found, [&](const TokenItem* item) { return !wanted.takes(*item); });
+    return found;
+}
+
+std::vector<const TokenItem*> KeyChoice::withName(const TokenItems& items) const {
     std::vector<const TokenItem*> found;
     for (const TokenItem& item : items.all())
         if ((!labelOption_->count() || item.label == label_) &&
-            (!idOption_->count() || lowerHex(item.id) == lowerCase(id_)) && wanted.takes(item))
+            (!idOption_->count() || lowerHex(item.id) == lowerCase(id_)))
             found.push_back(&item);
     return found;
 }
@@ -116,7 +122,7 @@ const TokenItem& KeyChoice::one(const TokenItems& items, const ItemKinds& kinds,
         throw std::runtime_error(std::to_string(taken.size()) + " items " + named() + ": " + listed(words) + hint() +
                                  orElse);
     }
-    const std::vector<const TokenItem*> found = matching(items, ItemKinds::any);
+    const std::vector<const TokenItem*> found = withName(items);
     const std::string none = "no " + narrowed(kinds).noun + " " + named();
     if (items.loginRequired())
         throw std::runtime_error(none + " is visible before login: give the user PIN with --pin or KEYDB_PIN");

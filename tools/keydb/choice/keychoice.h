@@ -68,6 +68,8 @@ public:
     std::string named() const;
 
 private:
+    // The items the options name, of whatever kind.
+    std::vector<const TokenItem*> withName(const TokenItems& items) const;
     // `kinds`, narrowed to the one --kind names.
     ItemKinds narrowed(const ItemKinds& kinds) const;
     // How to tell the several candidates apart: the options not given yet.
