@@ -89,6 +89,8 @@ protected:
 TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
     openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout new.key -out new.pem -days 1 -subj /O=New");
     openssl_.writeFile("two.pem", text(openssl_.readFile("new.pem")) + text(openssl_.readFile("rsa1024.crt")));
+    openssl_.copySharedKey("ec.pem", "ec.pem");
+    openssl_.must("req -x509 -key ec.pem -out ec.crt -days 1 -subj /CN=ec");
     // The key database's key pairs do not allow encryption.
     mustRun({"genkey", "--bits", "1024", "--label", "generated"});
     const std::string before = objects();
@@ -121,12 +123,13 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
         {{"rename", "--id", "0a", "--to", "shared"}, "1234", sharedTaken + "; choose another --to"},
         {{"genkey", "--label", "bad\xff"}, "1234", "the label is no UTF-8 text"},
         {{"import", "--cert", path("two.pem")}, "1234", "two.pem holds 2 certificates; keydb takes one per file"},
+        {{"import", "--cert", path("ec.crt")}, "1234", "the certificate's key is EC; the key database holds RSA keys"},
         {{"sign", "--id", "0a"}, "", "no private key with id 0a is visible before login: " + loginPlease},
         {{"genkey"}, "", "genkey writes to the token, which needs the user's login: " + loginPlease},
         {{"list"}, "4321",
          "C_Login failed: CKR_PIN_INCORRECT (0xA0); the token has counted wrong user PINs (CKF_USER_PIN_COUNT_LOW)"},
     };
-    for (const char* file : {"new.pem", "two.pem", "broken.der"}) copyOut(openssl_, file);
+    for (const char* file : {"new.pem", "two.pem", "broken.der", "ec.crt"}) copyOut(openssl_, file);
     for (const auto& refused : refusals) {
         ProgramResult result = withPin(refused.arguments, refused.pin);
         EXPECT_EQ(result.status, 1) << testing::PrintToString(refused.arguments);
@@ -158,7 +161,9 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
     EXPECT_EQ(left.find("work"), std::string::npos) << left;
     EXPECT_EQ(left.find("shared"), std::string::npos) << left;
     // A subject without a common name labels the certificate.
-    EXPECT_EQ(fields(onToken({"import", "--cert", path("new.pem")}).out)["Label"], "O=New");
+    auto imported = fields(onToken({"import", "--cert", path("new.pem")}).out);
+    EXPECT_EQ(imported["Label"], "O=New");
+    EXPECT_EQ(imported["Subject"], "O=New");
 }
 
 TEST_F(ItemsTest, DamagedObjectsAreListedAsOtherHideNothingAndCanBeDeleted) {
