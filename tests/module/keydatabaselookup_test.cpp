@@ -1,10 +1,12 @@
 // Listing, lookups and counts of the key database on the test token.
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "asn/asn_string.h"
 #include "asn/asn_x500name.h"
 #include "keydatabasetest.h"
+#include "pkcs11diagnostics.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepcertitemcontainer.h"
 #include "keystore/zepkeycertitem.h"
@@ -154,6 +156,45 @@ TEST_F(KeyDatabaseLookup, UnreadableObjectsArePassedOverButFailedReadsFail) {
     auto retried = owned(slot().getNextKeyItem(*keys));
     ASSERT_NE(retried, nullptr);
     EXPECT_EQ(retried->getKey().getType(), ZEPKRYKey::TYPE_PRIVATE);
+}
+
+// The host diagnostics list every object and say why the key database
+// makes no item of a certificate or an RSA key (or a key of no type).
+TEST_F(KeyDatabaseLookup, ListedObjectsSayWhyTheyMakeNoItem) {
+    using testtoken::textValue;
+    using testtoken::ulongValue;
+    const auto certificate = [&](std::initializer_list<CK_ATTRIBUTE_TYPE> without, const AttributeValue& value) {
+        Attributes attributes = {{CKA_CLASS, ulongValue(CKO_CERTIFICATE)},
+                                 {CKA_LABEL, textValue("c")},
+                                 {CKA_ID, textValue("c")},
+                                 {CKA_VALUE, value}};
+        for (CK_ATTRIBUTE_TYPE type : without) attributes.erase(type);
+        return Control::addObject(kSlot, attributes);
+    };
+    const std::map<CK_OBJECT_HANDLE, std::string> expected = {
+        {certificate({}, bytesOf(certificates_->first)), ""},
+        {certificate({CKA_LABEL}, bytesOf(certificates_->first)), "no CKA_LABEL"},
+        {certificate({CKA_VALUE}, {}), "no CKA_VALUE"},
+        {certificate({CKA_ID}, bytesOf(certificates_->first)), "no CKA_ID"},
+        {certificate({}, textValue("no certificate")), "CKA_VALUE is no X.509 certificate (DER input truncated)"},
+        {addKey(CKO_PRIVATE_KEY, "k", bufferOf("k"), ZEPBuffer()), ""},
+        {addKey(CKO_PUBLIC_KEY, "k", bufferOf("k"), ZEPBuffer(), {CKA_KEY_TYPE}), "no CKA_KEY_TYPE"},
+        {Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_PUBLIC_KEY)},
+                                    {CKA_KEY_TYPE, ulongValue(CKK_RSA)},
+                                    {CKA_MODULUS, {}},
+                                    {CKA_PUBLIC_EXPONENT, {}}}),
+         "CKA_MODULUS and CKA_PUBLIC_EXPONENT make no RSA public key (bad argument for ASN.1 value)"},
+        {Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_PUBLIC_KEY)}, {CKA_KEY_TYPE, ulongValue(CKK_DSA)}}), ""},
+        {Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_DATA)}}), ""},
+    };
+    std::map<CK_OBJECT_HANDLE, std::string> listed;
+    auto collect = [](const p11_object* object, void* context) {
+        (*static_cast<std::map<CK_OBJECT_HANDLE, std::string>*>(context))[object->handle] =
+            object->damage ? object->damage : "";
+    };
+    p11_status status{};
+    ASSERT_EQ(p11_listObjects(&slot(), collect, &listed, &status), 0) << status.message;
+    EXPECT_EQ(listed, expected);
 }
 
 TEST_F(KeyDatabaseLookup, PairsAndRequestsAreListed) {
