@@ -144,6 +144,7 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
 
     // --id and --kind pick one; --all takes all.
     expectSignedBy({"--label", "shared", "--id", "5a"}, "rsa1024.pub");
+    EXPECT_EQ(fields(onToken({"show", "--label", "shared", "--kind", "pair"}).out)["Kind"], "key-certificate");
     expectSignedBy({"--id", "0B"}, "rsa2048.pub");
     auto renamed = nlohmann::json::parse(onToken({"rename", "--label", "shared", "--kind", "cert", "--to", "c",
                                                   "--json"}).out);
@@ -201,6 +202,7 @@ TEST_F(ItemsTest, DamagedObjectsAreListedAsOtherHideNothingAndCanBeDeleted) {
     expectSignedBy({"--id", "0b"}, "rsa2048.pub");
     EXPECT_EQ(withPin({"list"}, "").status, 0);
 
+    EXPECT_EQ(fields(onToken({"show", "--kind", "other", "--label", ""}).out)["Objects"], "certificate, private-key");
     for (const char* label : {"broken", "", "notes"}) mustRun({"delete", "--kind", "other", "--label", label});
     listed = nlohmann::json::parse(onToken({"list", "--json"}).out);
     for (const auto& item : listed) EXPECT_NE(item["kind"], "other") << item;

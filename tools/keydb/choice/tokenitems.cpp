@@ -22,14 +22,11 @@ std::vector<Item> walk(ZEPSlotManager& slot, Iterator* (ZEPSlotManager::*makeIte
     return items;
 }
 
-bool isKey(const TokenObject& object) {
-    return object.objectClass == CKO_PRIVATE_KEY || object.objectClass == CKO_PUBLIC_KEY;
-}
-
-// Whether the key object belongs to the key record: same CKA_ID and
-// CKA_SUBJECT, as the key database ties a pair's or a request's keys.
+// Whether the object belongs to the key record: same CKA_ID and CKA_SUBJECT,
+// as the key database ties a pair's or a request's keys. (A request has no
+// certificate of its record, or it would be a pair.)
 bool ofRecord(const TokenObject& object, const ZEPPKCS11ASNKeyRecord& record) {
-    return isKey(object) && object.id == record.getObjectId() && object.subject == record.getSubjectName();
+    return object.id == record.getObjectId() && object.subject == record.getSubjectName();
 }
 
 TokenItem itemOf(ItemKind kind, const ZEPBuffer& label, const ZEPBuffer& id) {

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <stdexcept>
 
 #include "asn/zeppem.h"
@@ -25,9 +26,11 @@ void describe(Output& output, const TokenItem& item, const TokenObjects& objects
     }
     describeObject(output, item.objects.front());
     if (item.objects.size() < 2) return;
-    std::string types;
-    for (const TokenObject& object : item.objects) types += (types.empty() ? "" : ", ") + object.className();
-    output.field("Objects", "objects", types);
+    std::set<std::string> types;
+    for (const TokenObject& object : item.objects) types.insert(object.className());
+    std::string text;
+    for (const std::string& type : types) text += (text.empty() ? "" : ", ") + type;
+    output.field("Objects", "objects", text);
 }
 
 }  // namespace
