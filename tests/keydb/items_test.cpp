@@ -196,13 +196,16 @@ TEST_F(ItemsTest, DamagedObjectsAreListedAsOtherHideNothingAndCanBeDeleted) {
     // A new certificate of the damaged one's subject.
     openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout new.key -out new.pem -days 1 -subj /CN=rsa1024");
     for (const std::vector<std::string>& works :
-         {std::vector<std::string>{"show", "--id", "5c"}, {"export-cert", "--id", "5c"}, {"show", "--kind", "other",
-          "--label", "broken"}, {"import", "--cert", copyOut(openssl_, "new.pem").string()}, {"delete", "--id", "0a"}})
+         {std::vector<std::string>{"show", "--id", "5c"}, {"export-cert", "--id", "5c"},
+          {"import", "--cert", copyOut(openssl_, "new.pem").string()}, {"delete", "--id", "0a"}})
         EXPECT_EQ(onToken(works).status, 0) << testing::PrintToString(works);
     expectSignedBy({"--id", "0b"}, "rsa2048.pub");
     EXPECT_EQ(withPin({"list"}, "").status, 0);
 
     EXPECT_EQ(fields(onToken({"show", "--kind", "other", "--label", ""}).out)["Objects"], "certificate, private-key");
+    auto broken = fields(onToken({"show", "--kind", "other", "--label", "broken"}).out);
+    EXPECT_EQ(broken["Reason"], "damaged: CKA_VALUE is no X.509 certificate (data after the DER element)");
+    EXPECT_EQ(broken.count("Objects"), 0u);
     for (const char* label : {"broken", "", "notes"}) mustRun({"delete", "--kind", "other", "--label", label});
     listed = nlohmann::json::parse(onToken({"list", "--json"}).out);
     for (const auto& item : listed) EXPECT_NE(item["kind"], "other") << item;
