@@ -63,16 +63,14 @@ EncryptCommand::EncryptCommand(CLI::App& app)
 
 ZEPBuffer EncryptCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics,
                                     const ZEPBuffer& data) {
-    // The key record names the pair by its CKA_ID; as a public key it
-    // selects the public key object.
-    ZEPKRYKey key = key_.privateKey(slot, diagnostics)->getKey();
-    key.setType(ZEPKRYKey::TYPE_PUBLIC);
-    auto encryption = made(factoryOf(slot)->make_RSAPKCS_EncryptionAlgorithm(key), "RSA encryption");
+    auto encryption =
+        made(factoryOf(slot)->make_RSAPKCS_EncryptionAlgorithm(key_.publicKey(slot, diagnostics)), "RSA encryption");
     try {
         return encryption->encryptData(data.get());
-    } catch (const ZEPException& failure) {
-        throw std::runtime_error("the token cannot encrypt with the public key " + key_.named() +
-                                 " (a public key object allowing encryption is needed): " + failureText(failure));
+    } catch (const ZEPPKCS11Exception& failure) {
+        if (failure.getReturnValue() != CKR_KEY_FUNCTION_NOT_PERMITTED) throw;
+        throw std::runtime_error("the public key " + key_.named() + " is not allowed to encrypt (its CKA_ENCRYPT is " +
+                                 "false): " + failureText(failure));
     }
 }
 

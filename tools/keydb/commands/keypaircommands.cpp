@@ -6,7 +6,8 @@
 
 #include "asn/certificationrequest.h"
 #include "asn/zeppem.h"
-#include "choice/itemlookup.h"
+#include "choice/tokenitems.h"
+#include "commands/takeback.h"
 #include "io/keyfacts.h"
 #include "keystore/zepkeycertreqitem.h"
 #include "keystore/zepkeyitem.h"
@@ -31,6 +32,12 @@ ZEPKRYKeyPair generatePair(ZEPSlotManager& slot, unsigned int bits) {
     std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory->make_RSA_PublicKeyGenAlgorithm(bits));
     if (!generator) throw std::runtime_error("the module makes no RSA key pairs");
     return generator->generateKeyPair();
+}
+
+// Refuses a label an object on the token has: no two items share one.
+void refuseTakenLabel(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& label) {
+    const std::string taken = TokenItems(slot, diagnostics).labelTaken(label);
+    if (!taken.empty()) throw std::runtime_error(taken + "; choose another --label");
 }
 
 ZEPBuffer objectIdOf(const ZEPKRYKey& tokenKey) { return ZEPPKCS11ASNKeyRecord(tokenKey.getKeyBlob()).getObjectId(); }
@@ -60,13 +67,15 @@ GenKeyCommand::GenKeyCommand(CLI::App& app)
     options().add_flag("--json", json_, "Print one JSON object");
 }
 
-void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
+void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
+    // The label is checked before the token generates anything.
+    const ZEPBuffer to = labelDER(label_);
+    if (!label_.empty()) refuseTakenLabel(slot, diagnostics, label_);
     ZEPKRYKeyPair pair = generatePair(slot, bits_);
     std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
     std::string label = id;
     if (!label_.empty() && label_ != id) {
         ZEPBuffer from = labelDER(id);
-        ZEPBuffer to = labelDER(label_);
         relabel(slot, pair.getPrivateKey(), from, to);
         relabel(slot, pair.getPublicKey(), from, to);
         label = label_;
@@ -86,10 +95,12 @@ ExportRequestCommand::ExportRequestCommand(CLI::App& app)
 }
 
 void ExportRequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
-    std::unique_ptr<ZEPKeyCertReqItem> request(
-        slot.getItem(ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, key_.label(slot, diagnostics)));
-    if (!request) throw std::runtime_error("no pending request " + key_.named());
-    writeRequest(out_, der_, request->getSignedRequestDER());
+    const TokenItems items(slot, diagnostics);
+    ZEPKeyCertReqItem request = *key_.one(items, ItemKinds::requests).request;
+    std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
+    CertificationRequest signedRequest;
+    request.getSignedCertificationRequest(signedRequest, *factory);
+    writeRequest(out_, der_, request.getSignedRequestDER());
 }
 
 RequestCommand::RequestCommand(CLI::App& app)
@@ -105,15 +116,14 @@ RequestCommand::RequestCommand(CLI::App& app)
     options().add_flag("--json", json_, "Print one JSON object about the request (needs --out)");
 }
 
-void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
+void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     // Everything typed is checked before the token generates anything.
     if (json_ && out_.empty()) throw std::runtime_error("--json needs --out: the request goes to standard output");
     ZEPBuffer subject = subjectNameDER(subject_);
-    // The key database would take a second request of one label.
-    std::unique_ptr<ZEPKeyItem> known;
-    if (!label_.empty()) known.reset(slot.getItem(ZEPSlotManager::KeyUniqueIndex::LABEL, labelValue(label_)));
-    if (known)
-        throw std::runtime_error("a key labelled \"" + label_ + "\" is on the token; choose another --label");
+    if (!label_.empty()) {
+        labelDER(label_);
+        refuseTakenLabel(slot, diagnostics, label_);
+    }
 
     ZEPKRYKeyPair pair = generatePair(slot, bits_);
     const std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
