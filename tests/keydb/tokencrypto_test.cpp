@@ -4,11 +4,29 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <functional>
 #include <regex>
 
 #include "tokentest.h"
 
 namespace {
+
+// Each entry of a folder as it is, symlinks not followed: "link to X",
+// "folder", or "file MODE: CONTENTS" (the mode in decimal).
+std::map<std::string, std::string> entries(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> result;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_symlink())
+            result[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            result[name] = "folder";
+        else
+            result[name] = "file " + std::to_string(int(entry.status().permissions()) & 0777) + ": " +
+                           fileText(entry.path());
+    }
+    return result;
+}
 
 class TokenCryptoTest : public TokenTest {
 protected:
@@ -86,6 +104,64 @@ TEST_F(TokenCryptoTest, SpeedReportsBothRatesAndTheirRatio) {
     EXPECT_GT(raw, 0);
     EXPECT_DOUBLE_EQ(rates["ratio"].get<double>(), module / raw);
     EXPECT_EQ(rates["threads"], 2);
+}
+
+// --out puts a new file in the target's place in one step: it never writes
+// through a symlink, and a failure leaves everything as it was.
+TEST_F(TokenCryptoTest, OutputReplacesTheTargetOrLeavesItAsItWas) {
+    writeOpensslKey();
+    std::ofstream(path("data")) << "signed\n";
+    openssl_.must("dgst -sha1 -sign key.pem -out expected " + path("data"));
+    const ZEPBuffer expected = openssl_.readFile("expected");
+    // The target's folder holds nothing else.
+    const std::filesystem::path folder = dataHome_.path() / "out";
+    const std::string target = (folder / "target").string(), victim = (folder / "victim").string();
+    auto write = [](const std::string& file, const std::string& text) { std::ofstream(file) << text; };
+    const struct {
+        std::string what;
+        std::function<void()> prepare;
+        std::string out;
+        std::string in;
+        // Empty when the signature is written.
+        std::string failure;
+    } runs[] = {
+        {"a symlink to a file",
+         [&] {
+             write(victim, "victim");
+             std::filesystem::create_symlink(victim, target);
+         },
+         target, "data", ""},
+        {"a dangling symlink", [&] { std::filesystem::create_symlink(folder / "nowhere", target); }, target, "data",
+         ""},
+        {"a file of mode 0644",
+         [&] {
+             write(target, "old");
+             std::filesystem::permissions(target, std::filesystem::perms(0644));
+         },
+         target, "data", ""},
+        {"a folder", [&] { std::filesystem::create_directory(target); }, target, "data",
+         "keydb: cannot write " + target + ": Is a directory\n"},
+        {"a full device", [] {}, "/dev/full", "data", "keydb: cannot write /dev/full: No space left on device\n"},
+        {"a failed command", [&] { write(target, "old"); }, target, "nothing",
+         "keydb: cannot read " + path("nothing") + ": No such file or directory\n"},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.what);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        run.prepare();
+        std::map<std::string, std::string> before = entries(folder);
+        ProgramResult result = onToken({"sign", "--id", "0b0b", "--in", path(run.in), "--out", run.out});
+        if (run.failure.empty()) {
+            ASSERT_EQ(result.status, 0) << result.err;
+            before["target"] = "file " + std::to_string(0600) + ": " +
+                               std::string(reinterpret_cast<const char*>(expected.getValue()), expected.getLength());
+        } else {
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.err, run.failure);
+        }
+        EXPECT_EQ(entries(folder), before);
+    }
 }
 
 TEST_F(TokenCryptoTest, RandomHexDiffersBetweenRuns) {

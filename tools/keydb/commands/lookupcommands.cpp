@@ -1,6 +1,5 @@
 #include "commands/lookupcommands.h"
 
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -11,6 +10,7 @@
 #include "choice/itemlookup.h"
 #include "choice/keychoice.h"
 #include "io/keyfacts.h"
+#include "io/outputfile.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeycertreqitem.h"
@@ -86,12 +86,5 @@ void ExportCertCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
 
     std::string bytes = der_ ? std::string(reinterpret_cast<const char*>(der.getValue()), der.getLength())
                              : ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE);
-    if (out_.empty()) {
-        std::cout << bytes << std::flush;
-        return;
-    }
-    std::ofstream file(out_, std::ios::binary | std::ios::trunc);
-    file << bytes;
-    file.close();
-    if (!file) throw std::runtime_error("cannot write " + out_);
+    writeOutputFile(out_, bytes);
 }
