@@ -100,8 +100,10 @@ std::optional<ZEPBuffer> PinOption::given() const {
     return std::nullopt;
 }
 
-std::optional<ZEPBuffer> PinOption::ask() const {
+std::optional<ZEPBuffer> PinOption::ask() {
+    if (asked_) return answer_;
     std::string typed = readLine(prompt_);
+    asked_ = true;
     if (typed.empty()) return std::nullopt;
     if (entry_ == Entry::twice && canPrompt()) {
         std::string again = readLine(prompt_ + " (again)");
@@ -112,12 +114,12 @@ std::optional<ZEPBuffer> PinOption::ask() const {
             throw std::runtime_error("the two PINs typed differ");
         }
     }
-    ZEPBuffer pin = bytes(typed);
+    answer_ = bytes(typed);
     wipe(typed);
-    return pin;
+    return answer_;
 }
 
-ZEPBuffer PinOption::get() const {
+ZEPBuffer PinOption::get() {
     if (auto pin = given()) return *pin;
     if (auto pin = ask()) return *pin;
     throw std::runtime_error(prompt_ + " not given");

@@ -1,7 +1,9 @@
 // A command that reads the key database of one token. It logs the user in
 // first when a PIN is at hand (--pin or $KEYDB_PIN), or asks for one when
 // the token requires login and standard input is a terminal (an empty
-// answer logs nobody in); otherwise it sees the public objects only.
+// answer logs nobody in); otherwise it sees the public objects only. The
+// default token always requires login: there it asks before taking the
+// token's lock.
 #ifndef KEYDB_DATABASECOMMAND_H
 #define KEYDB_DATABASECOMMAND_H
 
@@ -23,6 +25,7 @@ protected:
     virtual void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) = 0;
 
 private:
+    bool askFirst(bool defaultToken) final;
     void runOn(ModuleSession& session, ZEPSlotManager& slot) final;
 
     PinOption pin_;
