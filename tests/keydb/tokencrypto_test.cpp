@@ -79,18 +79,20 @@ TEST_F(TokenCryptoTest, GeneratedKeySignsAsOpensslVerifies) {
     }
 }
 
+// With the longest message a 2048-bit key encrypts.
 TEST_F(TokenCryptoTest, EncryptionAndDecryptionInteroperateWithOpenssl) {
     writeOpensslKey();
-    openssl_.writeFile("message", std::string("a secret for the token"));
+    const std::string secret = "a secret for the token" + std::string(223, '.');
+    openssl_.writeFile("message", secret);
     openssl_.must("pkeyutl -encrypt -pubin -inkey pub.pem -in message -out by-openssl");
     mustRun({"decrypt", "--label", "bob", "--in", copyOut(openssl_, "by-openssl").string(), "--out", path("plain")});
-    EXPECT_EQ(contents("plain"), "a secret for the token");
+    EXPECT_EQ(contents("plain"), secret);
 
     mustRun({"encrypt", "--id", "0B0B", "--in", path("plain"), "--out", path("by-keydb")});
     toOpenssl("by-keydb");
-    EXPECT_EQ(openssl_.must("pkeyutl -decrypt -inkey key.pem -in by-keydb"), "a secret for the token");
+    EXPECT_EQ(openssl_.must("pkeyutl -decrypt -inkey key.pem -in by-keydb"), secret);
     mustRun({"decrypt", "--id", "0b0b", "--in", path("by-keydb"), "--out", path("again")});
-    EXPECT_EQ(contents("again"), "a secret for the token");
+    EXPECT_EQ(contents("again"), secret);
 }
 
 TEST_F(TokenCryptoTest, SpeedReportsBothRatesAndTheirRatio) {
@@ -104,6 +106,27 @@ TEST_F(TokenCryptoTest, SpeedReportsBothRatesAndTheirRatio) {
     EXPECT_GT(raw, 0);
     EXPECT_DOUBLE_EQ(rates["ratio"].get<double>(), module / raw);
     EXPECT_EQ(rates["threads"], 2);
+}
+
+// Signed in parts as keydb reads the input, any input signs as openssl
+// signs it with the same key: nothing, one byte more than a read block,
+// and 200 MB (a sparse file).
+TEST_F(TokenCryptoTest, SignaturesOfAnyLengthAreOpensslsOwn) {
+    writeOpensslKey();
+    std::string block(256 * 1024 + 1, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 % 251);
+    std::ofstream(path("block"), std::ios::binary) << block;
+    std::ofstream(path("empty")).close();
+    std::ofstream(path("large")).close();
+    std::filesystem::resize_file(path("large"), std::uintmax_t(200) << 20);
+    for (const auto& [name, digest] : {std::pair{"empty", "sha1"}, std::pair{"block", "md5"},
+                                       std::pair{"empty", "md5"}, std::pair{"large", "sha1"}}) {
+        SCOPED_TRACE(name + std::string(" ") + digest);
+        mustRun({"sign", std::string("--") + digest, "--id", "0b0b", "--in", path(name), "--out", path("ours")});
+        openssl_.must(std::string("dgst -") + digest + " -sign key.pem -out theirs " + path(name));
+        ZEPBuffer theirs = openssl_.readFile("theirs");
+        EXPECT_EQ(contents("ours"), std::string(reinterpret_cast<const char*>(theirs.getValue()), theirs.getLength()));
+    }
 }
 
 // --out puts a new file in the target's place in one step: it never writes
@@ -165,6 +188,7 @@ TEST_F(TokenCryptoTest, OutputReplacesTheTargetOrLeavesItAsItWas) {
 }
 
 TEST_F(TokenCryptoTest, RandomHexDiffersBetweenRuns) {
+    EXPECT_EQ(onToken({"random", "200000"}).out.size(), 200000u);
     ProgramResult first = onToken({"random", "32", "--hex"});
     ProgramResult second = onToken({"random", "32", "--hex"});
     ASSERT_EQ(first.status, 0) << first.err;
@@ -184,6 +208,28 @@ TEST_F(TokenCryptoTest, ExportedRequestVerifiesWithItsSubject) {
     openssl_.run("req -verify -noout -in req.pem", &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(openssl_.field("req -in req.pem -noout -subject -nameopt RFC2253"), "CN=Bob,O=Example");
+}
+
+// Input the key cannot take is refused with its reason before the token
+// uses anything.
+TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
+    writeOpensslKey();
+    for (std::size_t length : {246, 255, 257}) std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
+    const struct {
+        std::vector<std::string> arguments;
+        std::string naming;
+    } refusals[] = {
+        {{"encrypt", "--id", "0b0b", "--in", path("246")}, "holds more than 245 bytes, the most a 2048-bit key"},
+        {{"decrypt", "--id", "0b0b", "--in", path("257")}, "holds more than 256 bytes"},
+        {{"decrypt", "--id", "0b0b", "--in", path("255")}, "holds 255 bytes, not 256"},
+    };
+    const std::string objects = pkcs11({"-O"});
+    for (const auto& refusal : refusals) {
+        ProgramResult result = onToken(refusal.arguments);
+        EXPECT_EQ(result.status, 1) << testing::PrintToString(refusal.arguments);
+        EXPECT_NE(result.err.find(refusal.naming), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(pkcs11({"-O"}), objects);
 }
 
 }  // namespace

@@ -33,11 +33,15 @@ protected:
     virtual bool askFirst(bool /*defaultToken*/) { return false; }
     virtual void runOn(ModuleSession& session, ZEPSlotManager& slot) = 0;
 
+    // The Cryptoki library of this run, for direct calls beside the module.
+    const std::string& cryptokiPath() const { return cryptokiPath_; }
+
 private:
     LibraryChoice library_;
     SlotChoice slot_;
     int sessionType_;
     Access access_;
+    std::string cryptokiPath_;
 };
 
 #endif
