@@ -150,7 +150,7 @@ void DeleteCommand::deleteSubject(ZEPSlotManager& slot) {
     deleted += slot.deleteItems(ZEPSlotManager::CertMultiIndex::SUBJECT_NAME, subject).deleted;
     deleted += slot.deleteItems(ZEPSlotManager::KeyCertReqMultiIndex::SUBJECT_NAME, subject).deleted;
     Output output(format());
-    output.field("Subject", "subject", subject.to_string());
+    output.field("Subject", "subject", nameText(ZEPASNUtility::getDEREncoding(subject)));
     output.field("Deleted", "deleted", deleted);
     output.print(std::cout);
 }

@@ -18,4 +18,9 @@ std::string terminalText(std::string_view text);
 // becomes the four characters \xNN.
 std::string utf8Text(std::string_view text);
 
+// RFC 4514 text (as the toolkit writes names, every byte of a non-ASCII
+// character escaped as \XX) with each character shown as itself, ü for
+// \C3\BC, unless it is a control character or its bytes are no UTF-8.
+std::string nameWithCharacters(std::string_view name);
+
 #endif
