@@ -55,7 +55,7 @@ protected:
 };
 
 TEST_F(TokenCryptoTest, GeneratedKeySignsAsOpensslVerifies) {
-    ProgramResult generated = onToken({"genkey", "--bits", "1024", "--label", "alice", "--json"});
+    ProgramResult generated = onToken({"genkey", "--bits", "1024", "--weak", "--label", "alice", "--json"});
     ASSERT_EQ(generated.status, 0) << generated.err;
     nlohmann::json facts = nlohmann::json::parse(generated.out);
     EXPECT_EQ(facts["label"], "alice");
@@ -210,11 +210,15 @@ TEST_F(TokenCryptoTest, ExportedRequestVerifiesWithItsSubject) {
     EXPECT_EQ(openssl_.field("req -in req.pem -noout -subject -nameopt RFC2253"), "CN=Bob,O=Example");
 }
 
-// Input the key cannot take is refused with its reason before the token
-// uses anything.
+// What would make an unusable request or key, or input the key cannot
+// take, is refused with its reason before the token makes or uses anything.
 TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
     writeOpensslKey();
     for (std::size_t length : {246, 255, 257}) std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
+    std::smatch range;
+    const std::string mechanisms = pkcs11({"-M"});
+    ASSERT_TRUE(std::regex_search(mechanisms, range, std::regex("RSA-PKCS-KEY-PAIR-GEN, keySize=\\{(\\d+),(\\d+)\\}")));
+    const std::string largest = range[2].str(), beyond = std::to_string(std::stoul(largest) + 1);
     const struct {
         std::vector<std::string> arguments;
         std::string naming;
@@ -222,6 +226,16 @@ TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
         {{"encrypt", "--id", "0b0b", "--in", path("246")}, "holds more than 245 bytes, the most a 2048-bit key"},
         {{"decrypt", "--id", "0b0b", "--in", path("257")}, "holds more than 256 bytes"},
         {{"decrypt", "--id", "0b0b", "--in", path("255")}, "holds 255 bytes, not 256"},
+        {{"request", "--subject", "CN=#0403414243"}, "the subject's CN is no text"},
+        {{"request", "--subject", "CN=#0C0341424344"}, "cannot encode the subject"},
+        {{"request", "--subject", "CN=,O=Example"}, "the subject's CN is empty"},
+        {{"request", "--subject", "CN=a\tb"}, "the subject's CN holds a control character"},
+        {{"request", "--subject", "CN=" + std::string(65, 'a')}, "CN has 65 characters, more than the 64"},
+        {{"request", "--subject", "CN=x,C=DEU"}, "C has 3 characters"},
+        {{"request", "--subject", "CN=x", "--bits", "0"}, "0-bit RSA keys are broken"},
+        {{"genkey", "--bits", "1023", "--weak"}, "1023-bit RSA keys are broken"},
+        {{"genkey", "--bits", "2047"}, "2047-bit RSA keys are weak"},
+        {{"genkey", "--bits", beyond}, "the token makes RSA keys of " + range[1].str() + " to " + largest + " bits"},
     };
     const std::string objects = pkcs11({"-O"});
     for (const auto& refusal : refusals) {
@@ -230,6 +244,14 @@ TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
         EXPECT_NE(result.err.find(refusal.naming), std::string::npos) << result.err;
     }
     EXPECT_EQ(pkcs11({"-O"}), objects);
+
+    // At the bounds: 64 characters (one of two bytes), two for C, hexadecimal
+    // DER of a string; shown as openssl shows the request's subject.
+    const std::string subject = "CN=" + std::string(63, 'a') + "\xC3\xAB,O=#0C03414243,C=DE";
+    ProgramResult made = onToken({"request", "--subject", subject, "--bits", "1024", "--weak", "--out", path("req")});
+    ASSERT_EQ(made.status, 0) << made.err;
+    toOpenssl("req");
+    EXPECT_EQ(fields(made.out)["Subject"], openssl_.field("req -in req -noout -subject -nameopt RFC2253,-esc_msb"));
 }
 
 }  // namespace

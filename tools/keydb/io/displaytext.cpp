@@ -54,6 +54,17 @@ std::string escapedBytes(std::string_view& name) {
     return bytes;
 }
 
+// Calls `visit` with each code point of valid UTF-8 text.
+template <typename Visit>
+void forEachCodePoint(std::string_view text, Visit visit) {
+    while (!text.empty()) {
+        char32_t codePoint = 0;
+        const std::size_t length = sequenceAt(text, codePoint);
+        visit(codePoint);
+        text.remove_prefix(length ? length : 1);
+    }
+}
+
 template <typename Escaped>
 std::string rewritten(std::string_view text, Escaped escaped, const char* format = "\\x%02X") {
     std::string out;
@@ -90,6 +101,18 @@ std::string nameWithCharacters(std::string_view name) {
             bytes, [](char32_t codePoint) { return codePoint < 0x80 || isControl(codePoint); }, "\\%02X");
     }
     return out;
+}
+
+std::size_t characterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    forEachCodePoint(utf8, [&](char32_t) { ++count; });
+    return count;
+}
+
+bool holdsControlCharacter(std::string_view utf8) {
+    bool found = false;
+    forEachCodePoint(utf8, [&](char32_t codePoint) { found = found || isControl(codePoint); });
+    return found;
 }
 
 std::string utf8Text(std::string_view text) {
