@@ -109,7 +109,7 @@ TEST_F(SecretsTest, NoCommandShowsAPinInOutputErrorsOrTrace) {
     run({"sign", "--label", "key1", "--in", file("data")}, {{"KEYDB_PIN", wrongPin}}, 1);
 
     run({"change-pin", "--new-pin", newPin}, none, 0, std::string(userPin) + "\n");
-    run({"change-pin", "--pin", newPin}, none, 0, std::string(userPin) + "\n");
+    run({"change-pin", "--pin", newPin}, none, 0, std::string(userPin) + "\n" + userPin + "\n");
     run({"change-pin", "--pin", userPin, "--new-pin", newPin});
     run({"change-pin"}, {{"KEYDB_PIN", newPin}, {"KEYDB_NEW_PIN", userPin}});
     run({"change-pin", "--pin", wrongPin, "--new-pin", newPin}, none, 1);

@@ -105,13 +105,15 @@ std::optional<ZEPBuffer> PinOption::ask() {
     std::string typed = readLine(prompt_);
     asked_ = true;
     if (typed.empty()) return std::nullopt;
-    if (entry_ == Entry::twice && canPrompt()) {
+    if (entry_ == Entry::twice) {
         std::string again = readLine(prompt_ + " (again)");
         bool same = again == typed;
         wipe(again);
         if (!same) {
             wipe(typed);
-            throw std::runtime_error("the two PINs typed differ");
+            throw std::runtime_error(canPrompt() ? "the two PINs typed differ"
+                                                 : "a new PIN is read twice from standard input, one line each, "
+                                                   "and the two lines differ");
         }
     }
     answer_ = bytes(typed);

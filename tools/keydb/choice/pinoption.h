@@ -27,7 +27,8 @@ public:
     // The PIN from the option or the environment, if either gives one.
     std::optional<ZEPBuffer> given() const;
     // Asks for the PIN, once: a later call gives the same answer. None
-    // when the answer is empty.
+    // when the answer is empty. A new PIN (Entry::twice) is read twice,
+    // from a terminal or from standard input, and the two must agree.
     std::optional<ZEPBuffer> ask();
     // given(), else ask(); throws std::runtime_error when neither gives one.
     ZEPBuffer get();
