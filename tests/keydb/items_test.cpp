@@ -92,7 +92,7 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
     openssl_.copySharedKey("ec.pem", "ec.pem");
     openssl_.must("req -x509 -key ec.pem -out ec.crt -days 1 -subj /CN=ec");
     // The key database's key pairs do not allow encryption.
-    mustRun({"genkey", "--bits", "1024", "--label", "generated"});
+    mustRun({"genkey", "--bits", "1024", "--weak", "--label", "generated"});
     const std::string before = objects();
     const std::string work = "2 items labelled \"work\": key 0a and key 0b; name one with --id";
     const std::string sharedTaken = "the label \"shared\" is on the token already (pair 5a, certificate 5c, key 5b)";

@@ -67,8 +67,8 @@ protected:
 };
 
 TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
-    ProgramResult requested = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--label",
-                                       "alice", "--out", path("alice.csr"), "--json"});
+    ProgramResult requested = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--weak",
+                                       "--label", "alice", "--out", path("alice.csr"), "--json"});
     ASSERT_EQ(requested.status, 0) << requested.err;
     const std::string id = nlohmann::json::parse(requested.out)["id"];
     std::string listed = objects();
@@ -76,7 +76,7 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(occurrences(listed, "Public Key Object"), 1u) << listed;
     EXPECT_EQ(occurrences(listed, "Certificate Object"), 0u) << listed;
     // A second request of that label is refused and leaves no keys behind.
-    ProgramResult twice = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--label",
+    ProgramResult twice = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--weak", "--label",
                                    "alice", "--out", path("twice.csr")});
     EXPECT_EQ(twice.status, 1) << twice.out;
     EXPECT_EQ(twice.err, "keydb: the label \"alice\" is on the token already (request " + id + "); choose another --label\n");
@@ -128,7 +128,7 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(listed.find("Object"), std::string::npos) << listed;
 
     // A key pair of no request: both keys are renamed and deleted together.
-    mustRun({"genkey", "--bits", "1024", "--label", "lone"});
+    mustRun({"genkey", "--bits", "1024", "--weak", "--label", "lone"});
     mustRun({"rename", "--label", "lone", "--to", "lone 2"});
     EXPECT_EQ(occurrences(objects(), "lone 2"), 2u);
     deleted = onToken({"delete", "--label", "lone 2"});
@@ -223,7 +223,7 @@ TEST_F(LifecycleTest, DeleteSubjectAllDeletesThatSubjectOnly) {
     ProgramResult unknown = onToken({"request", "--subject", "CN=Dave,XX=1", "--out", path("bad.csr")});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("cannot encode the subject \"CN=Dave,XX=1\""), std::string::npos) << unknown.err;
-    mustRun({"request", "--subject", dave, "--bits", "1024", "--out", path("dave.csr")});
+    mustRun({"request", "--subject", dave, "--bits", "1024", "--weak", "--out", path("dave.csr")});
 
     ProgramResult deleted = onToken({"delete", "--subject", dave, "--all", "--json"});
     ASSERT_EQ(deleted.status, 0) << deleted.err;
@@ -245,8 +245,9 @@ TEST_F(DefaultTokenLifecycleTest, RequestImportListDelete) {
     ASSERT_TRUE(std::regex_search(created.out, pin, std::regex("\nUser PIN: (\\d{8})\n"))) << created.out;
     const std::map<std::string, std::string> loggedIn = {{"KEYDB_PIN", pin[1].str()}};
     const std::filesystem::path csr = dataHome_.path() / "erin.csr";
-    ProgramResult requested =
-        keydb({"request", "--subject", "CN=Erin", "--bits", "1024", "--label", "erin", "--out", csr.string()}, loggedIn);
+    ProgramResult requested = keydb(
+        {"request", "--subject", "CN=Erin", "--bits", "1024", "--weak", "--label", "erin", "--out", csr.string()},
+        loggedIn);
     ASSERT_EQ(requested.status, 0) << requested.err;
     OpenSSLTool openssl;
     makeCA(openssl);

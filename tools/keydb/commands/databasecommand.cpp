@@ -12,6 +12,12 @@ DatabaseCommand::DatabaseCommand(CLI::App& app, const std::string& name, const s
       pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN, to see private objects"),
       access_(access) {}
 
+bool DatabaseCommand::askFirst(bool defaultToken) {
+    std::optional<ZEPBuffer> pin = pin_.given();
+    if (!pin && defaultToken && PinOption::canPrompt()) pin = pin_.ask();
+    return pin.has_value();
+}
+
 void DatabaseCommand::runOn(ModuleSession& session, ZEPSlotManager& slot) {
     std::optional<ZEPBuffer> pin = pin_.given();
     if (!pin && PinOption::canPrompt() && slot.isLoginRequired()) pin = pin_.ask();

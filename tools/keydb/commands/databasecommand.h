@@ -4,7 +4,9 @@
 // answer logs nobody in); otherwise it sees the public objects only. It
 // tries no PIN while the token says the user PIN is locked, and warns while
 // it says wrong PINs were counted. A command that writes is refused on a
-// write-protected token, and without the login the token requires.
+// write-protected token, and without the login the token requires. The
+// default token always requires login: there it asks before taking the
+// token's lock.
 #ifndef KEYDB_DATABASECOMMAND_H
 #define KEYDB_DATABASECOMMAND_H
 
@@ -21,6 +23,7 @@ protected:
     virtual void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) = 0;
 
 private:
+    bool askFirst(bool defaultToken) final;
     void runOn(ModuleSession& session, ZEPSlotManager& slot) final;
     void logIn(ModuleSession& session, ZEPSlotManager& slot, const ZEPBuffer& pin);
 

@@ -110,7 +110,9 @@ void DeleteCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
     const TokenItems items(slot, diagnostics);
     std::vector<const TokenItem*> chosen;
     if (options().get_option("--subject")->count()) {
-        const ZEPBuffer subject = subjectNameDER(subject_);
+        asn_x500name name;
+        parseSubjectName(subject_, name);
+        const ZEPBuffer subject = ZEPASNUtility::getDEREncoding(name);
         for (const TokenItem& item : items.all())
             if (ofSubject(item, subject)) chosen.push_back(&item);
     } else {

@@ -17,6 +17,7 @@
 #include "kry/zepkrypublickeygenalgorithm.h"
 #include "io/outputfile.h"
 #include "io/subjectname.h"
+#include "raw/tokenmechanisms.h"
 
 namespace {
 
@@ -27,9 +28,9 @@ void relabel(ZEPSlotManager& slot, const ZEPKRYKey& key, const ZEPBuffer& from, 
 }
 
 // A key pair generated on the token; both keys are labelled with the id.
-ZEPKRYKeyPair generatePair(ZEPSlotManager& slot, unsigned int bits) {
+ZEPKRYKeyPair generatePair(ZEPSlotManager& slot, const KeySizeChoice& size) {
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
-    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory->make_RSA_PublicKeyGenAlgorithm(bits));
+    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory->make_RSA_PublicKeyGenAlgorithm(size.bits()));
     if (!generator) throw std::runtime_error("the module makes no RSA key pairs");
     return generator->generateKeyPair();
 }
@@ -51,27 +52,28 @@ ZEPKRYKey withSubject(const ZEPKRYKey& tokenKey, const ZEPBuffer& subjectDER) {
     return ZEPKRYKey(tokenKey.getType(), tokenKey.getAlgorithm(), tokenKey.getFormat(), record.getBuffer());
 }
 
-void writeRequest(const std::string& path, bool asDER, const ZEPBuffer& der) {
+void writeRequest(OutputFile& out, bool asDER, const ZEPBuffer& der) {
     if (asDER)
-        writeOutputFile(path, der);
+        out.write(der);
     else
-        writeOutputFile(path, ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE_REQUEST));
+        out.write(ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE_REQUEST));
+    out.commit();
 }
 
 }  // namespace
 
 GenKeyCommand::GenKeyCommand(CLI::App& app)
-    : DatabaseCommand(app, "genkey", "Generate an RSA key pair on the token", 1, Access::write) {
-    options().add_option("--bits", bits_, "Modulus size in bits (default 2048)")->type_name("N");
+    : DatabaseCommand(app, "genkey", "Generate an RSA key pair on the token", 1, Access::write), size_(options()) {
     options().add_option("--label", label_, "Label both keys with this text")->type_name("TEXT");
     options().add_flag("--json", json_, "Print one JSON object");
 }
 
 void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
-    // The label is checked before the token generates anything.
+    // The label and the key size are checked before the token generates anything.
     const ZEPBuffer to = labelDER(label_);
     if (!label_.empty()) refuseTakenLabel(slot, diagnostics, label_);
-    ZEPKRYKeyPair pair = generatePair(slot, bits_);
+    size_.check(TokenMechanisms(cryptokiPath(), slot.getSlotId()));
+    ZEPKRYKeyPair pair = generatePair(slot, size_);
     std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
     std::string label = id;
     if (!label_.empty() && label_ != id) {
@@ -83,7 +85,7 @@ void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
     Output output(format());
     output.field("Id", "id", id);
     output.field("Label", "label", label);
-    output.field("Bits", "bits", static_cast<unsigned long>(bits_));
+    output.field("Bits", "bits", static_cast<unsigned long>(size_.bits()));
     output.print(std::cout);
 }
 
@@ -95,21 +97,22 @@ ExportRequestCommand::ExportRequestCommand(CLI::App& app)
 }
 
 void ExportRequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
+    OutputFile out(out_);
     const TokenItems items(slot, diagnostics);
     ZEPKeyCertReqItem request = *key_.one(items, ItemKinds::requests).request;
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
     CertificationRequest signedRequest;
     request.getSignedCertificationRequest(signedRequest, *factory);
-    writeRequest(out_, der_, request.getSignedRequestDER());
+    writeRequest(out, der_, request.getSignedRequestDER());
 }
 
 RequestCommand::RequestCommand(CLI::App& app)
     : DatabaseCommand(app, "request", "Generate a key pair on the token for a pending request and write its PKCS#10",
-                      1, Access::write) {
+                      1, Access::write),
+      size_(options()) {
     options().add_option("--subject", subject_, "Subject as RFC 4514 text, such as CN=Alice,O=Example")
         ->required()
         ->type_name("DN");
-    options().add_option("--bits", bits_, "Modulus size in bits (default 2048)")->type_name("N");
     options().add_option("--label", label_, "Label of the request (default: the key's id)")->type_name("TEXT");
     options().add_option("--out", out_, "File to write (default: standard output)")->type_name("FILE");
     options().add_flag("--der", der_, "Write DER instead of PEM");
@@ -118,14 +121,17 @@ RequestCommand::RequestCommand(CLI::App& app)
 
 void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     // Everything typed is checked before the token generates anything.
-    if (json_ && out_.empty()) throw std::runtime_error("--json needs --out: the request goes to standard output");
-    ZEPBuffer subject = subjectNameDER(subject_);
+    OutputFile out(out_);
+    if (json_ && out.isStandardOutput())
+        throw std::runtime_error("--json needs --out: the request goes to standard output");
+    ZEPBuffer subject = requestSubjectDER(subject_);
     if (!label_.empty()) {
         labelDER(label_);
         refuseTakenLabel(slot, diagnostics, label_);
     }
+    size_.check(TokenMechanisms(cryptokiPath(), slot.getSlotId()));
 
-    ZEPKRYKeyPair pair = generatePair(slot, bits_);
+    ZEPKRYKeyPair pair = generatePair(slot, size_);
     const std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
     const std::string label = label_.empty() ? id : label_;
     ZEPKeyCertReqItem request(pair.getPublicKey(), withSubject(pair.getPrivateKey(), subject), subject,
@@ -141,12 +147,12 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnos
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
     CertificationRequest signedRequest;
     request.getSignedCertificationRequest(signedRequest, *factory);
-    writeRequest(out_, der_, request.getSignedRequestDER());
-    if (out_.empty()) return;
+    writeRequest(out, der_, request.getSignedRequestDER());
+    if (out.isStandardOutput()) return;
     Output output(format());
     output.field("Id", "id", id);
     output.field("Label", "label", label);
     output.field("Subject", "subject", nameText(subject));
-    output.field("Bits", "bits", static_cast<unsigned long>(bits_));
+    output.field("Bits", "bits", static_cast<unsigned long>(size_.bits()));
     output.print(std::cout);
 }

@@ -1,12 +1,12 @@
 #include "commands/lookupcommands.h"
 
-#include <fstream>
 #include <iostream>
 #include <set>
 #include <stdexcept>
 
 #include "asn/zeppem.h"
 #include "io/itemdescription.h"
+#include "io/outputfile.h"
 #include "keystore/zepcertitem.h"
 
 namespace {
@@ -62,12 +62,5 @@ void ExportCertCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diag
 
     std::string bytes = der_ ? std::string(reinterpret_cast<const char*>(der.getValue()), der.getLength())
                              : ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE);
-    if (out_.empty()) {
-        std::cout << bytes << std::flush;
-        return;
-    }
-    std::ofstream file(out_, std::ios::binary | std::ios::trunc);
-    file << bytes;
-    file.close();
-    if (!file) throw std::runtime_error("cannot write " + out_);
+    writeOutputFile(out_, bytes);
 }
