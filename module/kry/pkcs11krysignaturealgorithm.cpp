@@ -80,8 +80,9 @@ CK_MECHANISM_TYPE PKCS11KRYSignatureAlgorithm::chooseMechanism() {
 void PKCS11KRYSignatureAlgorithm::start(std::unique_lock<std::mutex>& sessionLock) {
     const KindFacts& facts = factsOf(kind_);
     CK_MECHANISM mechanism = {chooseMechanism(), nullptr, 0};
-    CK_RSA_PKCS_PSS_PARAMS pss = {facts.pssHash, facts.mgf, facts.digest ? facts.digest->getLength() : 0};
+    CK_RSA_PKCS_PSS_PARAMS pss{};
     if (facts.bare == CKM_RSA_PKCS_PSS) {
+        pss = {facts.pssHash, facts.mgf, facts.digest->getLength()};
         mechanism.pParameter = &pss;
         mechanism.ulParameterLen = sizeof pss;
     }
