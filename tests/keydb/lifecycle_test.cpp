@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 
+#include "choice/pkcs11uri.h"
 #include "tokentest.h"
 
 namespace {
@@ -104,6 +105,10 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(listedPairs[0]["label"], "alice");
     EXPECT_EQ(listedPairs[0]["id"], id);
     EXPECT_EQ(listedPairs[0]["subject"], "CN=Alice,O=Example");
+    // Its URI names the token, and the pair by its private key's label and id.
+    const Pkcs11Uri uri = Pkcs11Uri::parse(listedPairs[0]["uri"].get<std::string>());
+    EXPECT_EQ(std::tie(*uri.token, *uri.object, *uri.type, *uri.id),
+              std::make_tuple(token_.label(), std::string("alice"), CKO_PRIVATE_KEY, OpenSSLTool::hexBytes(id)));
     EXPECT_EQ(nlohmann::json::parse(onToken({"list", "--requests", "--json"}).out).size(), 0u);
     listed = objects();
     EXPECT_EQ(occurrences(listed, "Certificate Object"), 1u) << listed;
