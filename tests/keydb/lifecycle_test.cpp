@@ -115,6 +115,16 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(occurrences(listed, "ID:         " + id), 3u) << listed;
     EXPECT_EQ(labelled("alice"), 3u) << listed;
     expectSignatureVerifies("alice", "alice.pem");
+    // Other PKCS#11 software finds the pair by that URI: p11tool lists its
+    // three objects, and openssl's pkcs11 engine signs with its private key.
+    const std::string pairUri = listedPairs[0]["uri"];
+    ProgramResult byP11tool = runProgram({"p11tool", "--provider", token_.libraryPath(), "--login",
+                                          "--set-pin=" + token_.userPin(), "--list-all",
+                                          pairUri.substr(0, pairUri.rfind(";type="))});
+    EXPECT_EQ(occurrences(byP11tool.out, "URL: pkcs11:"), 3u) << byP11tool.out << byP11tool.err;
+    openssl_.must("dgst -sha256 -engine pkcs11 -keyform engine -sign '" + pairUri + ";pin-value=" + token_.userPin() +
+                  "' -out engine.sig data");
+    EXPECT_EQ(openssl_.must("dgst -sha256 -verify signer.pub -signature engine.sig data"), "Verified OK\n");
 
     // The certificate again: refused with its reason, the token unchanged.
     const std::string before = objects();
