@@ -91,7 +91,8 @@ TEST_F(TokenCryptoTest, GeneratedKeySignsAsOpensslVerifies) {
     }
     // RSA-PSS over SHA-1 or SHA-224, or two digests: usage errors.
     for (const std::vector<std::string>& options :
-         {std::vector<std::string>{"--sha1", "--pss"}, {"--sha224", "--pss"}, {"--md5", "--pss"}, {"--sha1", "--sha256"}}) {
+         {std::vector<std::string>{"--sha1", "--pss"}, {"--sha224", "--pss"}, {"--md5", "--pss"},
+          {"--sha1", "--sha256"}}) {
         std::vector<std::string> arguments = {"sign", "--id", id, "--in", path("data")};
         arguments.insert(arguments.end(), options.begin(), options.end());
         EXPECT_EQ(onToken(arguments).status, 2) << testing::PrintToString(options);

@@ -156,8 +156,8 @@ TEST_F(KeyDatabaseWrite, EachWriteMakesItsWritesOnItsObjectsInOrder) {
         for (const Write& w : made) {
             const auto object = after.find(objects.at(w.object));
             if (object == after.end() || !object->second.contains(CKA_LABEL)) continue;
-            EXPECT_TRUE(std::ranges::all_of(object->second.at(CKA_LABEL), [](CK_BYTE c) { return c >= 'a' && c <= 'z'; }))
-                << w.object;
+            const AttributeValue& label = object->second.at(CKA_LABEL);
+            EXPECT_TRUE(std::ranges::all_of(label, [](CK_BYTE c) { return c >= 'a' && c <= 'z'; })) << w.object;
         }
     }
 }

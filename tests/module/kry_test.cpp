@@ -614,7 +614,8 @@ TEST_F(CryptoCalls, EachWrapperPassesEmptyDataAsBytesAndReportsItsFailures) {
                 for (size_t i = 0; i < made.size(); ++i) {
                     size_t nulls = 0;
                     for (const auto& [name, value] : made[i].args)
-                        nulls += name.starts_with("p") && name != "pParameter" && name.find('.') == std::string::npos && value == 0;
+                        nulls += name.starts_with("p") && name != "pParameter" && name.find('.') == std::string::npos &&
+                                 value == 0;
                     EXPECT_EQ(nulls, i + 1 < made.size() ? 1u : 0u) << "call " << i;
                 }
                 if (ends) {

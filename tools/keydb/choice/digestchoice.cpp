@@ -1,7 +1,9 @@
 #include "choice/digestchoice.h"
 
+#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "kry/zepkryalgorithmfactory.h"
 #include "kry/zepkrysignaturealgorithm.h"
@@ -26,7 +28,8 @@ const DigestOption digestOptions[] = {
     {"--sha224", "Hash with SHA-224", Scheme::SHA224_WITH_RSA, {}, {}},
     {"--sha384", "Hash with SHA-384", Scheme::SHA384_WITH_RSA, Scheme::SHA384_WITH_RSA_PSS, {}},
     {"--sha512", "Hash with SHA-512", Scheme::SHA512_WITH_RSA, Scheme::SHA512_WITH_RSA_PSS, {}},
-    {"--sha1", "Hash with SHA-1", Scheme::SHA1_WITH_RSA, {}, DigestChoice::Mechanism{CKM_SHA1_RSA_PKCS, "CKM_SHA1_RSA_PKCS"}},
+    {"--sha1", "Hash with SHA-1", Scheme::SHA1_WITH_RSA, {},
+     DigestChoice::Mechanism{CKM_SHA1_RSA_PKCS, "CKM_SHA1_RSA_PKCS"}},
     {"--md5", "Hash with MD5", {}, {}, DigestChoice::Mechanism{CKM_MD5_RSA_PKCS, "CKM_MD5_RSA_PKCS"}},
 };
 constexpr std::size_t md5 = std::size(digestOptions) - 1;
