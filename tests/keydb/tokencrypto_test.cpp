@@ -275,6 +275,8 @@ TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
         {{"request", "--subject", "CN=" + std::string(65, 'a')}, "CN has 65 characters, more than the 64"},
         {{"request", "--subject", "CN=x,C=DEU"}, "C has 3 characters"},
         {{"request", "--subject", "CN=x", "--bits", "0"}, "0-bit RSA keys are broken"},
+        {{"request", "--subject", "CN=x", "--bits", "1033", "--weak", "--sha512", "--pss"},
+         "SHA-512 with RSA-PSS needs a key of at least 1034 bits, not 1033"},
         {{"request", "--subject", "CN=x", "--out", dataHome_.path().string()}, "Is a directory"},
         {{"genkey", "--bits", "1023", "--weak"}, "1023-bit RSA keys are broken"},
         {{"genkey", "--bits", "2047"}, "2047-bit RSA keys are weak"},

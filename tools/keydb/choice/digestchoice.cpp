@@ -75,4 +75,14 @@ std::unique_ptr<ZEPKRYSignatureAlgorithm> DigestChoice::signer(const ZEPKRYAlgor
     return made;
 }
 
+void DigestChoice::checkKeySize(unsigned int bits) const {
+    if (!pss_) return;
+    // RFC 8017, 9.1.1: the encoded message of modBits - 1 bits holds the
+    // digest, the salt and two bytes more.
+    const std::size_t least = 8 * (2 * scheme().getDigestType().getLength() + 1) + 2;
+    if (bits < least)
+        throw std::runtime_error(name() + " needs a key of at least " + std::to_string(least) + " bits, not " +
+                                 std::to_string(bits));
+}
+
 std::optional<DigestChoice::Mechanism> DigestChoice::partsNeed() const { return digestOptions[chosen()].partsNeed; }

@@ -41,6 +41,10 @@ public:
     // throws std::runtime_error when the module makes none.
     std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(const ZEPKRYAlgorithmFactory& factory,
                                                      const ZEPKRYKey& privateKey) const;
+    // Throws std::runtime_error when a key of `bits` cannot make the
+    // signature: RSA-PSS needs room for the digest, a salt as long and two
+    // bytes more.
+    void checkKeySize(unsigned int bits) const;
     // The token mechanism a signature in parts needs: the combined
     // mechanism of MD5 and SHA-1, whose parts the module hands to the token
     // as they are. None for SHA-2: without the combined mechanism the

@@ -132,6 +132,7 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnos
         refuseTakenLabel(slot, diagnostics, label_);
     }
     size_.check(TokenMechanisms(cryptokiPath(), slot.getSlotId()));
+    digest_.checkKeySize(size_.bits());
 
     ZEPKRYKeyPair pair = generatePair(slot, size_);
     const std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
