@@ -214,7 +214,7 @@ TEST_F(TokenCryptoTest, ExportedRequestVerifiesWithItsSubject) {
 // take, is refused with its reason before the token makes or uses anything.
 TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
     writeOpensslKey();
-    for (std::size_t length : {246, 255, 257}) std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
+    for (std::size_t length : {36, 246, 255, 257}) std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
     std::smatch range;
     const std::string mechanisms = pkcs11({"-M"});
     ASSERT_TRUE(std::regex_search(mechanisms, range, std::regex("RSA-PKCS-KEY-PAIR-GEN, keySize=\\{(\\d+),(\\d+)\\}")));
@@ -224,6 +224,7 @@ TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
         std::string naming;
     } refusals[] = {
         {{"encrypt", "--id", "0b0b", "--in", path("246")}, "holds more than 245 bytes, the most a 2048-bit key"},
+        {{"encrypt", "--id", "0b0b", "--in", path("36")}, "the module signs a 36-byte input with the key instead"},
         {{"decrypt", "--id", "0b0b", "--in", path("257")}, "holds more than 256 bytes"},
         {{"decrypt", "--id", "0b0b", "--in", path("255")}, "holds 255 bytes, not 256"},
         {{"request", "--subject", "CN=#0403414243"}, "the subject's CN is no text"},
