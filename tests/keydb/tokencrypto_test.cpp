@@ -214,7 +214,8 @@ TEST_F(TokenCryptoTest, ExportedRequestVerifiesWithItsSubject) {
 // take, is refused with its reason before the token makes or uses anything.
 TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
     writeOpensslKey();
-    for (std::size_t length : {36, 246, 255, 257}) std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
+    for (std::size_t length : {36, 246, 255, 257})
+        std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
     std::smatch range;
     const std::string mechanisms = pkcs11({"-M"});
     ASSERT_TRUE(std::regex_search(mechanisms, range, std::regex("RSA-PKCS-KEY-PAIR-GEN, keySize=\\{(\\d+),(\\d+)\\}")));
