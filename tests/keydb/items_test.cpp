@@ -106,6 +106,7 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
         {{"sign", "--label", "work"}, "1234", work},
         {{"rename", "--label", "work", "--to", "job"}, "1234", work + " or --kind"},
         {{"delete", "--label", "work"}, "1234", work + " or --kind; --all deletes them all"},
+        {{"delete", "--subject", "CN=nobody", "--all"}, "1234", "no pair, certificate or request has the subject"},
         {{"export-cert", "--label", "shared"}, "1234",
          "2 items labelled \"shared\": pair 5a and certificate 5c; name one with --id or --kind"},
         {{"decrypt", "--label", "shared"}, "1234", "2 items labelled \"shared\": pair 5a and key 5b; name one with --id"},
