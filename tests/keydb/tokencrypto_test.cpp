@@ -140,6 +140,7 @@ TEST_F(TokenCryptoTest, OutputReplacesTheTargetOrLeavesItAsItWas) {
     const std::filesystem::path folder = dataHome_.path() / "out";
     const std::string target = (folder / "target").string(), victim = (folder / "victim").string();
     auto write = [](const std::string& file, const std::string& text) { std::ofstream(file) << text; };
+    const std::string device = fullDevice(dataHome_.path());
     const struct {
         std::string what;
         std::function<void()> prepare;
@@ -164,7 +165,8 @@ TEST_F(TokenCryptoTest, OutputReplacesTheTargetOrLeavesItAsItWas) {
          target, "data", ""},
         {"a folder", [&] { std::filesystem::create_directory(target); }, target, "data",
          "keydb: cannot write " + target + ": Is a directory\n"},
-        {"a full device", [] {}, "/dev/full", "data", "keydb: cannot write /dev/full: No space left on device\n"},
+        {"a full device", [] {}, device, "data",
+         "keydb: cannot write " + device + ": No space left on device\n"},
         {"a failed command", [&] { write(target, "old"); }, target, "nothing",
          "keydb: cannot read " + path("nothing") + ": No such file or directory\n"},
     };
