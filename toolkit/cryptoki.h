@@ -135,6 +135,16 @@ typedef struct CK_MECHANISM_INFO {
 } CK_MECHANISM_INFO;
 typedef CK_MECHANISM_INFO* CK_MECHANISM_INFO_PTR;
 
+typedef CK_ULONG CK_RSA_PKCS_MGF_TYPE;
+
+// The parameter of the RSA-PSS signature mechanisms: the digest the data
+// was (or is) hashed with, the mask generation function and the salt length.
+typedef struct CK_RSA_PKCS_PSS_PARAMS {
+    CK_MECHANISM_TYPE hashAlg;
+    CK_RSA_PKCS_MGF_TYPE mgf;
+    CK_ULONG sLen;
+} CK_RSA_PKCS_PSS_PARAMS;
+
 typedef CK_RV (*CK_NOTIFY)(CK_SESSION_HANDLE, CK_NOTIFICATION, CK_VOID_PTR);
 typedef CK_RV (*CK_CREATEMUTEX)(CK_VOID_PTR_PTR);
 typedef CK_RV (*CK_DESTROYMUTEX)(CK_VOID_PTR);
@@ -357,6 +367,9 @@ static_assert(offsetof(CK_MECHANISM, pParameter) == 4 &&
 static_assert(offsetof(CK_MECHANISM_INFO, ulMaxKeySize) == 4 && offsetof(CK_MECHANISM_INFO, flags) == 8 &&
                   sizeof(CK_MECHANISM_INFO) == 12,
               "CK_MECHANISM_INFO must be packed to 1 byte");
+static_assert(offsetof(CK_RSA_PKCS_PSS_PARAMS, mgf) == 4 && offsetof(CK_RSA_PKCS_PSS_PARAMS, sLen) == 8 &&
+                  sizeof(CK_RSA_PKCS_PSS_PARAMS) == 12,
+              "CK_RSA_PKCS_PSS_PARAMS must be packed to 1 byte");
 static_assert(offsetof(CK_C_INITIALIZE_ARGS, flags) == 4 * cryptoki_abi::pointer &&
                   offsetof(CK_C_INITIALIZE_ARGS, pReserved) == 4 * cryptoki_abi::pointer + 4 &&
                   sizeof(CK_C_INITIALIZE_ARGS) == 5 * cryptoki_abi::pointer + 4,
@@ -598,12 +611,32 @@ static_assert(sizeof(CK_ATTRIBUTE) == 24 && sizeof(CK_MECHANISM) == 24 && sizeof
 #define CKM_MD2_RSA_PKCS 0x00000004UL
 #define CKM_MD5_RSA_PKCS 0x00000005UL
 #define CKM_SHA1_RSA_PKCS 0x00000006UL
+#define CKM_RSA_PKCS_PSS 0x0000000DUL
 #define CKM_DSA_KEY_PAIR_GEN 0x00000010UL
 #define CKM_DSA 0x00000011UL
 #define CKM_DSA_SHA1 0x00000012UL
 #define CKM_MD2 0x00000200UL
 #define CKM_MD5 0x00000210UL
 #define CKM_SHA_1 0x00000220UL
+#define CKM_SHA256_RSA_PKCS 0x00000040UL
+#define CKM_SHA384_RSA_PKCS 0x00000041UL
+#define CKM_SHA512_RSA_PKCS 0x00000042UL
+#define CKM_SHA256_RSA_PKCS_PSS 0x00000043UL
+#define CKM_SHA384_RSA_PKCS_PSS 0x00000044UL
+#define CKM_SHA512_RSA_PKCS_PSS 0x00000045UL
+#define CKM_SHA224_RSA_PKCS 0x00000046UL
+#define CKM_SHA224_RSA_PKCS_PSS 0x00000047UL
+#define CKM_SHA256 0x00000250UL
+#define CKM_SHA224 0x00000255UL
+#define CKM_SHA384 0x00000260UL
+#define CKM_SHA512 0x00000270UL
 #define CKM_VENDOR_DEFINED 0x80000000UL
+
+// Mask generation functions of the RSA-PSS parameter.
+#define CKG_MGF1_SHA1 0x00000001UL
+#define CKG_MGF1_SHA256 0x00000002UL
+#define CKG_MGF1_SHA384 0x00000003UL
+#define CKG_MGF1_SHA512 0x00000004UL
+#define CKG_MGF1_SHA224 0x00000005UL
 
 #endif

@@ -191,7 +191,7 @@ int p11_setObjectLabel(ZEPSlotManager* slotManager, CK_OBJECT_HANDLE object, con
         SlotManager& slot = moduleObject<SlotManager>(slotManager);
         if (!label && labelLength != 0) throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "args is invalid");
         AttributeTemplate relabel;
-        relabel.setAttribute(CKA_LABEL, ZEPBuffer(labelLength, label));
+        SlotManagerUtility::setLabel(relabel, ZEPBuffer(labelLength, label));
         slot.openSession();
         slot.getClient()->setAttributeValue(slot.getSessionHandle(), object, relabel);
     });

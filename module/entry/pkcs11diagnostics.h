@@ -66,7 +66,8 @@ MERVIL7_EXPORT int p11_listObjects(ZEPSlotManager* slotManager, p11_objectVisito
 // Destroys one object that p11_listObjects reported, whatever it is, in the
 // slot manager's session: for objects the key database makes no item of.
 MERVIL7_EXPORT int p11_destroyObject(ZEPSlotManager* slotManager, CK_OBJECT_HANDLE object, p11_status* status);
-// Sets the CKA_LABEL of one object that p11_listObjects reported.
+// Sets the CKA_LABEL of one object that p11_listObjects reported, to the
+// label's text as every label the module writes.
 MERVIL7_EXPORT int p11_setObjectLabel(ZEPSlotManager* slotManager, CK_OBJECT_HANDLE object, const unsigned char* label,
                                       CK_ULONG labelLength, p11_status* status);
 }

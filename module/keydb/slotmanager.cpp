@@ -594,7 +594,7 @@ bool SlotManager::insertItem(const ZEPKeyCertItem& item) {
     const ZEPPKCS11ASNKeyRecord search(" ", id, 0, subject);
     if (CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, search.getBuffer())) {
         AttributeTemplate relabel;
-        relabel.setAttribute(CKA_LABEL, item.getLabel());
+        SlotManagerUtility::setLabel(relabel, item.getLabel());
         relabel.setAttribute(CKA_SUBJECT, subject);
         setAttributes(publicKey, relabel);
     }
@@ -625,7 +625,7 @@ bool SlotManager::insertItem(const ZEPKeyCertReqItem& item) {
         const ZEPPKCS11ASNKeyRecord record(privateKey.getKeyBlob());
         if (CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_ID, record.getObjectId())) {
             AttributeTemplate relabel;
-            relabel.setAttribute(CKA_LABEL, item.getLabel());
+            SlotManagerUtility::setLabel(relabel, item.getLabel());
             relabel.setAttribute(CKA_SUBJECT, item.getSubjectName());
             setAttributes(publicKey, relabel);
             return true;
@@ -644,7 +644,7 @@ bool SlotManager::updateItem(const ZEPKeyItem& oldItem, const ZEPKeyItem& newIte
         findObject(SlotManagerUtility::objectClassOf(oldItem.getKey()), MATCH_LABEL, oldItem.getLabel());
     if (!key) return false;
     AttributeTemplate relabel;
-    relabel.setAttribute(CKA_LABEL, newItem.getLabel());
+    SlotManagerUtility::setLabel(relabel, newItem.getLabel());
     setAttributes(key, relabel);
     return true;
 }
@@ -664,7 +664,7 @@ bool SlotManager::updateItem(const ZEPCertItem& oldItem, const ZEPCertItem& newI
     }
     if (oldItem.getLabel() == newItem.getLabel()) return false;
     AttributeTemplate relabel;
-    relabel.setAttribute(CKA_LABEL, newItem.getLabel());
+    SlotManagerUtility::setLabel(relabel, newItem.getLabel());
     setAttributes(old, relabel);
     return true;
 }
@@ -689,8 +689,8 @@ bool SlotManager::updateItem(const ZEPKeyCertItem& oldItem, const ZEPKeyCertItem
         }
     }
     if (oldItem.getLabel() != newItem.getLabel()) {
-        keys.setAttribute(CKA_LABEL, newItem.getLabel());
-        certificateAttributes.setAttribute(CKA_LABEL, newItem.getLabel());
+        SlotManagerUtility::setLabel(keys, newItem.getLabel());
+        SlotManagerUtility::setLabel(certificateAttributes, newItem.getLabel());
     }
     if (keys.size() != 0) {
         setAttributes(privateKey, keys);
@@ -705,7 +705,7 @@ bool SlotManager::updateItem(const ZEPKeyCertReqItem& oldItem, const ZEPKeyCertR
     ZEP_TRACE(MODULE_TRACE, "SlotManager::updateItem(ZEPKeyCertReqItem)");
     requireWriting();
     AttributeTemplate changes;
-    if (oldItem.getLabel() != newItem.getLabel()) changes.setAttribute(CKA_LABEL, newItem.getLabel());
+    if (oldItem.getLabel() != newItem.getLabel()) SlotManagerUtility::setLabel(changes, newItem.getLabel());
     if (oldItem.getSubjectName() != newItem.getSubjectName())
         changes.setAttribute(CKA_SUBJECT, newItem.getSubjectName());
     if (changes.size() == 0) return false;
@@ -732,7 +732,7 @@ bool SlotManager::updateItem(const ZEPKeyCertReqItem& oldItem, const ZEPCertItem
     // objects now form a key+certificate pair.
     AttributeTemplate pair;
     pair.setAttribute(CKA_ID, id);
-    pair.setAttribute(CKA_LABEL, newItem.getLabel());
+    SlotManagerUtility::setLabel(pair, newItem.getLabel());
     pair.setAttribute(CKA_SUBJECT, subjectOf(certificateOf(newItem)));
     setAttributes(publicKey, pair);
     setAttributes(privateKey, pair);

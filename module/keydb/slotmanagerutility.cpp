@@ -210,6 +210,16 @@ ZEPBuffer SlotManagerUtility::normalizeLabel(const ZEPBuffer& label) {
     return ZEPASNUtility::getDEREncoding(text);
 }
 
+void SlotManagerUtility::setLabel(AttributeTemplate& object, const ZEPBuffer& label) {
+    asn_UTF8String text;
+    if (text.read(label.get()) != 0) {
+        object.setAttribute(CKA_LABEL, label);
+        return;
+    }
+    const r_buffer_t characters = text.content_view();
+    object.setAttribute(CKA_LABEL, characters.data, characters.len);
+}
+
 bool SlotManagerUtility::compareLabel(const ZEPBuffer& a, const ZEPBuffer& b) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::compareLabel()");
     return normalizeLabel(a) == normalizeLabel(b);
@@ -468,7 +478,7 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
     object.setBool(CKA_TOKEN, true);
     object.setBool(CKA_MODIFIABLE, true);
     object.setULong(CKA_KEY_TYPE, key.getAlgorithm() == ZEPKRYKey::ALGORITHM_RSA ? CKK_RSA : CKK_DSA);
-    object.setAttribute(CKA_LABEL, item.getLabel());
+    setLabel(object, item.getLabel());
     object.setAttribute(CKA_ID, objectId);
     if (!subject.empty()) object.setAttribute(CKA_SUBJECT, subject);
     switch (key.getFormat()) {
@@ -480,6 +490,10 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
         case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
             object.setULong(CKA_CLASS, CKO_PRIVATE_KEY);
             object.setBool(CKA_PRIVATE, true);
+            // The secret stays on the token, as it does for keys generated
+            // there.
+            object.setBool(CKA_SENSITIVE, true);
+            object.setBool(CKA_EXTRACTABLE, false);
             addPrivateComponents(object, ZEPPrivateKeyInfo(key.getKeyBlob()));
             break;
         case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD: {
@@ -490,7 +504,7 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
                           existing))
                 throw ZEPPKCS11Exception(ZEP_HERE, errorcode::KEY_NOT_FOUND, "Private key was not found.");
             AttributeTemplate relabel;
-            relabel.setAttribute(CKA_LABEL, item.getLabel());
+            setLabel(relabel, item.getLabel());
             if (!subject.empty()) relabel.setAttribute(CKA_SUBJECT, subject);
             slot.getClient()->setAttributeValue(slot.getSessionHandle(), existing, relabel);
             return true;
@@ -512,7 +526,7 @@ bool SlotManagerUtility::makeCertItem(SlotManager& slot, const ZEPCertItem& item
     AttributeTemplate object;
     object.setULong(CKA_CLASS, CKO_CERTIFICATE);
     object.setBool(CKA_TOKEN, true);
-    object.setAttribute(CKA_LABEL, item.getLabel());
+    setLabel(object, item.getLabel());
     object.setULong(CKA_CERTIFICATE_TYPE, CKC_X_509);
     object.setAttribute(CKA_SUBJECT, ZEPASNUtility::getDEREncoding(certificate.get_subject()));
     object.setAttribute(CKA_ID, objectId);

@@ -11,6 +11,7 @@
 #include "cryptoki.h"
 #include "zepbuffer.h"
 
+class AttributeTemplate;
 class SlotManager;
 class asn_object;
 class x509_certificate;
@@ -67,6 +68,10 @@ public:
     // already is one is kept, so both forms compare equal.
     static ZEPBuffer normalizeLabel(const ZEPBuffer& label);
     static bool compareLabel(const ZEPBuffer& a, const ZEPBuffer& b);
+    // Sets CKA_LABEL to the label's characters, the UTF-8 text that PKCS#11
+    // defines: a label that is the DER of a UTF8String is unwrapped, any
+    // other is written as given. Every label the module writes goes this way.
+    static void setLabel(AttributeTemplate& object, const ZEPBuffer& label);
 
     // Whether the item is on the token already; `reason` gets the duplicate
     // code (577009 to 577013) when it is.

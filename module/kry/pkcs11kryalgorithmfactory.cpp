@@ -60,18 +60,64 @@ ZEPKRYDigestAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1_DigestAlgorithm() co
     return nullptr;
 }
 
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::signatureAlgorithm(uint32_t kind,
+                                                                       const ZEPKRYKey& privateKey) const {
+    if (!staysOnToken(privateKey)) return nullptr;
+    return new PKCS11KRYSignatureAlgorithm(kind, slot_.get(), privateKey);
+}
+
 ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_MD5WithRSA_SignatureAlgorithm(
     const ZEPKRYKey& privateKey) const {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_MD5WithRSA_SignatureAlgorithm()");
-    if (!staysOnToken(privateKey)) return nullptr;
-    return new PKCS11KRYSignatureAlgorithm(PKCS11KRYSignatureAlgorithm::MD5_WITH_RSA, slot_.get(), privateKey);
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::MD5_WITH_RSA, privateKey);
 }
 
 ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1WithRSA_SignatureAlgorithm(
     const ZEPKRYKey& privateKey) const {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA1WithRSA_SignatureAlgorithm()");
-    if (!staysOnToken(privateKey)) return nullptr;
-    return new PKCS11KRYSignatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA1_WITH_RSA, slot_.get(), privateKey);
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA1_WITH_RSA, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA224WithRSA_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA224WithRSA_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA224_WITH_RSA, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA256WithRSA_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA256WithRSA_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA256_WITH_RSA, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA384WithRSA_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA384WithRSA_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA384_WITH_RSA, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA512WithRSA_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA512WithRSA_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA512_WITH_RSA, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA256WithRSAPSS_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA256WithRSAPSS_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA256_WITH_RSA_PSS, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA384WithRSAPSS_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA384WithRSAPSS_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA384_WITH_RSA_PSS, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA512WithRSAPSS_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_SHA512WithRSAPSS_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA512_WITH_RSA_PSS, privateKey);
 }
 
 // No verification on the token: it needs only the public key, which is no

@@ -1,4 +1,5 @@
-// The algorithm factory of one token slot: RSA signatures, RSA PKCS#1
+// The algorithm factory of one token slot: RSA signatures (PKCS#1 v1.5
+// over MD5, SHA-1 and SHA-2, RSASSA-PSS over SHA-256/384/512), RSA PKCS#1
 // encryption and decryption, RSA key-pair generation and random data run on
 // the token. The key makers serve only keys that stay on a token (format
 // FORMAT_PKCS11_KEY_RECORD) and answer null for any other key, without
@@ -11,6 +12,7 @@
 #ifndef MERVIL7_PKCS11KRYALGORITHMFACTORY_H
 #define MERVIL7_PKCS11KRYALGORITHMFACTORY_H
 
+#include <cstdint>
 #include <memory>
 
 #include "kry/zepkryalgorithmfactory.h"
@@ -32,6 +34,13 @@ public:
     ZEPKRYDigestAlgorithm* make_SHA1_DigestAlgorithm() const override;
     ZEPKRYSignatureAlgorithm* make_MD5WithRSA_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
     ZEPKRYSignatureAlgorithm* make_SHA1WithRSA_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_SHA224WithRSA_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_SHA256WithRSA_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_SHA384WithRSA_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_SHA512WithRSA_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_SHA256WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_SHA384WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_SHA512WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
     ZEPKRYVerificationAlgorithm* make_MD5WithRSA_VerificationAlgorithm(const ZEPKRYKey& publicKey) const override;
     ZEPKRYVerificationAlgorithm* make_SHA1WithRSA_VerificationAlgorithm(const ZEPKRYKey& publicKey) const override;
     ZEPKRYEncryptionAlgorithm* make_RSAPKCS_EncryptionAlgorithm(const ZEPKRYKey& key) const override;
@@ -45,6 +54,10 @@ public:
     static ZEPString getClassName() { return "PKCS11KRYAlgorithmFactory"; }
 
 private:
+    // A signature algorithm of `kind` for a key that stays on the token;
+    // null for any other key.
+    ZEPKRYSignatureAlgorithm* signatureAlgorithm(uint32_t kind, const ZEPKRYKey& privateKey) const;
+
     std::unique_ptr<SlotManager> slot_;
 };
 

@@ -25,14 +25,14 @@ ZEPBuffer PKCS11KRYDecryptionAlgorithm::decryptData(const r_buffer_t& data) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYDecryptionAlgorithm::decryptData()");
     SlotLock slotLock = key_.slot().lockSlot();
     std::unique_lock<std::mutex> sessionLock;
-    key_.startOperation(&PKCS11Client::decryptInit, CKM_RSA_PKCS, sessionLock);
+    key_.startOperation(&PKCS11Client::decryptInit, {CKM_RSA_PKCS, nullptr, 0}, sessionLock);
     return decryptData(ZEPBuffer(data));
 }
 
 void PKCS11KRYDecryptionAlgorithm::decryptDataInit() {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYDecryptionAlgorithm::decryptDataInit()");
     std::unique_lock<std::mutex> sessionLock;
-    key_.startOperation(&PKCS11Client::decryptInit, CKM_RSA_PKCS, sessionLock);
+    key_.startOperation(&PKCS11Client::decryptInit, {CKM_RSA_PKCS, nullptr, 0}, sessionLock);
 }
 
 ZEPBuffer PKCS11KRYDecryptionAlgorithm::decryptDataUpdate(const r_buffer_t& data) {

@@ -41,14 +41,14 @@ ZEPBuffer PKCS11KRYEncryptionAlgorithm::encryptData(const r_buffer_t& data) {
             .signData(data);
     SlotLock slotLock = key_.slot().lockSlot();
     std::unique_lock<std::mutex> sessionLock;
-    key_.startOperation(&PKCS11Client::encryptInit, CKM_RSA_PKCS, sessionLock);
+    key_.startOperation(&PKCS11Client::encryptInit, {CKM_RSA_PKCS, nullptr, 0}, sessionLock);
     return encryptDataFinal(ZEPBuffer(data));
 }
 
 void PKCS11KRYEncryptionAlgorithm::encryptDataInit() {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYEncryptionAlgorithm::encryptDataInit()");
     std::unique_lock<std::mutex> sessionLock;
-    key_.startOperation(&PKCS11Client::encryptInit, CKM_RSA_PKCS, sessionLock);
+    key_.startOperation(&PKCS11Client::encryptInit, {CKM_RSA_PKCS, nullptr, 0}, sessionLock);
 }
 
 ZEPBuffer PKCS11KRYEncryptionAlgorithm::encryptDataUpdate(const r_buffer_t& data) {

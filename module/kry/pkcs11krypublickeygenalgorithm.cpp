@@ -1,12 +1,11 @@
 #include "pkcs11krypublickeygenalgorithm.h"
 
-#include "asn/asn_string.h"
-#include "asn/zepasnutility.h"
+#include <string>
+
 #include "attributetemplate.h"
 #include "errorcodes.h"
 #include "generatortrace.h"
 #include "keystore/zepkeyitem.h"
-#include "kry/zepasncheck.h"
 #include "kry/zepkryutility.h"
 #include "pkcs11client.h"
 #include "slotmanager.h"
@@ -63,11 +62,10 @@ void PKCS11KRYPublicKeyGenAlgorithm::label(CK_OBJECT_HANDLE publicKey, CK_OBJECT
     // The modulus as the token gave it: tokens give it without leading zero
     // bytes, so this is the identifier the key's certificates get as well.
     const ZEPBuffer id = ZEPKRYUtility::digestData_SHA1(modulus, nullptr);
-    asn_UTF8String text;
-    zep_asn_check(ZEP_HERE, text.set_text(ZEPUtility::binaryToHexString(id).str()));
+    const std::string label = ZEPUtility::binaryToHexString(id).str();
     AttributeTemplate names;
     names.setAttribute(CKA_ID, id);
-    names.setAttribute(CKA_LABEL, ZEPASNUtility::getDEREncoding(text));
+    names.setAttribute(CKA_LABEL, label.data(), label.size());
     client.setAttributeValue(slot_->getSessionHandle(), publicKey, names);
     client.setAttributeValue(slot_->getSessionHandle(), privateKey, names);
 }

@@ -1,7 +1,6 @@
 // RSA key pairs generated as token objects. Both objects are labelled with
-// the SHA-1 of the modulus: CKA_ID holds it, CKA_LABEL the DER UTF8String of
-// its hexadecimal text, so the pair and its later certificates share one
-// identifier. The private key never leaves the token: the pair returned
+// the SHA-1 of the modulus: CKA_ID holds it, CKA_LABEL its hexadecimal text,
+// so the pair and its later certificates share one identifier. The private key never leaves the token: the pair returned
 // holds the public key's SubjectPublicKeyInfo and a key record for the
 // private key.
 #ifndef MERVIL7_PKCS11KRYPUBLICKEYGENALGORITHM_H

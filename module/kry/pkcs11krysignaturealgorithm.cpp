@@ -1,16 +1,57 @@
 #include "pkcs11krysignaturealgorithm.h"
 
-#include "asn/digestinfo.h"
-#include "asn/zepasnoid.h"
-#include "asn/zepasnutility.h"
+#include <optional>
+
 #include "errorcodes.h"
-#include "kry/zepasncheck.h"
-#include "kry/zepkryutility.h"
+#include "kry/zepkryalgorithmfactory.h"
+#include "kry/zepkrydigesttype.h"
 #include "mechanisminfolist.h"
 #include "pkcs11client.h"
 #include "slotmanager.h"
 #include "tokencache.h"
 #include "zeptrace.h"
+
+namespace {
+
+using DigestMaker = ZEPKRYDigestAlgorithm* (ZEPKRYAlgorithmFactory::*)() const;
+
+struct KindFacts {
+    // The mechanism that digests and signs in one, and the one that signs
+    // what it is given when the token lacks the first.
+    CK_MECHANISM_TYPE combined;
+    CK_MECHANISM_TYPE bare;
+    std::optional<ZEPKRYDigestType> digest;
+    // Of RSA-PSS: the digest and mask generation function the token is told.
+    CK_MECHANISM_TYPE pssHash;
+    CK_RSA_PKCS_MGF_TYPE mgf;
+    // The toolkit digest that the parts of a multi-part signature feed
+    // under the bare mechanism. MD5 and SHA-1 have none: their parts go to
+    // the token as given, and it decides whether it takes them.
+    DigestMaker makeDigest;
+};
+
+const KindFacts& factsOf(uint32_t kind) {
+    using Digest = ZEPKRYDigestType;
+    using Factory = ZEPKRYAlgorithmFactory;
+    static const KindFacts facts[] = {
+        {CKM_MD5_RSA_PKCS, CKM_RSA_PKCS, Digest::MD5, 0, 0, nullptr},
+        {CKM_SHA1_RSA_PKCS, CKM_RSA_PKCS, Digest::SHA1, 0, 0, nullptr},
+        {CKM_RSA_PKCS, CKM_RSA_PKCS, std::nullopt, 0, 0, nullptr},
+        {CKM_SHA224_RSA_PKCS, CKM_RSA_PKCS, Digest::SHA224, 0, 0, &Factory::make_SHA224_DigestAlgorithm},
+        {CKM_SHA256_RSA_PKCS, CKM_RSA_PKCS, Digest::SHA256, 0, 0, &Factory::make_SHA256_DigestAlgorithm},
+        {CKM_SHA384_RSA_PKCS, CKM_RSA_PKCS, Digest::SHA384, 0, 0, &Factory::make_SHA384_DigestAlgorithm},
+        {CKM_SHA512_RSA_PKCS, CKM_RSA_PKCS, Digest::SHA512, 0, 0, &Factory::make_SHA512_DigestAlgorithm},
+        {CKM_SHA256_RSA_PKCS_PSS, CKM_RSA_PKCS_PSS, Digest::SHA256, CKM_SHA256, CKG_MGF1_SHA256,
+         &Factory::make_SHA256_DigestAlgorithm},
+        {CKM_SHA384_RSA_PKCS_PSS, CKM_RSA_PKCS_PSS, Digest::SHA384, CKM_SHA384, CKG_MGF1_SHA384,
+         &Factory::make_SHA384_DigestAlgorithm},
+        {CKM_SHA512_RSA_PKCS_PSS, CKM_RSA_PKCS_PSS, Digest::SHA512, CKM_SHA512, CKG_MGF1_SHA512,
+         &Factory::make_SHA512_DigestAlgorithm},
+    };
+    return facts[kind];
+}
+
+}  // namespace
 
 PKCS11KRYSignatureAlgorithm::PKCS11KRYSignatureAlgorithm(uint32_t kind, SlotManager* slotManager,
                                                          const ZEPKRYKey& key)
@@ -29,33 +70,38 @@ bool PKCS11KRYSignatureAlgorithm::isKindOf(const ZEPString& className) const {
 ZEPString PKCS11KRYSignatureAlgorithm::getInstanceName() const { return getClassName(); }
 
 CK_MECHANISM_TYPE PKCS11KRYSignatureAlgorithm::chooseMechanism() {
+    const KindFacts& facts = factsOf(kind_);
     const auto mechanisms = key_.slot().getTokenCache().mechanisms(key_.slot());
-    const CK_MECHANISM_TYPE combined = kind_ == MD5_WITH_RSA    ? CKM_MD5_RSA_PKCS
-                                       : kind_ == SHA1_WITH_RSA ? CKM_SHA1_RSA_PKCS
-                                                                : CKM_RSA_PKCS;
-    if (combined != CKM_RSA_PKCS && mechanisms->contains(combined)) return combined;
-    digestInfoMode_ = true;
-    return CKM_RSA_PKCS;
+    if (facts.combined != facts.bare && mechanisms->contains(facts.combined)) return facts.combined;
+    signsDigest_ = true;
+    return facts.bare;
 }
 
 void PKCS11KRYSignatureAlgorithm::start(std::unique_lock<std::mutex>& sessionLock) {
-    key_.startOperation(&PKCS11Client::signInit, chooseMechanism(), sessionLock);
+    const KindFacts& facts = factsOf(kind_);
+    CK_MECHANISM mechanism = {chooseMechanism(), nullptr, 0};
+    CK_RSA_PKCS_PSS_PARAMS pss{};
+    if (facts.bare == CKM_RSA_PKCS_PSS) {
+        pss = {facts.pssHash, facts.mgf, facts.digest->getLength()};
+        mechanism.pParameter = &pss;
+        mechanism.ulParameterLen = sizeof pss;
+    }
+    key_.startOperation(&PKCS11Client::signInit, mechanism, sessionLock);
+    parts_.reset();
 }
 
 ZEPBuffer PKCS11KRYSignatureAlgorithm::toSign(const r_buffer_t& data) const {
-    if (!digestInfoMode_ || kind_ == RAW_RSA) return ZEPBuffer(data);
+    const KindFacts& facts = factsOf(kind_);
+    if (!signsDigest_ || !facts.digest) return ZEPBuffer(data);
+    return toSignDigest(facts.digest->digestData(ZEPBuffer(data)));
+}
+
+ZEPBuffer PKCS11KRYSignatureAlgorithm::toSignDigest(const ZEPBuffer& digest) const {
+    const KindFacts& facts = factsOf(kind_);
     // CKM_RSA_PKCS pads what it is given: a DigestInfo signed that way is
-    // the signature the combined mechanism makes.
-    const bool md5 = kind_ == MD5_WITH_RSA;
-    DigestInfo info;
-    zep_asn_check(ZEP_HERE, md5 ? info.digestAlgorithm.set_value_with_null(ZEPASNOID::VALUE_MD5DigestAlgorithm,
-                                                                           ZEPASNOID::VALUE_MD5DigestAlgorithm_COUNT)
-                                : info.digestAlgorithm.set_value_with_null(ZEPASNOID::VALUE_SHA1DigestAlgorithm,
-                                                                           ZEPASNOID::VALUE_SHA1DigestAlgorithm_COUNT));
-    const ZEPBuffer bytes(data);
-    zep_asn_check(ZEP_HERE, info.digest.set_value(md5 ? ZEPKRYUtility::digestData_MD5(bytes, nullptr)
-                                                      : ZEPKRYUtility::digestData_SHA1(bytes, nullptr)));
-    return ZEPASNUtility::getDEREncoding(info);
+    // the signature the combined mechanism makes. CKM_RSA_PKCS_PSS takes
+    // the digest itself.
+    return facts.bare == CKM_RSA_PKCS_PSS ? digest : facts.digest->getDigestInfo(digest);
 }
 
 ZEPBuffer PKCS11KRYSignatureAlgorithm::signData(const r_buffer_t& data) {
@@ -70,15 +116,29 @@ void PKCS11KRYSignatureAlgorithm::signDataInit() {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYSignatureAlgorithm::signDataInit()");
     std::unique_lock<std::mutex> sessionLock;
     start(sessionLock);
+    const KindFacts& facts = factsOf(kind_);
+    if (signsDigest_ && facts.makeDigest != nullptr) {
+        parts_.reset((ZEPKRYAlgorithmFactory().*facts.makeDigest)());
+        parts_->digestDataInit();
+    }
 }
 
 void PKCS11KRYSignatureAlgorithm::signDataUpdate(const r_buffer_t& data) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYSignatureAlgorithm::signDataUpdate()");
+    if (parts_) {
+        parts_->digestDataUpdate(data);
+        return;
+    }
     key_.client().signUpdate(key_.session(), ZEPBuffer(data));
 }
 
 ZEPBuffer PKCS11KRYSignatureAlgorithm::signDataFinal() {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYSignatureAlgorithm::signDataFinal()");
+    if (parts_) {
+        const ZEPBuffer digest = parts_->digestDataFinal();
+        parts_.reset();
+        return signDataFinal(toSignDigest(digest));
+    }
     ZEPBuffer signature;
     key_.client().signFinal(key_.session(), signature);
     return signature;

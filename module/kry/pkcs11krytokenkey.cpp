@@ -74,10 +74,9 @@ CK_OBJECT_HANDLE PKCS11KRYTokenKey::findObject() const {
     return objects.front();
 }
 
-void PKCS11KRYTokenKey::startOperation(InitCall init, CK_MECHANISM_TYPE mechanism,
+void PKCS11KRYTokenKey::startOperation(InitCall init, CK_MECHANISM mechanism,
                                        std::unique_lock<std::mutex>& sessionLock) const {
     const CK_OBJECT_HANDLE object = findObject();
-    CK_MECHANISM parameters = {mechanism, nullptr, 0};
     sessionLock = client().lockSession(session());
-    (client().*init)(session(), &parameters, object);
+    (client().*init)(session(), &mechanism, object);
 }

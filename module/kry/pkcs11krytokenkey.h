@@ -35,11 +35,12 @@ public:
     CK_SESSION_HANDLE& session() const;
 
     // Finds the key object and starts an operation on it: `init` with
-    // `mechanism` (no parameter). The search runs first, since it takes the
-    // session lock itself; then `sessionLock` takes that lock before the
-    // Init call, and whoever keeps it keeps other call sequences off the
-    // shared session until the operation's last call.
-    void startOperation(InitCall init, CK_MECHANISM_TYPE mechanism, std::unique_lock<std::mutex>& sessionLock) const;
+    // `mechanism`, whose parameter (if any) the caller keeps alive for the
+    // call. The search runs first, since it takes the session lock itself;
+    // then `sessionLock` takes that lock before the Init call, and whoever
+    // keeps it keeps other call sequences off the shared session until the
+    // operation's last call.
+    void startOperation(InitCall init, CK_MECHANISM mechanism, std::unique_lock<std::mutex>& sessionLock) const;
 
 private:
     // The first object of the key's class with the record's CKA_ID. Throws

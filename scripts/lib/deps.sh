@@ -3,9 +3,11 @@
 
 # Build, tests, keydb and its default token; pkg-config, dpkg-dev and
 # p11-kit for the tests of the installed tree, the Debian package and remote
-# tokens.
+# tokens; GnuTLS's p11tool and openssl's pkcs11 engine for the tests that use
+# keydb's keys from other PKCS#11 software.
 MERVIL_PACKAGES=(cmake g++ make googletest libgtest-dev libbenchmark-dev softhsm2 opensc openssl
-                 libcli11-dev nlohmann-json3-dev pkg-config dpkg-dev p11-kit p11-kit-modules)
+                 libcli11-dev nlohmann-json3-dev pkg-config dpkg-dev p11-kit p11-kit-modules gnutls-bin
+                 libengine-pkcs11-openssl)
 # The libFuzzer targets: clang and its fuzzer and sanitizer runtimes.
 MERVIL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The Windows cross builds and their tests: 32-bit programs under 32-bit wine

@@ -48,10 +48,14 @@ public:
     // A count the call reads and writes: as output(), and "<name>.in" on entry.
     CallRecorder& inOut(const char* name, const CK_ULONG* pointer) noexcept;
 
-    // A mechanism argument: whether given, and its type as "mechanism" when given.
+    // A mechanism argument: whether given, and when given its type as "mechanism"
+    // and its parameter as the input "pParameter" of length "ulParameterLen".
     CallRecorder& mechanism(const char* name, const CK_MECHANISM* pointer) noexcept {
         given(name, pointer);
-        return pointer != nullptr ? value("mechanism", pointer->mechanism) : *this;
+        if (pointer == nullptr) return *this;
+        return value("mechanism", pointer->mechanism)
+            .input("pParameter", static_cast<const CK_BYTE*>(pointer->pParameter), "ulParameterLen",
+                   pointer->ulParameterLen);
     }
 
     // A template argument: whether given, its count under countName, and its

@@ -41,8 +41,51 @@ std::optional<CK_MECHANISM_TYPE> digestBefore(CK_MECHANISM_TYPE mechanism) {
             return CKM_MD5;
         case CKM_SHA1_RSA_PKCS:
             return CKM_SHA_1;
+        case CKM_SHA224_RSA_PKCS:
+        case CKM_SHA224_RSA_PKCS_PSS:
+            return CKM_SHA224;
+        case CKM_SHA256_RSA_PKCS:
+        case CKM_SHA256_RSA_PKCS_PSS:
+            return CKM_SHA256;
+        case CKM_SHA384_RSA_PKCS:
+        case CKM_SHA384_RSA_PKCS_PSS:
+            return CKM_SHA384;
+        case CKM_SHA512_RSA_PKCS:
+        case CKM_SHA512_RSA_PKCS_PSS:
+            return CKM_SHA512;
         default:
             return std::nullopt;
+    }
+}
+
+bool isPss(CK_MECHANISM_TYPE mechanism) {
+    switch (mechanism) {
+        case CKM_RSA_PKCS_PSS:
+        case CKM_SHA224_RSA_PKCS_PSS:
+        case CKM_SHA256_RSA_PKCS_PSS:
+        case CKM_SHA384_RSA_PKCS_PSS:
+        case CKM_SHA512_RSA_PKCS_PSS:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The MGF1 that goes with a digest, as the standard pairs them.
+CK_RSA_PKCS_MGF_TYPE mgf1Of(CK_MECHANISM_TYPE digest) {
+    switch (digest) {
+        case CKM_SHA_1:
+            return CKG_MGF1_SHA1;
+        case CKM_SHA224:
+            return CKG_MGF1_SHA224;
+        case CKM_SHA256:
+            return CKG_MGF1_SHA256;
+        case CKM_SHA384:
+            return CKG_MGF1_SHA384;
+        case CKM_SHA512:
+            return CKG_MGF1_SHA512;
+        default:
+            return 0;
     }
 }
 
@@ -52,10 +95,26 @@ bool canDo(OperationKind kind, CK_MECHANISM_TYPE mechanism) {
             return MessageDigest::isDigest(mechanism);
         case OperationKind::sign:
         case OperationKind::verify:
-            return mechanism == CKM_RSA_PKCS || digestBefore(mechanism).has_value();
+            return mechanism == CKM_RSA_PKCS || mechanism == CKM_RSA_PKCS_PSS || digestBefore(mechanism).has_value();
         default:
             return mechanism == CKM_RSA_PKCS;
     }
+}
+
+// The digest an RSA-PSS parameter names: one the token knows, paired with its
+// own MGF1 and, for a combined mechanism, the mechanism's own digest.
+CK_MECHANISM_TYPE pssDigestOf(const CK_MECHANISM& mechanism) {
+    CK_RSA_PKCS_PSS_PARAMS parameters;
+    if (mechanism.pParameter == nullptr || mechanism.ulParameterLen != sizeof parameters) {
+        throw CryptokiError(CKR_MECHANISM_PARAM_INVALID);
+    }
+    std::memcpy(&parameters, mechanism.pParameter, sizeof parameters);
+    const std::optional<CK_MECHANISM_TYPE> combined = digestBefore(mechanism.mechanism);
+    if (!MessageDigest::isDigest(parameters.hashAlg) || parameters.mgf != mgf1Of(parameters.hashAlg) ||
+        (combined && *combined != parameters.hashAlg)) {
+        throw CryptokiError(CKR_MECHANISM_PARAM_INVALID);
+    }
+    return parameters.hashAlg;
 }
 
 std::optional<CK_ULONG> ulongOf(const TokenObject& object, CK_ATTRIBUTE_TYPE type) {
@@ -91,7 +150,9 @@ CryptoOperation::CryptoOperation(OperationKind kind, const CK_MECHANISM& mechani
     if ((token.mechanism(mechanism_).flags & rules.flag) == 0 || !canDo(kind, mechanism_)) {
         throw CryptokiError(CKR_MECHANISM_INVALID);
     }
-    if (mechanism.pParameter != nullptr || mechanism.ulParameterLen != 0) {
+    if (isPss(mechanism_)) {
+        pssDigest_ = pssDigestOf(mechanism);
+    } else if (mechanism.pParameter != nullptr || mechanism.ulParameterLen != 0) {
         throw CryptokiError(CKR_MECHANISM_PARAM_INVALID);
     }
     if (kind != OperationKind::digest) {
@@ -122,7 +183,17 @@ CK_RV CryptoOperation::verify(const Bytes& data, const Bytes& signature) const {
 
 Bytes CryptoOperation::signedPart(const Bytes& data) const {
     const std::optional<CK_MECHANISM_TYPE> digest = digestBefore(mechanism_);
-    return digest ? MessageDigest::digestInfo(*digest, data) : data;
+    if (!pssDigest_) {
+        return digest ? MessageDigest::digestInfo(*digest, data) : data;
+    }
+    if (digest) {
+        return MessageDigest::of(*digest, data);
+    }
+    // CKM_RSA_PKCS_PSS signs a digest of the parameter's kind.
+    if (data.size() != MessageDigest::of(*pssDigest_, {}).size()) {
+        throw CryptokiError(CKR_DATA_LEN_RANGE);
+    }
+    return data;
 }
 
 Bytes CryptoOperation::collected(const Bytes& data) const {

@@ -18,7 +18,9 @@ class CryptoOperation {
 public:
     // Checks, in this order, that the mechanism is in the token's table with the
     // kind's flag (CKF_SIGN and so on) and is one the token can do for that kind
-    // (CKR_MECHANISM_INVALID), that it has no parameter (CKR_MECHANISM_PARAM_INVALID),
+    // (CKR_MECHANISM_INVALID), that it has no parameter, or for RSA-PSS a
+    // CK_RSA_PKCS_PSS_PARAMS naming a known digest, that digest's MGF1 and for a
+    // combined mechanism its own digest (CKR_MECHANISM_PARAM_INVALID),
     // that the key is an RSA key with a modulus, private for signing and decrypting,
     // public for verifying and encrypting (CKR_KEY_TYPE_INCONSISTENT), and that its
     // CKA_SIGN, CKA_VERIFY, CKA_ENCRYPT or CKA_DECRYPT is not false
@@ -35,12 +37,16 @@ public:
     CK_RV verify(const Bytes& data, const Bytes& signature) const;
 
 private:
-    // What is signed: the data itself, or with a combined mechanism the DigestInfo of its digest.
+    // What is signed: the data itself, or with a combined mechanism the DigestInfo of
+    // its digest (the digest alone for RSA-PSS). The stand-in signs RSA-PSS as it
+    // signs PKCS#1 v1.5, so its signatures are repeatable.
     Bytes signedPart(const Bytes& data) const;
     Bytes collected(const Bytes& data) const;
 
     OperationKind kind_;
     CK_MECHANISM_TYPE mechanism_;
+    // Of RSA-PSS: the digest its parameter names.
+    std::optional<CK_MECHANISM_TYPE> pssDigest_;
     std::optional<RsaStandIn> key_;
     Bytes parts_;
 };

@@ -2,20 +2,14 @@
 
 #include "kry/zepmd5.h"
 #include "kry/zepsha1.h"
+#include "kry/zepsha224.h"
+#include "kry/zepsha384.h"
 
-#include <array>
 #include <stdexcept>
 
 namespace testtoken {
 
 namespace {
-
-// The DER before the digest in a DigestInfo: SEQUENCE, AlgorithmIdentifier with
-// the digest's OID and NULL parameters, OCTET STRING header.
-constexpr std::array<CK_BYTE, 15> sha1Prefix{0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
-                                             0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14};
-constexpr std::array<CK_BYTE, 18> md5Prefix{0x30, 0x20, 0x30, 0x0C, 0x06, 0x08, 0x2A, 0x86, 0x48,
-                                            0x86, 0xF7, 0x0D, 0x02, 0x05, 0x05, 0x00, 0x04, 0x10};
 
 template <typename Digest>
 Bytes digestOf(const Bytes& data) {
@@ -25,26 +19,60 @@ Bytes digestOf(const Bytes& data) {
     return Bytes(result.getValue(), result.getValue() + result.getLength());
 }
 
+// The DER before the digest in a DigestInfo (RFC 8017, section 9.2, note 1):
+// SEQUENCE, AlgorithmIdentifier with the digest's OID and NULL parameters,
+// OCTET STRING header.
+struct DigestFacts {
+    CK_MECHANISM_TYPE mechanism;
+    Bytes prefix;
+    Bytes (*digest)(const Bytes&);
+};
+
+const DigestFacts& factsOf(CK_MECHANISM_TYPE mechanism) {
+    static const DigestFacts facts[] = {
+        {CKM_MD5,
+         {0x30, 0x20, 0x30, 0x0C, 0x06, 0x08, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x05, 0x05, 0x00, 0x04, 0x10},
+         digestOf<ZEPMD5>},
+        {CKM_SHA_1, {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E, 0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14},
+         digestOf<ZEPSHA1>},
+        {CKM_SHA224,
+         {0x30, 0x2D, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x04, 0x05, 0x00, 0x04, 0x1C},
+         digestOf<ZEPSHA224>},
+        {CKM_SHA256,
+         {0x30, 0x31, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20},
+         digestOf<ZEPSHA256>},
+        {CKM_SHA384,
+         {0x30, 0x41, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02, 0x05, 0x00, 0x04, 0x30},
+         digestOf<ZEPSHA384>},
+        {CKM_SHA512,
+         {0x30, 0x51, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03, 0x05, 0x00, 0x04, 0x40},
+         digestOf<ZEPSHA512>},
+    };
+    for (const DigestFacts& entry : facts)
+        if (entry.mechanism == mechanism) return entry;
+    throw std::invalid_argument("no digest mechanism");
+}
+
 }  // namespace
 
 bool MessageDigest::isDigest(CK_MECHANISM_TYPE mechanism) noexcept {
-    return mechanism == CKM_SHA_1 || mechanism == CKM_MD5;
-}
-
-Bytes MessageDigest::of(CK_MECHANISM_TYPE mechanism, const Bytes& data) {
     switch (mechanism) {
-        case CKM_SHA_1:
-            return digestOf<ZEPSHA1>(data);
         case CKM_MD5:
-            return digestOf<ZEPMD5>(data);
+        case CKM_SHA_1:
+        case CKM_SHA224:
+        case CKM_SHA256:
+        case CKM_SHA384:
+        case CKM_SHA512:
+            return true;
         default:
-            throw std::invalid_argument("no digest mechanism");
+            return false;
     }
 }
 
+Bytes MessageDigest::of(CK_MECHANISM_TYPE mechanism, const Bytes& data) { return factsOf(mechanism).digest(data); }
+
 Bytes MessageDigest::digestInfo(CK_MECHANISM_TYPE mechanism, const Bytes& data) {
-    Bytes info = mechanism == CKM_SHA_1 ? Bytes(sha1Prefix.begin(), sha1Prefix.end())
-                                        : Bytes(md5Prefix.begin(), md5Prefix.end());
+    Bytes info = factsOf(mechanism).prefix;
     const Bytes digest = of(mechanism, data);
     info.insert(info.end(), digest.begin(), digest.end());
     return info;

@@ -1,4 +1,5 @@
-// The digests the token computes for real: CKM_SHA_1 and CKM_MD5.
+// The digests the token computes for real: CKM_MD5, CKM_SHA_1 and CKM_SHA224 ...
+// CKM_SHA512.
 #ifndef TESTTOKEN_MESSAGEDIGEST_H
 #define TESTTOKEN_MESSAGEDIGEST_H
 

@@ -34,11 +34,14 @@ using Bytes = std::vector<CK_BYTE>;
 
 // The cryptographic calls take a mechanism only when the token's table lists it
 // with the call's flag (CKF_SIGN, CKF_DIGEST and so on). They know CKM_RSA_PKCS,
-// CKM_MD5_RSA_PKCS and CKM_SHA1_RSA_PKCS, and CKM_MD5 and CKM_SHA_1, which give
+// the combined MD5, SHA-1 and SHA-2 signature mechanisms, RSA-PSS (CKM_RSA_PKCS_PSS
+// over a digest, and the SHA-2 combined ones; a CK_RSA_PKCS_PSS_PARAMS parameter
+// is required), and CKM_MD5, CKM_SHA_1 and CKM_SHA224 ... CKM_SHA512, which give
 // real digests. RSA results are repeatable stand-ins worked out from the key's
 // CKA_MODULUS, modulus-length: what one half of a key pair makes the other undoes
 // or verifies, a key with another modulus fails, and a combined mechanism signs
-// exactly as CKM_RSA_PKCS over the DigestInfo of the data's digest. A key needs
+// exactly as CKM_RSA_PKCS over the DigestInfo of the data's digest (RSA-PSS signs
+// the digest alone, the same way). A key needs
 // CKA_CLASS, CKA_KEY_TYPE CKK_RSA and CKA_MODULUS; CKA_SIGN, CKA_VERIFY,
 // CKA_ENCRYPT or CKA_DECRYPT set false forbids that use, missing allows it. A
 // multi-part operation answers at its final call. A null data pointer is refused

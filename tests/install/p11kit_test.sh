@@ -31,7 +31,7 @@ pkcs11-tool --module "$softhsm" --token-label remote --login --pin "$user_pin" \
 printf 'signed remotely' >"$scratch/data"
 "$keydb" sign --library "$client" --token remote --pin "$user_pin" --label "served key" \
     --in "$scratch/data" --out "$scratch/signature"
-openssl dgst -sha1 -verify <(openssl pkey -in "$key" -pubout) -signature "$scratch/signature" "$scratch/data" \
+openssl dgst -sha256 -verify <(openssl pkey -in "$key" -pubout) -signature "$scratch/signature" "$scratch/data" \
     >/dev/null || fail "the signature made through p11-kit does not verify"
 "$keydb" genkey --library "$client" --token remote --pin "$user_pin" --bits 1024 --weak --label "made remotely" \
     >/dev/null

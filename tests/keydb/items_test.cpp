@@ -71,7 +71,7 @@ protected:
         key.insert(key.begin(), {"sign", "--in", path("data"), "--out", path("sig")});
         mustRun(key);
         toOpenssl("sig");
-        EXPECT_EQ(openssl_.must("dgst -sha1 -verify " + publicKey + " -signature sig data"), "Verified OK\n");
+        EXPECT_EQ(openssl_.must("dgst -sha256 -verify " + publicKey + " -signature sig data"), "Verified OK\n");
     }
 
     // SoftHSM2 keeps each object in a file of its own: a generation number,

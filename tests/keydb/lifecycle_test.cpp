@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 
+#include "choice/pkcs11uri.h"
 #include "tokentest.h"
 
 namespace {
@@ -47,6 +48,8 @@ protected:
 
     // The token's objects as pkcs11-tool lists them.
     std::string objects() { return pkcs11({"--list-objects"}); }
+    // How many objects pkcs11-tool lists with the plain label `label`.
+    std::size_t labelled(const std::string& label) { return occurrences(objects(), "  label:      " + label + "\n"); }
 
     // A self-signed certificate `name`.pem of the shared key `key`.
     void selfSigned(const std::string& name, const std::string& key, const std::string& subject) {
@@ -62,7 +65,7 @@ protected:
         mustRun({"sign", "--label", label, "--in", path("data"), "--out", path("sig")});
         toOpenssl("sig");
         openssl_.must("x509 -in " + certificate + " -pubkey -noout -out signer.pub");
-        EXPECT_EQ(openssl_.must("dgst -sha1 -verify signer.pub -signature sig data"), "Verified OK\n") << label;
+        EXPECT_EQ(openssl_.must("dgst -sha256 -verify signer.pub -signature sig data"), "Verified OK\n") << label;
     }
 };
 
@@ -75,6 +78,7 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(occurrences(listed, "Private Key Object"), 1u) << listed;
     EXPECT_EQ(occurrences(listed, "Public Key Object"), 1u) << listed;
     EXPECT_EQ(occurrences(listed, "Certificate Object"), 0u) << listed;
+    EXPECT_EQ(labelled("alice"), 2u) << listed;
     // A second request of that label is refused and leaves no keys behind.
     ProgramResult twice = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--weak", "--label",
                                    "alice", "--out", path("twice.csr")});
@@ -101,11 +105,26 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     EXPECT_EQ(listedPairs[0]["label"], "alice");
     EXPECT_EQ(listedPairs[0]["id"], id);
     EXPECT_EQ(listedPairs[0]["subject"], "CN=Alice,O=Example");
+    // Its URI names the token, and the pair by its private key's label and id.
+    const Pkcs11Uri uri = Pkcs11Uri::parse(listedPairs[0]["uri"].get<std::string>());
+    EXPECT_EQ(std::tie(*uri.token, *uri.object, *uri.type, *uri.id),
+              std::make_tuple(token_.label(), std::string("alice"), CKO_PRIVATE_KEY, OpenSSLTool::hexBytes(id)));
     EXPECT_EQ(nlohmann::json::parse(onToken({"list", "--requests", "--json"}).out).size(), 0u);
     listed = objects();
     EXPECT_EQ(occurrences(listed, "Certificate Object"), 1u) << listed;
     EXPECT_EQ(occurrences(listed, "ID:         " + id), 3u) << listed;
+    EXPECT_EQ(labelled("alice"), 3u) << listed;
     expectSignatureVerifies("alice", "alice.pem");
+    // Other PKCS#11 software finds the pair by that URI: p11tool lists its
+    // three objects, and openssl's pkcs11 engine signs with its private key.
+    const std::string pairUri = listedPairs[0]["uri"];
+    ProgramResult byP11tool = runProgram({"p11tool", "--provider", token_.libraryPath(), "--login",
+                                          "--set-pin=" + token_.userPin(), "--list-all",
+                                          pairUri.substr(0, pairUri.rfind(";type="))});
+    EXPECT_EQ(occurrences(byP11tool.out, "URL: pkcs11:"), 3u) << byP11tool.out << byP11tool.err;
+    openssl_.must("dgst -sha256 -engine pkcs11 -keyform engine -sign '" + pairUri + ";pin-value=" + token_.userPin() +
+                  "' -out engine.sig data");
+    EXPECT_EQ(openssl_.must("dgst -sha256 -verify signer.pub -signature engine.sig data"), "Verified OK\n");
 
     // The certificate again: refused with its reason, the token unchanged.
     const std::string before = objects();
@@ -118,7 +137,10 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
     listedPairs = pairs();
     ASSERT_EQ(listedPairs.size(), 1u);
     EXPECT_EQ(listedPairs[0]["label"], "alice 2");
-    EXPECT_EQ(occurrences(objects(), "alice 2"), 3u);
+    EXPECT_EQ(labelled("alice 2"), 3u) << objects();
+    pkcs11({"--read-object", "--type", "cert", "--label", "alice 2", "--output-file", path("found.der")});
+    toOpenssl("found.der");
+    EXPECT_EQ(openssl_.field("x509 -in found.der -inform DER -noout -serial"), "07");
     expectSignatureVerifies("alice 2", "alice.pem");
 
     ProgramResult deleted = onToken({"delete", "--label", "alice 2"});
@@ -129,8 +151,9 @@ TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
 
     // A key pair of no request: both keys are renamed and deleted together.
     mustRun({"genkey", "--bits", "1024", "--weak", "--label", "lone"});
+    EXPECT_EQ(labelled("lone"), 2u) << objects();
     mustRun({"rename", "--label", "lone", "--to", "lone 2"});
-    EXPECT_EQ(occurrences(objects(), "lone 2"), 2u);
+    EXPECT_EQ(labelled("lone 2"), 2u) << objects();
     deleted = onToken({"delete", "--label", "lone 2"});
     EXPECT_EQ(fields(deleted.out)["Deleted"], "key") << deleted.err;
     listed = objects();
@@ -157,7 +180,9 @@ TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
     EXPECT_EQ(fields(imported.out)["Label"], "Bob");
     ASSERT_EQ(pairs().size(), 1u);
     mustRun({"sign", "--label", "Bob", "--in", path("data"), "--out", path("sig")});
-    EXPECT_EQ(contents("sig"), openssl_.must("dgst -sha1 -sign bob.key data"));
+    EXPECT_EQ(contents("sig"), openssl_.must("dgst -sha256 -sign bob.key data"));
+    EXPECT_EQ(labelled("Bob"), 2u) << objects();
+    EXPECT_EQ(occurrences(objects(), "Access:     sensitive\n"), 1u) << objects();
 
     // The pair again, under its label or another: refused, the pair kept.
     const std::string before = objects();
@@ -197,8 +222,9 @@ TEST_F(LifecycleTest, PairAdoptsWhatPkcs11ToolWrote) {
     selfSigned("carol", "rsa2048", "/O=Example/CN=Carol");
     openssl_.must("pkey -in carol.key -outform DER -out carol.p8");
     openssl_.must("x509 -in carol.pem -outform DER -out carol.der");
+    // Another program wrote the key's label as the DER of a UTF8String.
     pkcs11({"--write-object", copyOut(openssl_, "carol.p8").string(), "--type", "privkey", "--id", "0c", "--label",
-            "carol"});
+            "\x0c\x05" "carol"});
     pkcs11({"--write-object", copyOut(openssl_, "carol.der").string(), "--type", "cert", "--id", "0c", "--label",
             "carol"});
     EXPECT_EQ(pairs().size(), 0u);
@@ -210,6 +236,7 @@ TEST_F(LifecycleTest, PairAdoptsWhatPkcs11ToolWrote) {
     EXPECT_EQ(listed[0]["label"], "carol");
     EXPECT_EQ(listed[0]["id"], "0c");
     EXPECT_EQ(listed[0]["subject"], "CN=Carol,O=Example");
+    EXPECT_EQ(labelled("carol"), 2u) << objects();
     expectSignatureVerifies("carol", "carol.pem");
 }
 

@@ -22,8 +22,12 @@ ProgramResult capture(Subprocess& process) {
     return result;
 }
 
-ProgramResult pkcs11Tool(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"pkcs11-tool", "--module", SoftHSMHome::libraryPath});
+ProgramResult runProgram(std::vector<std::string> arguments) {
     Subprocess process(std::move(arguments));
     return capture(process);
+}
+
+ProgramResult pkcs11Tool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"pkcs11-tool", "--module", SoftHSMHome::libraryPath});
+    return runProgram(std::move(arguments));
 }

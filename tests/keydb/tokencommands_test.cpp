@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "choice/pkcs11uri.h"
 #include "cryptoki.h"
 #include "keydbtest.h"
 #include "softhsmtoken.h"
@@ -77,6 +78,11 @@ TEST_F(TokenCommandsTest, SlotsAgreeWithPkcs11Tool) {
         }
         EXPECT_EQ(slot["label"], fields["token label"]);
         EXPECT_EQ(slot["serial"], fields["serial num"]);
+        const Pkcs11Uri uri = Pkcs11Uri::parse(slot["uri"].get<std::string>());
+        EXPECT_EQ(std::tie(*uri.token, *uri.manufacturer, *uri.model, *uri.serial),
+                  std::tie(fields["token label"], fields["token manufacturer"], fields["token model"],
+                           fields["serial num"]))
+            << slot["uri"];
         const std::string& flags = fields["token flags"];
         EXPECT_EQ((tokenFlags & CKF_LOGIN_REQUIRED) != 0, flags.find("login required") != std::string::npos);
         EXPECT_EQ((tokenFlags & CKF_USER_PIN_INITIALIZED) != 0, flags.find("PIN initialized") != std::string::npos);

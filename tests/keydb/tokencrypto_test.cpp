@@ -54,28 +54,48 @@ protected:
     }
 };
 
+// Each digest option, and none (SHA-256), with PKCS#1 v1.5 and RSA-PSS.
 TEST_F(TokenCryptoTest, GeneratedKeySignsAsOpensslVerifies) {
-    ProgramResult generated = onToken({"genkey", "--bits", "1024", "--weak", "--label", "alice", "--json"});
+    ProgramResult generated = onToken({"genkey", "--label", "alice", "--json"});
     ASSERT_EQ(generated.status, 0) << generated.err;
     nlohmann::json facts = nlohmann::json::parse(generated.out);
     EXPECT_EQ(facts["label"], "alice");
-    EXPECT_EQ(facts["bits"], 1024);
+    EXPECT_EQ(facts["bits"], 2048);
     std::string id = facts["id"];
     ASSERT_EQ(id.size(), 40u);
     readPublicKey(id);
 
     std::ofstream(path("data")) << "signed on the token\n";
     toOpenssl("data");
-    for (const auto& [digest, key] : {std::pair{"sha1", std::vector<std::string>{"--label", "alice"}},
-                                      std::pair{"md5", std::vector<std::string>{"--id", id}}}) {
-        std::vector<std::string> arguments = {"sign", std::string("--") + digest, "--in", path("data"), "--out",
-                                              path("sig")};
-        arguments.insert(arguments.end(), key.begin(), key.end());
+    const struct {
+        std::vector<std::string> options;
+        std::string verify;
+    } signatures[] = {
+        {{"--label", "alice"}, "-sha256"},
+        {{"--id", id, "--sha224"}, "-sha224"},
+        {{"--id", id, "--sha384"}, "-sha384"},
+        {{"--id", id, "--sha512"}, "-sha512"},
+        {{"--id", id, "--sha1"}, "-sha1"},
+        {{"--id", id, "--md5"}, "-md5"},
+        {{"--id", id, "--pss"}, "-sha256 -sigopt rsa_padding_mode:pss -sigopt rsa_pss_saltlen:digest"},
+        {{"--id", id, "--sha384", "--pss"}, "-sha384 -sigopt rsa_padding_mode:pss -sigopt rsa_pss_saltlen:digest"},
+        {{"--id", id, "--pss", "--sha512"}, "-sha512 -sigopt rsa_padding_mode:pss -sigopt rsa_pss_saltlen:digest"},
+    };
+    for (const auto& signature : signatures) {
+        std::vector<std::string> arguments = {"sign", "--in", path("data"), "--out", path("sig")};
+        arguments.insert(arguments.end(), signature.options.begin(), signature.options.end());
         mustRun(arguments);
         toOpenssl("sig");
-        EXPECT_EQ(openssl_.must(std::string("dgst -") + digest + " -verify pub.pem -signature sig data"),
-                  "Verified OK\n")
-            << digest;
+        EXPECT_EQ(openssl_.must("dgst " + signature.verify + " -verify pub.pem -signature sig data"), "Verified OK\n")
+            << testing::PrintToString(signature.options);
+    }
+    // RSA-PSS over SHA-1 or SHA-224, or two digests: usage errors.
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--sha1", "--pss"}, {"--sha224", "--pss"}, {"--md5", "--pss"},
+          {"--sha1", "--sha256"}}) {
+        std::vector<std::string> arguments = {"sign", "--id", id, "--in", path("data")};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        EXPECT_EQ(onToken(arguments).status, 2) << testing::PrintToString(options);
     }
 }
 
@@ -134,7 +154,7 @@ TEST_F(TokenCryptoTest, SignaturesOfAnyLengthAreOpensslsOwn) {
 TEST_F(TokenCryptoTest, OutputReplacesTheTargetOrLeavesItAsItWas) {
     writeOpensslKey();
     std::ofstream(path("data")) << "signed\n";
-    openssl_.must("dgst -sha1 -sign key.pem -out expected " + path("data"));
+    openssl_.must("dgst -sha256 -sign key.pem -out expected " + path("data"));
     const ZEPBuffer expected = openssl_.readFile("expected");
     // The target's folder holds nothing else.
     const std::filesystem::path folder = dataHome_.path() / "out";
@@ -199,17 +219,39 @@ TEST_F(TokenCryptoTest, RandomHexDiffersBetweenRuns) {
     EXPECT_NE(first.out, second.out);
 }
 
+// Signed with SHA-256 unless an option says otherwise; openssl names the
+// signature's algorithm and checks the signature ("req -verify" exits 0
+// whatever the check finds, so its words are read).
 TEST_F(TokenCryptoTest, ExportedRequestVerifiesWithItsSubject) {
     openssl_.copySharedKey("rsa2048.pem", "key.pem");
     openssl_.must("req -x509 -key key.pem -out subject.pem -days 1 -subj '/O=Example/CN=Bob'");
     openssl_.must("x509 -in subject.pem -outform DER -out subject.der");
     writeOpensslKey("subject.der");
-    mustRun({"export-request", "--label", "bob", "--out", path("req.pem")});
-    toOpenssl("req.pem");
-    int status = -1;
-    openssl_.run("req -verify -noout -in req.pem", &status);
-    EXPECT_EQ(status, 0);
+    const struct {
+        std::vector<std::string> options;
+        std::string algorithm;
+    } requests[] = {
+        {{}, "sha256WithRSAEncryption"},
+        {{"--sha1"}, "sha1WithRSAEncryption"},
+        {{"--sha512"}, "sha512WithRSAEncryption"},
+        {{"--sha384", "--pss"}, "rsassaPss"},
+    };
+    for (const auto& request : requests) {
+        std::vector<std::string> arguments = {"export-request", "--label", "bob", "--out", path("req.pem")};
+        arguments.insert(arguments.end(), request.options.begin(), request.options.end());
+        mustRun(arguments);
+        toOpenssl("req.pem");
+        const std::string text = openssl_.must("req -verify -noout -text -in req.pem 2>&1");
+        EXPECT_NE(text.find("verify OK"), std::string::npos) << text;
+        EXPECT_NE(text.find("Signature Algorithm: " + request.algorithm + "\n"), std::string::npos) << text;
+    }
     EXPECT_EQ(openssl_.field("req -in req.pem -noout -subject -nameopt RFC2253"), "CN=Bob,O=Example");
+    // A changed signature fails the check that is read.
+    openssl_.must("req -in req.pem -outform DER -out req.der");
+    ZEPBuffer changed = openssl_.readFile("req.der");
+    changed.getValue()[changed.getLength() - 1] ^= 1;
+    openssl_.writeFile("changed.der", changed);
+    EXPECT_EQ(openssl_.run("req -verify -noout -inform DER -in changed.der 2>&1").find("verify OK"), std::string::npos);
 }
 
 // What would make an unusable request or key, or input the key cannot
@@ -237,6 +279,8 @@ TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
         {{"request", "--subject", "CN=" + std::string(65, 'a')}, "CN has 65 characters, more than the 64"},
         {{"request", "--subject", "CN=x,C=DEU"}, "C has 3 characters"},
         {{"request", "--subject", "CN=x", "--bits", "0"}, "0-bit RSA keys are broken"},
+        {{"request", "--subject", "CN=x", "--bits", "1033", "--weak", "--sha512", "--pss"},
+         "SHA-512 with RSA-PSS needs a key of at least 1034 bits, not 1033"},
         {{"request", "--subject", "CN=x", "--out", dataHome_.path().string()}, "Is a directory"},
         {{"genkey", "--bits", "1023", "--weak"}, "1023-bit RSA keys are broken"},
         {{"genkey", "--bits", "2047"}, "2047-bit RSA keys are weak"},

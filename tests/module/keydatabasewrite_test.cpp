@@ -27,14 +27,19 @@ TEST_F(KeyDatabaseWrite, KeysAndCertificatesOfOneKeyPairShareTheIdOfTheirModulus
     }
     // Each object gets all of its template and no more.
     const std::vector<std::vector<CK_ATTRIBUTE_TYPE>> templates = {
-        {CKA_CLASS, CKA_TOKEN, CKA_PRIVATE, CKA_LABEL, CKA_KEY_TYPE, CKA_ID, CKA_MODULUS, CKA_PUBLIC_EXPONENT,
-         CKA_PRIVATE_EXPONENT, CKA_PRIME_1, CKA_PRIME_2, CKA_EXPONENT_1, CKA_EXPONENT_2, CKA_COEFFICIENT, CKA_MODIFIABLE},
+        {CKA_CLASS, CKA_TOKEN, CKA_PRIVATE, CKA_LABEL, CKA_KEY_TYPE, CKA_ID, CKA_SENSITIVE, CKA_MODULUS,
+         CKA_PUBLIC_EXPONENT, CKA_PRIVATE_EXPONENT, CKA_PRIME_1, CKA_PRIME_2, CKA_EXPONENT_1, CKA_EXPONENT_2,
+         CKA_COEFFICIENT, CKA_EXTRACTABLE, CKA_MODIFIABLE},
         {CKA_CLASS, CKA_TOKEN, CKA_PRIVATE, CKA_LABEL, CKA_KEY_TYPE, CKA_ID, CKA_MODULUS, CKA_PUBLIC_EXPONENT,
          CKA_MODIFIABLE},
         {CKA_CLASS, CKA_TOKEN, CKA_LABEL, CKA_VALUE, CKA_CERTIFICATE_TYPE, CKA_SUBJECT, CKA_ID}};
     const std::vector<testtoken::CallRecord> created = Control::callsOf("C_CreateObject");
     ASSERT_EQ(created.size(), templates.size());
     for (size_t i = 0; i < templates.size(); ++i) EXPECT_EQ(created[i].attributeTypes, templates[i]) << i;
+    // The imported private key never leaves the token.
+    const Attributes& imported = objects[0].attributes;
+    EXPECT_EQ(std::pair(imported.at(CKA_SENSITIVE), imported.at(CKA_EXTRACTABLE)),
+              std::pair(testtoken::boolValue(true), testtoken::boolValue(false)));
     // A key+certificate insert reads back as that pair.
     ASSERT_TRUE(slot().insertItem(
         ZEPKeyCertItem(keyItem(privateKey(), "pair"), certItem(certificates_->otherSerial, "pair"))));
@@ -44,10 +49,12 @@ TEST_F(KeyDatabaseWrite, KeysAndCertificatesOfOneKeyPairShareTheIdOfTheirModulus
 
     // A key that stays on the token is named by its record's id, no digest.
     EXPECT_EQ(SlotManagerUtility::makeObjectId(tokenKey(shortId(), alice_)), shortId());
-    // A given id is written as it is.
+    // A given id is written as it is, and so is a label that is plain text.
     CK_OBJECT_HANDLE handle = 0;
-    SlotManagerUtility::makeKeyItem(slot(), keyItem(publicKey(), "given"), handle, bufferOf("given id"), ZEPBuffer());
+    SlotManagerUtility::makeKeyItem(slot(), ZEPKeyItem(publicKey(), bufferOf("plain")), handle, bufferOf("given id"),
+                                    ZEPBuffer());
     EXPECT_EQ(attribute(handle, CKA_ID), testtoken::textValue("given id"));
+    EXPECT_EQ(attribute(handle, CKA_LABEL), testtoken::textValue("plain"));
 }
 
 TEST_F(KeyDatabaseWrite, DuplicatesAreRefusedAndCreateNothing) {
@@ -144,6 +151,14 @@ TEST_F(KeyDatabaseWrite, EachWriteMakesItsWritesOnItsObjectsInOrder) {
                             set ? call.attributeTypes : std::vector<CK_ATTRIBUTE_TYPE>()});
         }
         EXPECT_EQ(made, write.writes);
+        // Every label written is the item's text, never its DER.
+        const Objects after = objectsNow(kSlot);
+        for (const Write& w : made) {
+            const auto object = after.find(objects.at(w.object));
+            if (object == after.end() || !object->second.contains(CKA_LABEL)) continue;
+            const AttributeValue& label = object->second.at(CKA_LABEL);
+            EXPECT_TRUE(std::ranges::all_of(label, [](CK_BYTE c) { return c >= 'a' && c <= 'z'; })) << w.object;
+        }
     }
 }
 

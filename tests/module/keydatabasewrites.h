@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "asn/asn_string.h"
+#include "asn/zepasnutility.h"
 #include "keydatabasetest.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
@@ -61,11 +62,14 @@ protected:
                          ZEPPKCS11ASNKeyRecord(std::string("database").append(24, ' ').c_str(), id, 1024, subject)
                              .getBuffer());
     }
+    // Items carry their labels as the DER of a UTF8String, as the toolkit
+    // hands them over; the token gets the characters.
+    static ZEPBuffer derLabel(const std::string& label) { return ZEPASNUtility::getDEREncoding(labelValue(label)); }
     static ZEPKeyItem keyItem(const ZEPKRYKey& key, const std::string& label) {
-        return ZEPKeyItem(key, bufferOf(label));
+        return ZEPKeyItem(key, derLabel(label));
     }
     static ZEPCertItem certItem(const ZEPBuffer& der, const std::string& label) {
-        return ZEPCertItem(der, bufferOf(label));
+        return ZEPCertItem(der, derLabel(label));
     }
     // The pair the objects of addPair form.
     static ZEPKeyCertItem pairItem(const ZEPBuffer& der, const std::string& label, const ZEPBuffer& id = keyId_) {
@@ -73,7 +77,7 @@ protected:
     }
     static ZEPKeyCertReqItem requestItem(const ZEPKRYKey& privateKey, const ZEPBuffer& subject,
                                          const std::string& label) {
-        return ZEPKeyCertReqItem(publicKey(), privateKey, subject, bufferOf(label));
+        return ZEPKeyCertReqItem(publicKey(), privateKey, subject, derLabel(label));
     }
     // A key pair of CN=Alice,O=Example, with its certificate when one is
     // given: the certificate first, then the private and the public key.

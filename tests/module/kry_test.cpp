@@ -63,45 +63,102 @@ protected:
         factory_.reset(slot().getZEPKRYAlgorithmFactory());
     }
 
-    ZEPBuffer sign(bool md5, const ZEPBuffer& data) {
-        const ZEPKRYKey key = privateKey();
-        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(md5 ? factory_->make_MD5WithRSA_SignatureAlgorithm(key)
-                                                              : factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
-        return signer->signData(data.get());
+    using Maker = ZEPKRYSignatureAlgorithm* (ZEPKRYAlgorithmFactory::*)(const ZEPKRYKey&) const;
+
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(Maker maker) {
+        return std::unique_ptr<ZEPKRYSignatureAlgorithm>((factory_.get()->*maker)(privateKey()));
     }
+    ZEPBuffer sign(Maker maker, const ZEPBuffer& data) { return signer(maker)->signData(data.get()); }
 
     CK_OBJECT_HANDLE privateObject_, publicObject_;
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory_;
 };
 
 // RFC 8017, section 9.2, note 1: the DER of the DigestInfo before the digest.
-TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrADigestInfoThatSignsTheSame) {
+// The token's combined mechanisms digest and pad on their own, so a
+// signature that comes out the same through the bare mechanism had the
+// right digest and DigestInfo. RSA-PSS tells the token the digest, its MGF1
+// and a salt of the digest's length; the bare CKM_RSA_PKCS_PSS is given the
+// digest alone. The SHA-2 kinds digest the parts of a multi-part signature
+// in the module when the token is given the digest.
+TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrTheDigestThatSignsTheSame) {
+    using Factory = ZEPKRYAlgorithmFactory;
     struct Case {
-        bool md5;
-        CK_MECHANISM_TYPE combined;
-        ZEPBuffer digestInfoHeader;
+        Maker maker;
+        CK_MECHANISM_TYPE combined, bare;
+        std::string digestInfoHeader;
+        size_t digestLength;
+        std::optional<CK_RSA_PKCS_PSS_PARAMS> pss;
     };
+    const std::string sha2 = "\x30\x0d\x06\x09\x60\x86\x48\x01\x65\x03\x04\x02";
     const Case cases[] = {
-        {false, CKM_SHA1_RSA_PKCS, ZEPBuffer(15, "\x30\x21\x30\x09\x06\x05\x2b\x0e\x03\x02\x1a\x05\x00\x04\x14")},
-        {true, CKM_MD5_RSA_PKCS,
-         ZEPBuffer(18, "\x30\x20\x30\x0c\x06\x08\x2a\x86\x48\x86\xf7\x0d\x02\x05\x05\x00\x04\x10")}};
+        {&Factory::make_SHA1WithRSA_SignatureAlgorithm, CKM_SHA1_RSA_PKCS, CKM_RSA_PKCS,
+         std::string("\x30\x21\x30\x09\x06\x05\x2b\x0e\x03\x02\x1a\x05\x00\x04\x14", 15), 20, {}},
+        {&Factory::make_MD5WithRSA_SignatureAlgorithm, CKM_MD5_RSA_PKCS, CKM_RSA_PKCS,
+         std::string("\x30\x20\x30\x0c\x06\x08\x2a\x86\x48\x86\xf7\x0d\x02\x05\x05\x00\x04\x10", 18), 16, {}},
+        {&Factory::make_SHA224WithRSA_SignatureAlgorithm, CKM_SHA224_RSA_PKCS, CKM_RSA_PKCS,
+         "\x30\x2d" + sha2 + std::string("\x04\x05\x00\x04\x1c", 5), 28, {}},
+        {&Factory::make_SHA256WithRSA_SignatureAlgorithm, CKM_SHA256_RSA_PKCS, CKM_RSA_PKCS,
+         "\x30\x31" + sha2 + std::string("\x01\x05\x00\x04\x20", 5), 32, {}},
+        {&Factory::make_SHA384WithRSA_SignatureAlgorithm, CKM_SHA384_RSA_PKCS, CKM_RSA_PKCS,
+         "\x30\x41" + sha2 + std::string("\x02\x05\x00\x04\x30", 5), 48, {}},
+        {&Factory::make_SHA512WithRSA_SignatureAlgorithm, CKM_SHA512_RSA_PKCS, CKM_RSA_PKCS,
+         "\x30\x51" + sha2 + std::string("\x03\x05\x00\x04\x40", 5), 64, {}},
+        {&Factory::make_SHA256WithRSAPSS_SignatureAlgorithm, CKM_SHA256_RSA_PKCS_PSS, CKM_RSA_PKCS_PSS, "", 32,
+         CK_RSA_PKCS_PSS_PARAMS{CKM_SHA256, CKG_MGF1_SHA256, 32}},
+        {&Factory::make_SHA384WithRSAPSS_SignatureAlgorithm, CKM_SHA384_RSA_PKCS_PSS, CKM_RSA_PKCS_PSS, "", 48,
+         CK_RSA_PKCS_PSS_PARAMS{CKM_SHA384, CKG_MGF1_SHA384, 48}},
+        {&Factory::make_SHA512WithRSAPSS_SignatureAlgorithm, CKM_SHA512_RSA_PKCS_PSS, CKM_RSA_PKCS_PSS, "", 64,
+         CK_RSA_PKCS_PSS_PARAMS{CKM_SHA512, CKG_MGF1_SHA512, 64}},
+    };
+    testtoken::MechanismTable combined = testtoken::rsaMechanisms(), bare = testtoken::bareRsaMechanisms();
+    for (const Case& c : cases) combined[c.combined] = {512, 4096, CKF_SIGN | CKF_VERIFY};
+    bare[CKM_RSA_PKCS_PSS] = {512, 4096, CKF_SIGN | CKF_VERIFY};
     const ZEPBuffer data = bufferOf("the data to be signed");
+    const auto expectInit = [](const Case& c, CK_MECHANISM_TYPE mechanism) {
+        const CallRecord init = Control::callsOf("C_SignInit").at(0);
+        EXPECT_EQ(init.arg("mechanism"), mechanism);
+        ASSERT_EQ(init.arg("ulParameterLen"), c.pss ? sizeof(CK_RSA_PKCS_PSS_PARAMS) : 0u);
+        if (!c.pss) return;
+        CK_RSA_PKCS_PSS_PARAMS sent;
+        std::memcpy(&sent, init.input("pParameter").data(), sizeof sent);
+        EXPECT_EQ(std::tie(sent.hashAlg, sent.mgf, sent.sLen), std::tie(c.pss->hashAlg, c.pss->mgf, c.pss->sLen));
+    };
+    // The SHA-2 kinds in three parts: the token gets them under the combined
+    // mechanism, the module's digest under the bare one.
+    const auto inParts = [&](Maker maker) {
+        const auto multiPart = signer(maker);
+        multiPart->signDataInit();
+        for (const char* part : {"the data", "", " to be signed"}) multiPart->signDataUpdate(bufferOf(part).get());
+        return multiPart->signDataFinal();
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.md5 ? "MD5" : "SHA-1");
-        offer(testtoken::rsaMechanisms());
+        SCOPED_TRACE(c.combined);
+        const bool digestsParts = c.combined != CKM_SHA1_RSA_PKCS && c.combined != CKM_MD5_RSA_PKCS;
+        offer(combined);
         Control::clearCalls();
-        const ZEPBuffer combined = sign(c.md5, data);
-        EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("mechanism"), c.combined);
+        const ZEPBuffer signature = sign(c.maker, data);
+        expectInit(c, c.combined);
         EXPECT_EQ(bytes(Control::callsOf("C_Sign").at(0).input("pData")), data);
+        if (digestsParts) {
+            Control::clearCalls();
+            EXPECT_EQ(inParts(c.maker), signature);
+            EXPECT_EQ(Control::callCount("C_SignUpdate"), 3u);
+        }
 
-        offer(testtoken::bareRsaMechanisms());
+        offer(bare);
         Control::clearCalls();
-        EXPECT_EQ(sign(c.md5, data), combined);
-        EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("mechanism"), CKM_RSA_PKCS);
+        EXPECT_EQ(sign(c.maker, data), signature);
+        expectInit(c, c.bare);
         const ZEPBuffer sent = bytes(Control::callsOf("C_Sign").at(0).input("pData"));
-        const size_t digestLength = c.md5 ? 16 : 20;
-        ASSERT_EQ(sent.getLength(), c.digestInfoHeader.getLength() + digestLength);
-        EXPECT_EQ(ZEPBuffer(c.digestInfoHeader.getLength(), sent.getValue()), c.digestInfoHeader);
+        ASSERT_EQ(sent.getLength(), c.digestInfoHeader.size() + c.digestLength);
+        EXPECT_EQ(ZEPBuffer(c.digestInfoHeader.size(), sent.getValue()), bufferOf(c.digestInfoHeader));
+        if (digestsParts) {
+            Control::clearCalls();
+            EXPECT_EQ(inParts(c.maker), signature);
+            EXPECT_EQ(Control::callCount("C_SignUpdate"), 0u);
+            EXPECT_EQ(bytes(Control::callsOf("C_Sign").at(0).input("pData")), sent);
+        }
     }
 }
 
@@ -391,8 +448,7 @@ TEST_F(TokenAlgorithms, KeyPairsAreGeneratedFromTheTemplatesAndNamedByTheirModul
         EXPECT_EQ(privateKey.at(type), yes) << "private key attribute " << type;
 
     const ZEPBuffer id = ZEPSHA1::digest(bytes(publicKey.at(CKA_MODULUS)));
-    ZEPBuffer label(2, "\x0c\x28");
-    label.append(ZEPBuffer(ZEPUtility::binaryToHexString(id)));
+    const ZEPBuffer label(ZEPUtility::binaryToHexString(id));
     for (const Attributes* key : {&publicKey, &privateKey}) {
         EXPECT_EQ(bytes(key->at(CKA_ID)), id);
         EXPECT_EQ(bytes(key->at(CKA_LABEL)), label);
@@ -409,8 +465,18 @@ TEST_F(TokenAlgorithms, KeyPairsAreGeneratedFromTheTemplatesAndNamedByTheirModul
 TEST_F(TokenAlgorithms, FactoryServesOnlyTokenKeysAndItsAlgorithmsOutliveIt) {
     ZEPKRYKey software = privateKey();
     software.setFormat(ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO);
-    EXPECT_EQ(factory_->make_SHA1WithRSA_SignatureAlgorithm(software), nullptr);
-    EXPECT_EQ(factory_->make_MD5WithRSA_SignatureAlgorithm(software), nullptr);
+    for (Maker maker : {&ZEPKRYAlgorithmFactory::make_SHA1WithRSA_SignatureAlgorithm,
+                        &ZEPKRYAlgorithmFactory::make_MD5WithRSA_SignatureAlgorithm,
+                        &ZEPKRYAlgorithmFactory::make_SHA224WithRSA_SignatureAlgorithm,
+                        &ZEPKRYAlgorithmFactory::make_SHA256WithRSA_SignatureAlgorithm,
+                        &ZEPKRYAlgorithmFactory::make_SHA384WithRSA_SignatureAlgorithm,
+                        &ZEPKRYAlgorithmFactory::make_SHA512WithRSA_SignatureAlgorithm,
+                        &ZEPKRYAlgorithmFactory::make_SHA256WithRSAPSS_SignatureAlgorithm,
+                        &ZEPKRYAlgorithmFactory::make_SHA384WithRSAPSS_SignatureAlgorithm,
+                        &ZEPKRYAlgorithmFactory::make_SHA512WithRSAPSS_SignatureAlgorithm}) {
+        EXPECT_EQ((factory_.get()->*maker)(software), nullptr);
+        EXPECT_NE(signer(maker), nullptr);
+    }
     EXPECT_EQ(factory_->make_RSAPKCS_EncryptionAlgorithm(software), nullptr);
     EXPECT_EQ(factory_->make_RSAPKCS_DecryptionAlgorithm(software, nullptr), nullptr);
     // No digests and no verification, whatever the key.
@@ -548,7 +614,8 @@ TEST_F(CryptoCalls, EachWrapperPassesEmptyDataAsBytesAndReportsItsFailures) {
                 for (size_t i = 0; i < made.size(); ++i) {
                     size_t nulls = 0;
                     for (const auto& [name, value] : made[i].args)
-                        nulls += name.starts_with("p") && name.find('.') == std::string::npos && value == 0;
+                        nulls += name.starts_with("p") && name != "pParameter" && name.find('.') == std::string::npos &&
+                                 value == 0;
                     EXPECT_EQ(nulls, i + 1 < made.size() ? 1u : 0u) << "call " << i;
                 }
                 if (ends) {

@@ -1,5 +1,6 @@
 // The key database's write side on a SoftHSM2 token, checked with
-// pkcs11-tool and openssl: what the module stores is what they see and use.
+// pkcs11-tool and openssl: what the module stores is what they see and use,
+// found by its plain label, and the imported secret stays on the token.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -7,8 +8,11 @@
 #include <regex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "asn/asn_string.h"
+#include "asn/zepasnutility.h"
+#include "attributetemplate.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeyitem.h"
@@ -46,7 +50,10 @@ protected:
 TEST_F(SoftHSMKeyDatabaseWrite, StoredPairSignsAsOpensslDoesAndIsDeletedWhole) {
     const ZEPKRYKey key(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO,
                         OpenSSLTool::sharedKey("rsa1024.p8"));
-    const ZEPBuffer label(5, "alice");
+    // The label as the toolkit hands it over, the DER of a UTF8String.
+    asn_UTF8String name;
+    name.set_text("alice");
+    const ZEPBuffer label = ZEPASNUtility::getDEREncoding(name);
     ASSERT_TRUE(
         slot_->insertItem(ZEPKeyCertItem(ZEPKeyItem(key, label), ZEPCertItem(openssl_.readFile("cert.der"), label))));
 
@@ -54,6 +61,23 @@ TEST_F(SoftHSMKeyDatabaseWrite, StoredPairSignsAsOpensslDoesAndIsDeletedWhole) {
     EXPECT_EQ(count(objects, "Private Key Object"), 1u) << objects;
     EXPECT_EQ(count(objects, "Certificate Object"), 1u) << objects;
     EXPECT_EQ(count(objects, "ID: +" + id_), 2u) << objects;
+    EXPECT_EQ(count(objects, "label: +alice\n"), 2u) << objects;
+    EXPECT_EQ(count(objects, "Access: +sensitive\n"), 1u) << objects;
+    pkcs11Tool("--read-object --type cert --label alice -o " + token_.folder() + "/found.der");
+    EXPECT_EQ(openssl_.readFile(token_.folder() + "/found.der"), openssl_.readFile("cert.der"));
+    // The imported secret cannot be read back.
+    std::vector<CK_OBJECT_HANDLE> keys;
+    AttributeTemplate search, request, values;
+    search.setULong(CKA_CLASS, CKO_PRIVATE_KEY);
+    client_.findObjects(slot_->getSessionHandle(), search, keys);
+    ASSERT_EQ(keys.size(), 1u);
+    for (CK_ATTRIBUTE_TYPE type : {CKA_SENSITIVE, CKA_EXTRACTABLE, CKA_PRIVATE_EXPONENT}) request.addAttribute(type);
+    EXPECT_EQ(client_.getAttributeValue(slot_->getSessionHandle(), keys[0], request, values), CKR_ATTRIBUTE_SENSITIVE);
+    bool sensitive = false, extractable = true;
+    ASSERT_TRUE(values.getAttribute(CKA_SENSITIVE, sensitive) && values.getAttribute(CKA_EXTRACTABLE, extractable));
+    EXPECT_TRUE(sensitive && !extractable);
+    ZEPBuffer exponent;
+    EXPECT_FALSE(values.getAttribute(CKA_PRIVATE_EXPONENT, exponent));
 
     // PKCS#1 v1.5 signatures are deterministic: the token's equals openssl's.
     const std::string data = token_.folder() + "/data", signature = token_.folder() + "/signature";
@@ -64,8 +88,6 @@ TEST_F(SoftHSMKeyDatabaseWrite, StoredPairSignsAsOpensslDoesAndIsDeletedWhole) {
     const std::string bytes((std::istreambuf_iterator<char>(made)), std::istreambuf_iterator<char>());
     EXPECT_EQ(ZEPBuffer(bytes.size(), bytes.data()), openssl_.readFile("expected.sig"));
 
-    asn_UTF8String name;
-    name.set_text("alice");
     EXPECT_TRUE(slot_->deleteItem(ZEPSlotManager::KeyCertUniqueIndex::LABEL, name));
     const std::string left = pkcs11Tool("--list-objects");
     EXPECT_EQ(count(left, "Object;"), 0u) << left;

@@ -1,12 +1,13 @@
-// The token-backed algorithms on SoftHSM2: signatures verify with openssl,
-// whether the token signs with a combined mechanism or the module wraps the
-// digest in a DigestInfo, and signatures and searches on a shared session do
-// not collide. (keydb's crypto tests cover encryption, generated pairs and
-// requests on SoftHSM2.)
+// The token-backed algorithms on SoftHSM2: signatures of every kind verify
+// with openssl, whether the token signs with a combined mechanism or is given
+// the digest, and signatures and searches on a shared session do not collide.
+// (keydb's crypto tests cover encryption, generated pairs and requests on
+// SoftHSM2.)
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -51,8 +52,8 @@ protected:
 
     // A key pair generated through the factory; `id_` holds its CKA_ID in
     // lower-case hexadecimal, as pkcs11-tool prints it.
-    ZEPKRYKeyPair generate() {
-        std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_RSA_PublicKeyGenAlgorithm(1024));
+    ZEPKRYKeyPair generate(unsigned int bits = 1024) {
+        std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_RSA_PublicKeyGenAlgorithm(bits));
         ZEPKRYKeyPair pair = generator->generateKeyPair();
         id_ = ZEPUtility::binaryToHexString(ZEPPKCS11ASNKeyRecord(pair.getPrivateKey().getKeyBlob()).getObjectId()).str();
         return pair;
@@ -74,12 +75,11 @@ protected:
         return path(name);
     }
 
-    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(bool md5, const ZEPKRYKey& key) {
-        return std::unique_ptr<ZEPKRYSignatureAlgorithm>(md5 ? factory_->make_MD5WithRSA_SignatureAlgorithm(key)
-                                                             : factory_->make_SHA1WithRSA_SignatureAlgorithm(key));
-    }
+    using Maker = ZEPKRYSignatureAlgorithm* (ZEPKRYAlgorithmFactory::*)(const ZEPKRYKey&) const;
 
-    ZEPBuffer sign(bool md5, const ZEPKRYKey& key, const ZEPBuffer& data) { return signer(md5, key)->signData(data.get()); }
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(Maker maker, const ZEPKRYKey& key) {
+        return std::unique_ptr<ZEPKRYSignatureAlgorithm>((factory_.get()->*maker)(key));
+    }
 
     SoftHSMToken token_;
     OpenSSLTool openssl_;
@@ -89,33 +89,73 @@ protected:
     std::string id_;
 };
 
-// Signatures of empty data, and of data given in parts (an empty one among
-// them), verify as well.
+// Every kind, signed whole, empty and in parts (an empty one among them),
+// verifies with openssl, first through the token's combined mechanisms, then
+// on the same token offering only CKM_RSA_PKCS and CKM_RSA_PKCS_PSS, where the
+// module gives the token the digest. PKCS#1 v1.5 signatures come out the
+// same both ways; RSA-PSS ones differ by their random salt.
 TEST_F(SoftHSMAlgorithms, SignaturesVerifyWithOpenSSLAndComeOutTheSameThroughTheDigestInfo) {
-    const ZEPKRYKey privateKey = generate().getPrivateKey();
+    using Factory = ZEPKRYAlgorithmFactory;
+    struct Case {
+        Maker maker;
+        const char* digest;
+        bool pss;
+    };
+    const Case cases[] = {
+        {&Factory::make_MD5WithRSA_SignatureAlgorithm, "md5", false},
+        {&Factory::make_SHA1WithRSA_SignatureAlgorithm, "sha1", false},
+        {&Factory::make_SHA224WithRSA_SignatureAlgorithm, "sha224", false},
+        {&Factory::make_SHA256WithRSA_SignatureAlgorithm, "sha256", false},
+        {&Factory::make_SHA384WithRSA_SignatureAlgorithm, "sha384", false},
+        {&Factory::make_SHA512WithRSA_SignatureAlgorithm, "sha512", false},
+        {&Factory::make_SHA256WithRSAPSS_SignatureAlgorithm, "sha256", true},
+        {&Factory::make_SHA384WithRSAPSS_SignatureAlgorithm, "sha384", true},
+        {&Factory::make_SHA512WithRSAPSS_SignatureAlgorithm, "sha512", true},
+    };
+    // SHA-512 RSA-PSS with a 64-byte salt needs more than 1024 bits.
+    const ZEPKRYKey privateKey = generate(2048).getPrivateKey();
     const std::string publicKey = readPublicKey();
     const ZEPBuffer data = text("signed on the token");
     const std::string dataFile = write("data", data), emptyFile = write("empty", ZEPBuffer());
-    ZEPBuffer signatures[2];
-    for (bool md5 : {false, true}) {
-        signatures[md5] = sign(md5, privateKey, data);
-        const std::string verify = std::string("dgst ") + (md5 ? "-md5" : "-sha1") + " -verify " + publicKey +
-                                   " -keyform DER -signature ";
-        openssl_.must(verify + write("signature", signatures[md5]) + " " + dataFile);
-        openssl_.must(verify + write("signature", sign(md5, privateKey, ZEPBuffer())) + " " + emptyFile);
-        const auto inParts = signer(md5, privateKey);
-        inParts->signDataInit();
-        for (const char* part : {"signed on", "", " the token"}) inParts->signDataUpdate(text(part).get());
-        EXPECT_EQ(inParts->signDataFinal(), signatures[md5]);
+    std::map<const Case*, ZEPBuffer> combined;
+    const auto signAndVerify = [&](const Case& c, bool inParts) {
+        const std::string verify = std::string("dgst -") + c.digest + " -verify " + publicKey + " -keyform DER " +
+                                   (c.pss ? "-sigopt rsa_padding_mode:pss -sigopt rsa_pss_saltlen:digest " : "") +
+                                   "-signature ";
+        const ZEPBuffer signature = signer(c.maker, privateKey)->signData(data.get());
+        openssl_.must(verify + write("signature", signature) + " " + dataFile);
+        openssl_.must(verify + write("signature", signer(c.maker, privateKey)->signData(ZEPBuffer().get())) + " " +
+                      emptyFile);
+        if (!inParts) return signature;
+        const auto multiPart = signer(c.maker, privateKey);
+        multiPart->signDataInit();
+        for (const char* part : {"signed on", "", " the token"}) multiPart->signDataUpdate(text(part).get());
+        const ZEPBuffer partsSignature = multiPart->signDataFinal();
+        openssl_.must(verify + write("signature", partsSignature) + " " + dataFile);
+        if (!c.pss) {
+            EXPECT_EQ(partsSignature, signature);
+        }
+        return signature;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.digest) + (c.pss ? " PSS" : ""));
+        combined[&c] = signAndVerify(c, true);
     }
 
-    // The same token offering only CKM_RSA_PKCS: the DigestInfo way.
-    token_.restrictMechanisms("CKM_RSA_PKCS,CKM_RSA_PKCS_KEY_PAIR_GEN");
+    token_.restrictMechanisms("CKM_RSA_PKCS,CKM_RSA_PKCS_PSS,CKM_RSA_PKCS_KEY_PAIR_GEN");
     factory_.reset();
     connect();
     const MechanismInfoList mechanisms(*slot_);
-    ASSERT_FALSE(mechanisms.contains(CKM_SHA1_RSA_PKCS) || mechanisms.contains(CKM_MD5_RSA_PKCS));
-    for (bool md5 : {false, true}) EXPECT_EQ(sign(md5, privateKey, data), signatures[md5]) << (md5 ? "MD5" : "SHA-1");
+    ASSERT_FALSE(mechanisms.contains(CKM_SHA1_RSA_PKCS) || mechanisms.contains(CKM_SHA256_RSA_PKCS_PSS));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.digest) + (c.pss ? " PSS, digest given" : ", DigestInfo"));
+        // MD5 and SHA-1 hand their parts to CKM_RSA_PKCS, which SoftHSM2
+        // signs in one part only.
+        const ZEPBuffer signature = signAndVerify(c, c.maker != cases[0].maker && c.maker != cases[1].maker);
+        if (!c.pss) {
+            EXPECT_EQ(signature, combined[&c]);
+        }
+    }
 }
 
 // Searches on the shared session wait for a signature to end: the token

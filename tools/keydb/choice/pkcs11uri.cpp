@@ -290,6 +290,19 @@ Pkcs11Uri Pkcs11Uri::parse(std::string_view text) {
     return uri;
 }
 
+Pkcs11Uri Pkcs11Uri::ofToken(const CK_TOKEN_INFO& token) {
+    const auto text = [](const auto& field) {
+        std::string_view value(reinterpret_cast<const char*>(field), sizeof field);
+        return std::string(value.substr(0, value.find_last_not_of(' ') + 1));
+    };
+    Pkcs11Uri uri;
+    uri.token = text(token.label);
+    uri.manufacturer = text(token.manufacturerID);
+    uri.serial = text(token.serialNumber);
+    uri.model = text(token.model);
+    return uri;
+}
+
 std::string Pkcs11Uri::format() const {
     std::string path, query;
     for (const Attribute& attribute : attributes) {

@@ -33,6 +33,9 @@ public:
     // empty. Query attributes of other names are passed over, as the RFC
     // lets vendors add their own. No message quotes the PIN.
     static Pkcs11Uri parse(std::string_view text);
+    // The URI of a token: its label, manufacturer, serial number and model,
+    // each without its blank padding.
+    static Pkcs11Uri ofToken(const CK_TOKEN_INFO& token);
 
     // The URI: the attributes that are set, in the order of the members
     // below; text values percent-encoded where the RFC asks for it, every

@@ -77,24 +77,21 @@ void KeyDataCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnos
 }
 
 SignCommand::SignCommand(CLI::App& app)
-    : KeyDataCommand(app, "sign", "Sign data with a key on the token (PKCS#1 v1.5)") {
-    auto* sha1 = options().add_flag("--sha1", sha1_, "Hash with SHA-1 (the default)");
-    options().add_flag("--md5", md5_, "Hash with MD5")->excludes(sha1);
-}
+    : KeyDataCommand(app, "sign", "Sign data with a key on the token (PKCS#1 v1.5 or RSA-PSS)"),
+      digest_(options(), DigestChoice::Md5::offered) {}
 
 void SignCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& in,
                             OutputFile& out) {
     auto key = key_.privateKey(slot, diagnostics);
-    auto factory = factoryOf(slot);
-    auto signature = md5_ ? made(factory->make_MD5WithRSA_SignatureAlgorithm(key->getKey()), "MD5 signature")
-                          : made(factory->make_SHA1WithRSA_SignatureAlgorithm(key->getKey()), "SHA-1 signature");
+    auto signature = digest_.signer(*factoryOf(slot), key->getKey());
     InputFile input(in);
-    // The module hands parts to the token as they are: only a mechanism
-    // that hashes makes their signature that of the whole.
-    if (!TokenMechanisms(cryptokiPath(), slot.getSlotId()).offers(md5_ ? CKM_MD5_RSA_PKCS : CKM_SHA1_RSA_PKCS)) {
-        const std::string hashing = md5_ ? "CKM_MD5_RSA_PKCS" : "CKM_SHA1_RSA_PKCS";
-        const ZEPBuffer data =
-            readBoundedInput(input, wholeSignatureLimit, "the most keydb signs on a token without " + hashing);
+    // The module hands parts of MD5 and SHA-1 signatures to the token as
+    // they are: only a mechanism that hashes makes their signature that of
+    // the whole.
+    const auto needed = digest_.partsNeed();
+    if (needed && !TokenMechanisms(cryptokiPath(), slot.getSlotId()).offers(needed->type)) {
+        const ZEPBuffer data = readBoundedInput(input, wholeSignatureLimit,
+                                                std::string("the most keydb signs on a token without ") + needed->name);
         out.write(signature->signData(data.get()));
         return;
     }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "commands/databasecommand.h"
+#include "choice/digestchoice.h"
 #include "choice/keychoice.h"
 #include "io/outputfile.h"
 #include "zepexception.h"
@@ -32,9 +33,10 @@ private:
     std::string out_;
 };
 
-// A PKCS#1 v1.5 signature with SHA-1 (default) or MD5. The input is signed
-// in parts as it is read, in memory of one block, when the token hashes
-// and signs in one mechanism; otherwise the module hashes only what it
+// A PKCS#1 v1.5 or RSA-PSS signature over the digest the options choose,
+// SHA-256 by default. The input is signed in parts as it is read, in memory
+// of one block; MD5 and SHA-1 signatures only when the token hashes and
+// signs in one mechanism, since otherwise the module hashes only what it
 // signs at once, and the input is read whole up to a limit.
 class SignCommand : public KeyDataCommand {
 public:
@@ -44,8 +46,7 @@ private:
     void transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& in,
                    OutputFile& out) override;
 
-    bool sha1_ = false;
-    bool md5_ = false;
+    DigestChoice digest_;
 };
 
 // RSA PKCS#1 v1.5 encryption with the public key of the pair, of at most

@@ -29,6 +29,7 @@ void DatabaseCommand::runOn(ModuleSession& session, ZEPSlotManager& slot) {
             throw std::runtime_error(command + " writes to the token, which needs the user's login: give the user "
                                                "PIN with --pin or KEYDB_PIN");
     }
+    tokenUri_ = Pkcs11Uri::ofToken(session.diagnostics().slotInfo(session.manager(), slot.getSlotId()).token);
     read(slot, session.diagnostics());
 }
 

@@ -11,6 +11,7 @@
 #define KEYDB_DATABASECOMMAND_H
 
 #include "choice/pinoption.h"
+#include "choice/pkcs11uri.h"
 #include "commands/tokencommand.h"
 #include "zepexception.h"
 
@@ -22,6 +23,9 @@ protected:
 
     virtual void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) = 0;
 
+    // The URI of the command's token, once read() runs.
+    const Pkcs11Uri& tokenUri() const { return tokenUri_; }
+
 private:
     bool askFirst(bool defaultToken) final;
     void runOn(ModuleSession& session, ZEPSlotManager& slot) final;
@@ -29,6 +33,7 @@ private:
 
     PinOption pin_;
     Access access_;
+    Pkcs11Uri tokenUri_;
 };
 
 #endif

@@ -91,7 +91,8 @@ void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
 
 ExportRequestCommand::ExportRequestCommand(CLI::App& app)
     : DatabaseCommand(app, "export-request", "Write a pending request as PKCS#10 signed on the token"),
-      key_(options()) {
+      key_(options()),
+      digest_(options(), DigestChoice::Md5::refused) {
     options().add_option("--out", out_, "File to write (default: standard output)")->type_name("FILE");
     options().add_flag("--der", der_, "Write DER instead of PEM");
 }
@@ -102,14 +103,15 @@ void ExportRequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& d
     ZEPKeyCertReqItem request = *key_.one(items, ItemKinds::requests).request;
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
     CertificationRequest signedRequest;
-    request.getSignedCertificationRequest(signedRequest, *factory);
+    request.getSignedCertificationRequest(signedRequest, *factory, digest_.scheme());
     writeRequest(out, der_, request.getSignedRequestDER());
 }
 
 RequestCommand::RequestCommand(CLI::App& app)
     : DatabaseCommand(app, "request", "Generate a key pair on the token for a pending request and write its PKCS#10",
                       1, Access::write),
-      size_(options()) {
+      size_(options()),
+      digest_(options(), DigestChoice::Md5::refused) {
     options().add_option("--subject", subject_, "Subject as RFC 4514 text, such as CN=Alice,O=Example")
         ->required()
         ->type_name("DN");
@@ -130,6 +132,7 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnos
         refuseTakenLabel(slot, diagnostics, label_);
     }
     size_.check(TokenMechanisms(cryptokiPath(), slot.getSlotId()));
+    digest_.checkKeySize(size_.bits());
 
     ZEPKRYKeyPair pair = generatePair(slot, size_);
     const std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
@@ -146,7 +149,7 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnos
     }
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
     CertificationRequest signedRequest;
-    request.getSignedCertificationRequest(signedRequest, *factory);
+    request.getSignedCertificationRequest(signedRequest, *factory, digest_.scheme());
     writeRequest(out, der_, request.getSignedRequestDER());
     if (out.isStandardOutput()) return;
     Output output(format());

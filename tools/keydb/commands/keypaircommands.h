@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands/databasecommand.h"
+#include "choice/digestchoice.h"
 #include "choice/keychoice.h"
 #include "choice/keysizechoice.h"
 
@@ -26,8 +27,9 @@ private:
 };
 
 // Writes the PKCS#10 request of a pending request on the token (a key pair
-// with a subject and no certificate), signed on the token; PEM unless --der
-// is given.
+// with a subject and no certificate), signed on the token with SHA-256 and
+// PKCS#1 v1.5 unless the digest options say otherwise; PEM unless --der is
+// given.
 class ExportRequestCommand : public DatabaseCommand {
 public:
     explicit ExportRequestCommand(CLI::App& app);
@@ -36,13 +38,14 @@ private:
     void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
 
     KeyChoice key_;
+    DigestChoice digest_;
     std::string out_;
     bool der_ = false;
 };
 
 // Generates an RSA key pair on the token and stores it as a pending request
 // for a certificate with the subject, then writes the request's PKCS#10,
-// signed on the token; PEM unless --der is given. With --out, prints id,
+// signed on the token as export-request signs it; PEM unless --der is given. With --out, prints id,
 // label, subject and bits.
 class RequestCommand : public DatabaseCommand {
 public:
@@ -54,6 +57,7 @@ private:
 
     std::string subject_;
     KeySizeChoice size_;
+    DigestChoice digest_;
     std::string label_;
     std::string out_;
     bool der_ = false;

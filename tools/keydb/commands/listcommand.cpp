@@ -29,8 +29,8 @@ bool ofRSAKey(const Item&) {
 // iterators, and the token's other objects.
 class Listing {
 public:
-    Listing(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, Output& output)
-        : slot_(slot), objects_(diagnostics.listObjects(slot)), output_(output) {}
+    Listing(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, Output& output, const Pkcs11Uri& token)
+        : slot_(slot), objects_(diagnostics.listObjects(slot)), output_(output), token_(token) {}
 
     // Describes every item `next` yields from the iterator, one record each.
     // The key database passes over the objects it makes no item of: they are
@@ -41,7 +41,7 @@ public:
         while (std::unique_ptr<Item> item{(slot_.*next)(*iterator)}) {
             if (!ofRSAKey(*item)) continue;
             output_.record();
-            describeItem(output_, *item, objects_);
+            describeItem(output_, *item, objects_, token_);
         }
     }
 
@@ -49,7 +49,7 @@ public:
     void others(const std::function<bool(const TokenObject&)>& fits) {
         for (const TokenObject& object : objects_.others(fits)) {
             output_.record();
-            describeObject(output_, object);
+            describeObject(output_, object, token_);
         }
     }
 
@@ -57,6 +57,7 @@ private:
     ZEPSlotManager& slot_;
     TokenObjects objects_;
     Output& output_;
+    const Pkcs11Uri& token_;
 };
 
 }  // namespace
@@ -73,7 +74,7 @@ ListCommand::ListCommand(CLI::App& app)
 void ListCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     bool all = !(keys_ || certs_ || pairs_ || requests_);
     Output output(format(), Output::Shape::list);
-    Listing listing(slot, diagnostics, output);
+    Listing listing(slot, diagnostics, output, tokenUri());
     if (all || keys_) {
         output.heading("Keys:");
         listing.walk(&ZEPSlotManager::getKeyIterator, &ZEPSlotManager::getNextKeyItem);

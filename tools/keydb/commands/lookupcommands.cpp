@@ -12,19 +12,20 @@
 namespace {
 
 // The item's record: the key database's item, or the object itself.
-void describe(Output& output, const TokenItem& item, const TokenObjects& objects) {
+void describe(Output& output, const TokenItem& item, const TokenObjects& objects, const Pkcs11Uri& token) {
     switch (item.kind) {
-        case ItemKind::pair: return describeItem(output, *item.pair, objects);
-        case ItemKind::request: return describeItem(output, *item.request, objects);
+        case ItemKind::pair: return describeItem(output, *item.pair, objects, token);
+        case ItemKind::request: return describeItem(output, *item.request, objects, token);
         case ItemKind::key:
             if (item.privateKey || item.publicKey)
-                return describeItem(output, item.privateKey ? *item.privateKey : *item.publicKey, objects);
+                return describeItem(output, item.privateKey ? *item.privateKey : *item.publicKey, objects, token);
             break;
         case ItemKind::certificate:
-            return describeItem(output, ZEPCertItem(item.objects.front().value, item.objects.front().label), objects);
+            return describeItem(output, ZEPCertItem(item.objects.front().value, item.objects.front().label), objects,
+                                token);
         case ItemKind::other: break;
     }
-    describeObject(output, item.objects.front());
+    describeObject(output, item.objects.front(), token);
     if (item.objects.size() < 2) return;
     std::set<std::string> types;
     for (const TokenObject& object : item.objects) types.insert(object.className());
@@ -44,7 +45,7 @@ void ShowCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostic
     const TokenItems items(slot, diagnostics);
     const TokenItem& item = item_.one(items, ItemKinds::any);
     Output output(format());
-    describe(output, item, items.objects());
+    describe(output, item, items.objects(), tokenUri());
     output.print(std::cout);
 }
 

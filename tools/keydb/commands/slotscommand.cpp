@@ -4,6 +4,7 @@
 #include <iostream>
 #include <utility>
 
+#include "choice/pkcs11uri.h"
 #include "session/modulesession.h"
 #include "io/output.h"
 
@@ -74,6 +75,7 @@ void SlotsCommand::run() {
         if (!info.tokenPresent()) continue;
         output.field("Token label", "label", info.tokenLabel());
         output.field("Serial number", "serial", info.serialNumber());
+        output.field("URI", "uri", Pkcs11Uri::ofToken(info.token).format());
         output.field("Token flags", "tokenFlags", flagText(info.token.flags, tokenFlags), info.token.flags);
     }
     output.print(std::cout);

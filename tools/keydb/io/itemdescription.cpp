@@ -19,7 +19,7 @@ constexpr unsigned char utf8StringTag = 0x0C;
 struct ItemFacts {
     std::string kind;
     std::string label;
-    std::string id;
+    std::optional<ZEPBuffer> id;
     std::string keyId;
     std::string subject;
     std::optional<unsigned int> bits;
@@ -28,7 +28,7 @@ struct ItemFacts {
 };
 
 struct KeyFacts {
-    std::string id;
+    std::optional<ZEPBuffer> id;
     std::string keyId;
     std::string subject;
     unsigned int bits = 0;
@@ -44,7 +44,7 @@ KeyFacts keyFacts(const ZEPKeyItem& item, const TokenObjects& objects) {
     KeyFacts facts;
     if (key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD) {
         ZEPPKCS11ASNKeyRecord record(key.getKeyBlob());
-        facts.id = lowerHex(record.getObjectId());
+        facts.id = record.getObjectId();
         facts.subject = nameText(record.getSubjectName());
         facts.bits = record.getKeySize();
         if (auto modulus = objects.privateKeyModulus(record.getObjectId(), item.getLabel()))
@@ -53,20 +53,31 @@ KeyFacts keyFacts(const ZEPKeyItem& item, const TokenObjects& objects) {
         PublicKeyFacts publicKey = PublicKeyFacts::ofDER(key.getKeyBlob());
         facts.keyId = publicKey.keyId;
         facts.bits = publicKey.bits;
-        facts.id = hexOr(objects.publicKeyId(publicKey.modulus, item.getLabel()));
+        facts.id = objects.publicKeyId(publicKey.modulus, item.getLabel());
     }
     return facts;
 }
 
-void write(Output& output, const ItemFacts& facts) {
+// The URI of an item's principal object (CKO_PRIVATE_KEY for pairs,
+// requests and private keys) on the token `token` names.
+std::string uriOf(Pkcs11Uri uri, const std::string& label, const std::optional<ZEPBuffer>& id,
+                  std::optional<CK_OBJECT_CLASS> type) {
+    uri.object = label;
+    uri.id = id;
+    uri.type = type;
+    return uri.format();
+}
+
+void write(Output& output, const ItemFacts& facts, const Pkcs11Uri& token, CK_OBJECT_CLASS type) {
     output.field("Kind", "kind", facts.kind);
     output.field("Label", "label", facts.label);
-    output.field("Id", "id", facts.id);
+    output.field("Id", "id", hexOr(facts.id));
     output.field("Key id", "keyId", facts.keyId);
     output.field("Subject", "subject", facts.subject);
     if (facts.bits) output.field("Bits", "bits", static_cast<unsigned long>(*facts.bits));
     if (facts.issuer) output.field("Issuer", "issuer", *facts.issuer);
     if (facts.serial) output.field("Serial", "serial", *facts.serial);
+    output.field("URI", "uri", uriOf(token, facts.label, facts.id, type));
 }
 
 }  // namespace
@@ -81,41 +92,54 @@ std::string labelText(const ZEPBuffer& label) {
     return std::string(bytes);
 }
 
-void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& objects) {
+void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& objects, const Pkcs11Uri& token) {
     KeyFacts key = keyFacts(item, objects);
     bool isPrivate = item.getKey().getType() == ZEPKRYKey::TYPE_PRIVATE;
-    write(output, {isPrivate ? "private-key" : "public-key", labelText(item.getLabel()), key.id, key.keyId,
-                   key.subject, key.bits, std::nullopt, std::nullopt});
+    write(output,
+          {isPrivate ? "private-key" : "public-key", labelText(item.getLabel()), key.id, key.keyId, key.subject,
+           key.bits, std::nullopt, std::nullopt},
+          token, isPrivate ? CKO_PRIVATE_KEY : CKO_PUBLIC_KEY);
 }
 
-void describeItem(Output& output, const ZEPCertItem& item, const TokenObjects& objects) {
+void describeItem(Output& output, const ZEPCertItem& item, const TokenObjects& objects, const Pkcs11Uri& token) {
     CertificateFacts certificate = CertificateFacts::ofDER(item.getCertificateDER());
-    std::string id = hexOr(objects.certificateId(item.getCertificateDER(), item.getLabel()));
-    write(output, {"certificate", labelText(item.getLabel()), id, certificate.key.keyId, certificate.subject,
-                   std::nullopt, certificate.issuer, certificate.serial});
+    write(output,
+          {"certificate", labelText(item.getLabel()), objects.certificateId(item.getCertificateDER(), item.getLabel()),
+           certificate.key.keyId, certificate.subject, std::nullopt, certificate.issuer, certificate.serial},
+          token, CKO_CERTIFICATE);
 }
 
-void describeItem(Output& output, const ZEPKeyCertItem& item, const TokenObjects& objects) {
+void describeItem(Output& output, const ZEPKeyCertItem& item, const TokenObjects& objects, const Pkcs11Uri& token) {
     KeyFacts key = keyFacts(item.getKeyItem(), objects);
     CertificateFacts certificate = CertificateFacts::ofDER(item.getCertificateDER());
-    write(output, {"key-certificate", labelText(item.getLabel()), key.id, certificate.key.keyId, certificate.subject,
-                   key.bits, certificate.issuer, certificate.serial});
+    write(output,
+          {"key-certificate", labelText(item.getLabel()), key.id, certificate.key.keyId, certificate.subject,
+           key.bits, certificate.issuer, certificate.serial},
+          token, CKO_PRIVATE_KEY);
 }
 
-void describeItem(Output& output, const ZEPKeyCertReqItem& item, const TokenObjects& objects) {
+void describeItem(Output& output, const ZEPKeyCertReqItem& item, const TokenObjects& objects,
+                  const Pkcs11Uri& token) {
     KeyFacts key = keyFacts(item.getPrivateKeyItem(), objects);
     PublicKeyFacts publicKey = PublicKeyFacts::ofDER(item.getPublicKeyItem().getKey().getKeyBlob());
-    write(output, {"request", labelText(item.getLabel()), key.id, publicKey.keyId, nameText(item.getSubjectName()),
-                   key.bits, std::nullopt, std::nullopt});
+    write(output,
+          {"request", labelText(item.getLabel()), key.id, publicKey.keyId, nameText(item.getSubjectName()), key.bits,
+           std::nullopt, std::nullopt},
+          token, CKO_PRIVATE_KEY);
 }
 
-void describeObject(Output& output, const TokenObject& object) {
+void describeObject(Output& output, const TokenObject& object, const Pkcs11Uri& token) {
     output.field("Kind", "kind", std::string("other"));
     output.field("Type", "type", object.className());
     if (object.isKey()) output.field("Key type", "keyType", object.keyTypeName());
     output.field("Label", "label", labelText(object.label));
     output.field("Id", "id", lowerHex(object.id));
     if (!object.damage.empty()) output.field("Reason", "reason", "damaged: " + object.damage);
+    // A URI names only the classes it has a type for.
+    const bool named = object.objectClass <= CKO_SECRET_KEY;
+    output.field("URI", "uri",
+                 uriOf(token, labelText(object.label), object.id,
+                       named ? std::optional<CK_OBJECT_CLASS>(object.objectClass) : std::nullopt));
     if (object.objectClass != CKO_CERTIFICATE) return;
     try {
         CertificateFacts certificate = CertificateFacts::ofDER(object.value);

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "choice/pkcs11uri.h"
 #include "io/output.h"
 #include "session/tokenobjects.h"
 #include "zepbuffer.h"
@@ -20,13 +21,17 @@ class ZEPCertItem;
 class ZEPKeyCertItem;
 class ZEPKeyCertReqItem;
 
-// Each adds the item's fields to the output's current record. The token's
-// objects give the CKA_ID and modulus that items do not carry.
-void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& objects);
-void describeItem(Output& output, const ZEPCertItem& item, const TokenObjects& objects);
-void describeItem(Output& output, const ZEPKeyCertItem& item, const TokenObjects& objects);
-void describeItem(Output& output, const ZEPKeyCertReqItem& item, const TokenObjects& objects);
-void describeObject(Output& output, const TokenObject& object);
+// Each adds the item's fields to the output's current record, last its
+// pkcs11: URI (uri): the token's, with the label as object, the id and the
+// type of the item's principal object (the private key of pairs and
+// requests). The token's objects give the CKA_ID and modulus that items do
+// not carry.
+void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& objects, const Pkcs11Uri& token);
+void describeItem(Output& output, const ZEPCertItem& item, const TokenObjects& objects, const Pkcs11Uri& token);
+void describeItem(Output& output, const ZEPKeyCertItem& item, const TokenObjects& objects, const Pkcs11Uri& token);
+void describeItem(Output& output, const ZEPKeyCertReqItem& item, const TokenObjects& objects,
+                  const Pkcs11Uri& token);
+void describeObject(Output& output, const TokenObject& object, const Pkcs11Uri& token);
 
 // A label as text: a label held as the DER of a UTF8String is decoded,
 // any other is taken as it is.

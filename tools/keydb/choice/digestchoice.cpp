@@ -1,0 +1,88 @@
+#include "choice/digestchoice.h"
+
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "kry/zepkryalgorithmfactory.h"
+#include "kry/zepkrysignaturealgorithm.h"
+
+namespace {
+
+using Scheme = ZEPKRYSignatureScheme;
+
+struct DigestOption {
+    const char* name;
+    const char* help;
+    // The scheme with PKCS#1 v1.5 and with RSA-PSS; MD5 has neither, its
+    // signature comes from the factory's MD5 maker.
+    std::optional<Scheme> pkcs1, pss;
+    std::optional<DigestChoice::Mechanism> partsNeed;
+};
+
+constexpr std::size_t sha256 = 0;
+
+const DigestOption digestOptions[] = {
+    {"--sha256", "Hash with SHA-256 (the default)", Scheme::SHA256_WITH_RSA, Scheme::SHA256_WITH_RSA_PSS, {}},
+    {"--sha224", "Hash with SHA-224", Scheme::SHA224_WITH_RSA, {}, {}},
+    {"--sha384", "Hash with SHA-384", Scheme::SHA384_WITH_RSA, Scheme::SHA384_WITH_RSA_PSS, {}},
+    {"--sha512", "Hash with SHA-512", Scheme::SHA512_WITH_RSA, Scheme::SHA512_WITH_RSA_PSS, {}},
+    {"--sha1", "Hash with SHA-1", Scheme::SHA1_WITH_RSA, {},
+     DigestChoice::Mechanism{CKM_SHA1_RSA_PKCS, "CKM_SHA1_RSA_PKCS"}},
+    {"--md5", "Hash with MD5", {}, {}, DigestChoice::Mechanism{CKM_MD5_RSA_PKCS, "CKM_MD5_RSA_PKCS"}},
+};
+constexpr std::size_t md5 = std::size(digestOptions) - 1;
+
+}  // namespace
+
+DigestChoice::DigestChoice(CLI::App& command, Md5 md5Option) {
+    static_assert(std::size(digestOptions) == std::tuple_size_v<decltype(given_)>);
+    std::vector<CLI::Option*> added;
+    for (std::size_t i = 0; i < std::size(digestOptions); ++i) {
+        if (i == md5 && md5Option == Md5::refused) break;
+        CLI::Option* option = command.add_flag(digestOptions[i].name, given_[i], digestOptions[i].help);
+        for (CLI::Option* other : added) option->excludes(other);
+        added.push_back(option);
+    }
+    CLI::Option* pss = command.add_flag("--pss", pss_, "Sign with RSA-PSS (with SHA-256, SHA-384 or SHA-512)");
+    for (std::size_t i = 0; i < added.size(); ++i)
+        if (!digestOptions[i].pss) pss->excludes(added[i]);
+}
+
+std::size_t DigestChoice::chosen() const {
+    for (std::size_t i = 0; i < given_.size(); ++i)
+        if (given_[i]) return i;
+    return sha256;
+}
+
+std::string DigestChoice::name() const {
+    const DigestOption& option = digestOptions[chosen()];
+    return option.pkcs1 ? (pss_ ? option.pss : option.pkcs1)->getName() : "MD5 with RSA";
+}
+
+ZEPKRYSignatureScheme DigestChoice::scheme() const {
+    const DigestOption& option = digestOptions[chosen()];
+    return *(pss_ ? option.pss : option.pkcs1);
+}
+
+std::unique_ptr<ZEPKRYSignatureAlgorithm> DigestChoice::signer(const ZEPKRYAlgorithmFactory& factory,
+                                                               const ZEPKRYKey& privateKey) const {
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> made(
+        digestOptions[chosen()].pkcs1 ? scheme().makeSignatureAlgorithm(factory, privateKey)
+                                      : factory.make_MD5WithRSA_SignatureAlgorithm(privateKey));
+    if (!made) throw std::runtime_error("the module makes no " + name() + " signature");
+    return made;
+}
+
+void DigestChoice::checkKeySize(unsigned int bits) const {
+    if (!pss_) return;
+    // RFC 8017, 9.1.1: the encoded message of modBits - 1 bits holds the
+    // digest, the salt and two bytes more.
+    const std::size_t least = 8 * (2 * scheme().getDigestType().getLength() + 1) + 2;
+    if (bits < least)
+        throw std::runtime_error(name() + " needs a key of at least " + std::to_string(least) + " bits, not " +
+                                 std::to_string(bits));
+}
+
+std::optional<DigestChoice::Mechanism> DigestChoice::partsNeed() const { return digestOptions[chosen()].partsNeed; }

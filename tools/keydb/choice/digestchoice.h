@@ -1,0 +1,62 @@
+// The digest and padding of the signatures a command makes: --sha256 (the
+// default, as openssl dgst has it), --sha224, --sha384, --sha512, --sha1
+// and, where the command offers it, --md5, each excluding the others, and
+// --pss for RSASSA-PSS (MGF1 with the same digest, a salt as long as the
+// digest) over SHA-256, SHA-384 or SHA-512; PKCS#1 v1.5 otherwise.
+#ifndef KEYDB_DIGESTCHOICE_H
+#define KEYDB_DIGESTCHOICE_H
+
+#include <CLI/CLI.hpp>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "cryptoki.h"
+#include "kry/zepkrysignaturescheme.h"
+
+class ZEPKRYAlgorithmFactory;
+class ZEPKRYKey;
+class ZEPKRYSignatureAlgorithm;
+
+class DigestChoice {
+public:
+    enum class Md5 { offered, refused };
+    struct Mechanism {
+        CK_MECHANISM_TYPE type;
+        const char* name;
+    };
+
+    // Adds the digest options and --pss to the command's options.
+    DigestChoice(CLI::App& command, Md5 md5);
+    DigestChoice(const DigestChoice&) = delete;
+    DigestChoice& operator=(const DigestChoice&) = delete;
+
+    // "SHA-256 with RSA", "SHA-384 with RSA-PSS", "MD5 with RSA" ...
+    std::string name() const;
+    // The scheme of a certification request's signature; MD5 is not offered
+    // where this is asked for.
+    ZEPKRYSignatureScheme scheme() const;
+    // The module's signature algorithm of the choice for `privateKey`;
+    // throws std::runtime_error when the module makes none.
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(const ZEPKRYAlgorithmFactory& factory,
+                                                     const ZEPKRYKey& privateKey) const;
+    // Throws std::runtime_error when a key of `bits` cannot make the
+    // signature: RSA-PSS needs room for the digest, a salt as long and two
+    // bytes more.
+    void checkKeySize(unsigned int bits) const;
+    // The token mechanism a signature in parts needs: the combined
+    // mechanism of MD5 and SHA-1, whose parts the module hands to the token
+    // as they are. None for SHA-2: without the combined mechanism the
+    // module digests the parts itself.
+    std::optional<Mechanism> partsNeed() const;
+
+private:
+    // The index of the digest option given, or of --sha256.
+    std::size_t chosen() const;
+
+    std::array<bool, 6> given_{};
+    bool pss_ = false;
+};
+
+#endif
