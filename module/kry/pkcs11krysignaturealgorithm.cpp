@@ -61,9 +61,8 @@ ZEPBuffer PKCS11KRYSignatureAlgorithm::toSign(const r_buffer_t& data) const {
 ZEPBuffer PKCS11KRYSignatureAlgorithm::signData(const r_buffer_t& data) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYSignatureAlgorithm::signData()");
     SlotLock slotLock = key_.slot().lockSlot();
-    std::unique_lock<std::mutex> sessionLock;
-    start(sessionLock);
-    return signDataFinal(toSign(data));
+    const CK_MECHANISM_TYPE mechanism = chooseMechanism();
+    return key_.runOneShot(&PKCS11Client::signInit, mechanism, &PKCS11Client::sign, toSign(data));
 }
 
 void PKCS11KRYSignatureAlgorithm::signDataInit() {
