@@ -164,6 +164,8 @@ std::string callSequence() {
 TEST_F(TokenAlgorithms, KeptKeyObjectsAreTrustedUntilAWriteOrForASecond) {
     const std::string search = "C_FindObjectsInit C_FindObjects C_FindObjectsFinal C_GetAttributeValue";
     const std::string signs = "C_SignInit C_Sign";
+    std::string mechanismInfo;  // one call per mechanism the token offers
+    for (size_t i = 0; i < testtoken::rsaMechanisms().size(); ++i) mechanismInfo += " C_GetMechanismInfo";
     const auto setId = [&](const char* id, bool throughModule) {
         AttributeTemplate value;
         value.setAttribute(CKA_ID, bufferOf(id));
@@ -180,29 +182,42 @@ TEST_F(TokenAlgorithms, KeptKeyObjectsAreTrustedUntilAWriteOrForASecond) {
     std::chrono::steady_clock::time_point now;
     const struct {
         const char* name;
-        std::function<void()> between;
+        std::function<void(ZEPKRYSignatureAlgorithm&)> between;
         std::string calls;
         long code;  // of the failure, 0 for the signature
         CK_RV returnValue;
     } cases[] = {
-        {"nothing", [] {}, signs, 0, CKR_OK},
-        {"999 ms", [&] { now += std::chrono::milliseconds(999); }, signs, 0, CKR_OK},
-        {"a second", [&] { now += std::chrono::seconds(1); }, "C_GetAttributeValue " + signs, 0, CKR_OK},
+        {"nothing", [](ZEPKRYSignatureAlgorithm&) {}, signs, 0, CKR_OK},
+        {"999 ms", [&](ZEPKRYSignatureAlgorithm&) { now += std::chrono::milliseconds(999); }, signs, 0, CKR_OK},
+        {"a second", [&](ZEPKRYSignatureAlgorithm&) { now += std::chrono::seconds(1); }, "C_GetAttributeValue " + signs, 0, CKR_OK},
+        {"a read-back, 999 ms",
+         [&](ZEPKRYSignatureAlgorithm& signer) {
+             now += std::chrono::seconds(1);
+             signer.signData(bufferOf("data").get());
+             now += std::chrono::milliseconds(999);
+         },
+         signs, 0, CKR_OK},
+        {"a new session",
+         [&](ZEPKRYSignatureAlgorithm&) {
+             slot().getClient()->closeSession(slot().getSessionHandle());
+             slot().login(pin("1234"));
+         },
+         "C_GetMechanismList C_GetMechanismList" + mechanismInfo + " " + search + " " + signs, 0, CKR_OK},
         {"a write elsewhere",
-         [&] { slot().getClient()->destroyObject(slot().getSessionHandle(), publicObject_); }, search + " " + signs,
+         [&](ZEPKRYSignatureAlgorithm&) { slot().getClient()->destroyObject(slot().getSessionHandle(), publicObject_); }, search + " " + signs,
          0, CKR_OK},
-        {"the key changed through the module", [&] { setId("2", true); }, search.substr(0, search.rfind(' ')),
+        {"the key changed through the module", [&](ZEPKRYSignatureAlgorithm&) { setId("2", true); }, search.substr(0, search.rfind(' ')),
          577005, CKR_OK},
-        {"the key changed by another program, a second", [&] { setId("2", false), now += std::chrono::seconds(1); },
+        {"the key changed by another program, a second", [&](ZEPKRYSignatureAlgorithm&) { setId("2", false), now += std::chrono::seconds(1); },
          "C_GetAttributeValue " + search.substr(0, search.rfind(' ')), 577005, CKR_OK},
-        {"the handle invalid at Init", [] { Control::failOnCall("C_SignInit", CKR_KEY_HANDLE_INVALID); },
+        {"the handle invalid at Init", [](ZEPKRYSignatureAlgorithm&) { Control::failOnCall("C_SignInit", CKR_KEY_HANDLE_INVALID); },
          "C_SignInit " + search + " " + signs, 0, CKR_OK},
-        {"the object handle invalid at Init", [] { Control::failOnCall("C_SignInit", CKR_OBJECT_HANDLE_INVALID); },
+        {"the object handle invalid at Init", [](ZEPKRYSignatureAlgorithm&) { Control::failOnCall("C_SignInit", CKR_OBJECT_HANDLE_INVALID); },
          "C_SignInit " + search + " " + signs, 0, CKR_OK},
-        {"the handle invalid at both Inits", [] { Control::failAlways("C_SignInit", CKR_KEY_HANDLE_INVALID); },
+        {"the handle invalid at both Inits", [](ZEPKRYSignatureAlgorithm&) { Control::failAlways("C_SignInit", CKR_KEY_HANDLE_INVALID); },
          "C_SignInit " + search + " C_SignInit", 577909, CKR_KEY_HANDLE_INVALID},
         {"a failed read-back",
-         [&] { now += std::chrono::seconds(1), Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR); },
+         [&](ZEPKRYSignatureAlgorithm&) { now += std::chrono::seconds(1), Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR); },
          "C_GetAttributeValue", 577905, CKR_DEVICE_ERROR},
     };
     const ZEPBuffer data = bufferOf("data");
@@ -217,7 +232,7 @@ TEST_F(TokenAlgorithms, KeptKeyObjectsAreTrustedUntilAWriteOrForASecond) {
         std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot().getZEPKRYAlgorithmFactory());
         std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
         const ZEPBuffer first = signer->signData(data.get());
-        c.between();
+        c.between(*signer);
         Control::clearCalls();
         if (c.code == 0)
             EXPECT_EQ(signer->signData(data.get()), first);
