@@ -20,6 +20,7 @@
 #include "keyrecordfinder.h"
 #include "slotmanageriterator.h"
 #include "tokencache.h"
+#include "tokenlabel.h"
 #include "pkcs11client.h"
 #include "pkcs11kryalgorithmfactory.h"
 #include "pkcs11manager.h"
@@ -351,7 +352,7 @@ ZEPKeyItem* SlotManager::getNextKeyItem(Iterator& iterator) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyItem()");
     auto& keys = iteratorOf<SlotManagerKeyIterator>(iterator);
     if (keys.atEnd()) return nullptr;
-    ZEPKeyItem* item = SlotManagerUtility::makeKeyItem(*this, keys.current());
+    ZEPKeyItem* item = SlotManagerUtility::makeKeyItem(*this, keys.current(), keys.tokenLabel());
     keys.advance();
     return item;
 }
@@ -369,7 +370,8 @@ ZEPKeyCertItem* SlotManager::getNextKeyCertItem(Iterator& iterator) {
     const asn_x500name anyName;
     auto& certificates = iteratorOf<SlotManagerKeyCertIterator>(iterator);
     return nextItem<ZEPKeyCertItem>(certificates, [&](CK_OBJECT_HANDLE handle) {
-        return SlotManagerUtility::makeKeyCertItem(*this, handle, MATCH_ALL, anyName, certificates.finder());
+        return SlotManagerUtility::makeKeyCertItem(*this, handle, MATCH_ALL, anyName, certificates.finder(),
+                                                   certificates.tokenLabel());
     });
 }
 
@@ -379,7 +381,7 @@ ZEPKeyCertReqItem* SlotManager::getNextKeyCertReqItem(Iterator& iterator) {
     // requests unsigned, signing each one would cost a token signature.
     auto& privateKeys = iteratorOf<SlotManagerKeyIterator>(iterator);
     return nextItem<ZEPKeyCertReqItem>(privateKeys, [&](CK_OBJECT_HANDLE handle) {
-        std::unique_ptr<ZEPKeyItem> key(SlotManagerUtility::makeKeyItem(*this, handle));
+        std::unique_ptr<ZEPKeyItem> key(SlotManagerUtility::makeKeyItem(*this, handle, privateKeys.tokenLabel()));
         return SlotManagerUtility::makeKeyCertReqItem(*this, *key, privateKeys.finder());
     });
 }
@@ -399,8 +401,10 @@ ZEPKeyCertItem* SlotManager::getItem(KeyCertUniqueIndex index, const asn_object&
     requireLogin();
     Selection selection = uniqueCertificateSelection(static_cast<int>(index), value);
     KeyRecordFinder finder(KeyRecordFinder::Mode::index);
+    TokenLabel tokenLabel;
     for (CK_OBJECT_HANDLE handle : find(CKO_CERTIFICATE, selection.match, selection.searchValue))
-        if (ZEPKeyCertItem* item = SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder))
+        if (ZEPKeyCertItem* item =
+                SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder, tokenLabel))
             return item;
     return nullptr;
 }
@@ -432,9 +436,11 @@ ZEPKeyCertReqItemContainer* SlotManager::getItems(KeyCertReqMultiIndex index, co
                               ? Selection{MATCH_SUBJECT_NAME, ZEPASNUtility::getDEREncoding(value)}
                               : Selection{MATCH_ALL, {}};
     KeyRecordFinder finder(KeyRecordFinder::Mode::index);
+    TokenLabel tokenLabel;
     return collect<ZEPKeyCertReqItemContainer>(
         find(CKO_PRIVATE_KEY, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
-            return std::unique_ptr<ZEPKeyCertReqItem>(SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder));
+            return std::unique_ptr<ZEPKeyCertReqItem>(
+                SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder, tokenLabel));
         });
 }
 
@@ -443,10 +449,11 @@ ZEPKeyCertItemContainer* SlotManager::getItems(KeyCertMultiIndex index, const as
     requireLogin();
     Selection selection = multiCertificateSelection(static_cast<int>(index), value);
     KeyRecordFinder finder(KeyRecordFinder::Mode::index);
+    TokenLabel tokenLabel;
     return collect<ZEPKeyCertItemContainer>(
         find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
             return std::unique_ptr<ZEPKeyCertItem>(
-                SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder));
+                SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder, tokenLabel));
         });
 }
 
@@ -464,8 +471,9 @@ ZEPCertItemContainer* SlotManager::getItems(CertMultiIndex index, const asn_obje
 ZEPKeyItemContainer* SlotManager::getItems(KeyMultiIndex, const asn_object&) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItems(KeyMultiIndex)");
     openSession();
+    TokenLabel tokenLabel;
     return collect<ZEPKeyItemContainer>(findKeys(), [&](CK_OBJECT_HANDLE handle) {
-        return std::unique_ptr<ZEPKeyItem>(SlotManagerUtility::makeKeyItem(*this, handle));
+        return std::unique_ptr<ZEPKeyItem>(SlotManagerUtility::makeKeyItem(*this, handle, tokenLabel));
     });
 }
 

@@ -23,6 +23,7 @@
 #include "pkcs11client.h"
 #include "keyrecordfinder.h"
 #include "slotmanager.h"
+#include "tokenlabel.h"
 #include "zepsubjectpublickeyinfo.h"
 #include "zeptrace.h"
 
@@ -276,6 +277,11 @@ bool SlotManagerUtility::isUnique(SlotManager& slot, const ZEPKeyCertItem& item)
 }
 
 ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle) {
+    TokenLabel tokenLabel;
+    return makeKeyItem(slot, handle, tokenLabel);
+}
+
+ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle, TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(CK_OBJECT_HANDLE)");
     AttributeTemplate object = readAttributes(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID});
     CK_ULONG objectClass = CKO_DATA, keyType = CKK_DSA;
@@ -306,7 +312,7 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
         // The private key stays on the token: the item names it.
         ZEPKRYKey publicKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA,
                             ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, publicKeyDER);
-        ZEPPKCS11ASNKeyRecord record(slot.getLabel(), id, ZEPKRYUtility::getKeySizeInBits(publicKey), subject);
+        ZEPPKCS11ASNKeyRecord record(tokenLabel.of(slot), id, ZEPKRYUtility::getKeySizeInBits(publicKey), subject);
         key.setFormat(ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
         key.setKeyBlob(record.getBuffer());
     } else {
@@ -327,11 +333,13 @@ ZEPCertItem* SlotManagerUtility::makeCertItem(SlotManager& slot, CK_OBJECT_HANDL
 ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
                                                     const asn_object& criterion) {
     KeyRecordFinder finder(KeyRecordFinder::Mode::search);
-    return makeKeyCertItem(slot, handle, match, criterion, finder);
+    TokenLabel tokenLabel;
+    return makeKeyCertItem(slot, handle, match, criterion, finder, tokenLabel);
 }
 
 ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
-                                                    const asn_object& criterion, KeyRecordFinder& finder) {
+                                                    const asn_object& criterion, KeyRecordFinder& finder,
+                                                    TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertItem()");
     ZEPBuffer der, label, id;
     if (!getCert(slot, handle, match, criterion, der, label, id)) return nullptr;
@@ -340,19 +348,20 @@ ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT
     CK_OBJECT_HANDLE privateKey = 0;
     if (!finder.find(slot, CKO_PRIVATE_KEY, search.getBuffer(), privateKey)) return nullptr;
     ZEPCertItem certificateItem(der, normalizeLabel(label));
-    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
+    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey, tokenLabel));
     return new ZEPKeyCertItem(*keyItem, certificateItem);
 }
 
 ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey) {
     KeyRecordFinder finder(KeyRecordFinder::Mode::search);
-    return makeKeyCertReqItem(slot, privateKey, finder);
+    TokenLabel tokenLabel;
+    return makeKeyCertReqItem(slot, privateKey, finder, tokenLabel);
 }
 
 ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey,
-                                                          KeyRecordFinder& finder) {
+                                                          KeyRecordFinder& finder, TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertReqItem()");
-    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
+    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey, tokenLabel));
     std::unique_ptr<ZEPKeyCertReqItem> request(makeKeyCertReqItem(slot, *keyItem, finder));
     if (request) {
         // Signed once, on the token: the item keeps the signed request.

@@ -215,6 +215,42 @@ TEST_F(KeyDatabaseLookup, IndexedListingsAnswerAsASearchPerItem) {
                                   "request \x0c\x07request", "request \x0c\x04twin"}));
 }
 
+// A listing reads the token's label for its key records once, however many
+// private keys it lists.
+TEST_F(KeyDatabaseLookup, ListingsReadTheTokenInfoOncePerListing) {
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    const std::string ids[] = {"1", "2", "3"};
+    addCertificate(certificates_->first, "first", bufferOf(ids[0]));
+    addCertificate(certificates_->sameSerial, "same", bufferOf(ids[1]));
+    addCertificate(certificates_->otherSerial, "other", bufferOf(ids[2]));
+    for (const std::string& id : ids) addKey(CKO_PRIVATE_KEY, "key " + id, bufferOf(id), subject);
+    const asn_x500name anyName;
+    const auto drain = [&](ZEPSlotManager::Iterator* made, auto next) {
+        auto listing = iterator(made);
+        size_t count = 0;
+        while (auto item = owned((slot().*next)(*listing))) ++count;
+        return count;
+    };
+    const struct {
+        const char* name;
+        std::function<size_t()> list;
+        size_t tokenInfoCalls;  // the listing's own: its login check and the label
+    } cases[] = {
+        {"key iterator", [&] { return drain(slot().getKeyIterator(), &SlotManager::getNextKeyItem); }, 1},
+        {"key+certificate iterator",
+         [&] { return drain(slot().getKeyCertIterator(), &SlotManager::getNextKeyCertItem); }, 1},
+        {"keys", [&] { return owned(slot().getItems(Index::KeyMultiIndex::ALL, anyName))->size(); }, 1},
+        {"keys+certificates",
+         [&] { return owned(slot().getItems(Index::KeyCertMultiIndex::ALL, anyName))->size(); }, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Control::clearCalls();
+        EXPECT_EQ(c.list(), 3u);
+        EXPECT_EQ(Control::callCount("C_GetTokenInfo"), c.tokenInfoCalls);
+    }
+}
+
 class KeyDatabaseConcurrency : public KeyDatabaseLookup {};
 
 TEST_F(KeyDatabaseConcurrency, CopiesSharingTheSessionNeverInterleaveSearches) {
