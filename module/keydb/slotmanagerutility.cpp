@@ -1,6 +1,7 @@
 #include "slotmanagerutility.h"
 
 #include <memory>
+#include <vector>
 
 #include "asn/asn_string.h"
 #include "asn/certificationrequest.h"
@@ -36,6 +37,39 @@ AttributeTemplate readAttributes(SlotManager& slot, CK_OBJECT_HANDLE object,
     for (CK_ATTRIBUTE_TYPE type : types) request.addAttribute(type);
     slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, result);
     return result;
+}
+
+// Reads the attributes of every group of `groups` in one batch: one call
+// for their lengths, one for their values. A token that answers the batch
+// with CKR_ATTRIBUTE_SENSITIVE, CKR_ATTRIBUTE_TYPE_INVALID or
+// CKR_BUFFER_TOO_SMALL may have left the rest of it unfilled, so then each
+// group is read on its own instead, as it would be without the batch.
+std::vector<AttributeTemplate> readGroups(SlotManager& slot, CK_OBJECT_HANDLE object,
+                                          std::initializer_list<std::initializer_list<CK_ATTRIBUTE_TYPE>> groups) {
+    AttributeTemplate request, batch;
+    for (const auto& group : groups)
+        for (CK_ATTRIBUTE_TYPE type : group) request.addAttribute(type);
+    bool whole = false;
+    try {
+        // A sensitive or unknown attribute is left out of the result.
+        whole = slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, batch) == CKR_OK &&
+                batch.size() == request.size();
+    } catch (const ZEPPKCS11Exception& failure) {
+        if (failure.getReturnValue() != CKR_BUFFER_TOO_SMALL) throw;
+    }
+    std::vector<AttributeTemplate> results;
+    for (const auto& group : groups) {
+        if (!whole) {
+            results.push_back(readAttributes(slot, object, group));
+            continue;
+        }
+        AttributeTemplate& result = results.emplace_back();
+        for (CK_ATTRIBUTE_TYPE type : group) {
+            ZEPBuffer value;
+            if (batch.getAttribute(type, value)) result.setAttribute(type, value);
+        }
+    }
+    return results;
 }
 
 // The attribute's value; an attribute the token did not return is empty.
@@ -283,7 +317,10 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
 
 ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle, TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(CK_OBJECT_HANDLE)");
-    AttributeTemplate object = readAttributes(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID});
+    // The key's own attributes and its public components.
+    const std::vector<AttributeTemplate> read = readGroups(
+        slot, handle, {{CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID}, {CKA_MODULUS, CKA_PUBLIC_EXPONENT}});
+    const AttributeTemplate& object = read[0];
     CK_ULONG objectClass = CKO_DATA, keyType = CKK_DSA;
     if (!object.getAttribute(CKA_CLASS, objectClass) ||
         (objectClass != CKO_PRIVATE_KEY && objectClass != CKO_PUBLIC_KEY))
@@ -297,7 +334,7 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
 
     // Components the token does not give stand in as one blank byte.
     const ZEPBuffer placeholder(1, " ");
-    AttributeTemplate components = readAttributes(slot, handle, {CKA_MODULUS, CKA_PUBLIC_EXPONENT});
+    const AttributeTemplate& components = read[1];
     ZEPSubjectPublicKeyInfo publicKeyInfo;
     // Public key objects get the same record texts as private ones.
     publicKeyInfo.setModulus(
