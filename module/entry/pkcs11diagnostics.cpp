@@ -2,14 +2,20 @@
 
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "asn/asn_error.h"
+#include "asn/asn_x500name.h"
 #include "errorcodes.h"
+#include "keystore/zepcertitem.h"
+#include "keystore/zepkeyitem.h"
 #include "mechanisminfolist.h"
 #include "pkcs11client.h"
 #include "pkcs11manager.h"
 #include "slotmanager.h"
-#include "slotmanageriterator.h"
+#include "slotmanagerutility.h"
 
 namespace {
 
@@ -66,19 +72,61 @@ AttributeTemplate read(SlotManager& slot, CK_OBJECT_HANDLE object, std::initiali
     return result;
 }
 
+// The words of an item maker's failure: its message, or for an ASN.1
+// failure without one (key components are not named) the code's meaning.
+std::string failureWords(const ZEPException& failure) {
+    const std::string message = failure.getMessage().str();
+    return message.empty() ? asn_error_text(static_cast<int>(failure.getCode())) : message;
+}
+
+// Why the key database makes no item of the object, as p11_object::damage
+// says; `missing` names the first certificate attribute it lacks.
+std::string damageOf(SlotManager& slot, const p11_object& object, const char* missing) {
+    const bool key = object.objectClass == CKO_PRIVATE_KEY || object.objectClass == CKO_PUBLIC_KEY;
+    if (key && object.keyType == CK_UNAVAILABLE_INFORMATION) return "no CKA_KEY_TYPE";
+    try {
+        if (key && object.keyType == CKK_RSA) {
+            std::unique_ptr<ZEPKeyItem> item(SlotManagerUtility::makeKeyItem(slot, object.handle));
+        } else if (object.objectClass == CKO_CERTIFICATE) {
+            const asn_x500name anyName;
+            std::unique_ptr<ZEPCertItem> item(
+                SlotManagerUtility::makeCertItem(slot, object.handle, MATCH_ALL, anyName));
+            if (!item) return std::string("no ") + (missing ? missing : "certificate item");
+        }
+        return "";
+    } catch (const ZEPException& failure) {
+        if (!SlotManagerUtility::isUnreadable(failure)) throw;
+        const char* what = key ? "CKA_MODULUS and CKA_PUBLIC_EXPONENT make no RSA public key"
+                               : "CKA_VALUE is no X.509 certificate";
+        return std::string(what) + " (" + failureWords(failure) + ")";
+    }
+}
+
+// The first of a certificate's CKA_LABEL, CKA_VALUE and CKA_ID the token
+// does not give, in the order the key database reads them; null when it
+// gives all three.
+const char* missingCertificateAttribute(bool label, bool value, bool id) {
+    if (!label) return "CKA_LABEL";
+    if (!value) return "CKA_VALUE";
+    return id ? nullptr : "CKA_ID";
+}
+
 void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, p11_objectVisitor visit, void* context) {
-    AttributeTemplate common = read(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_LABEL, CKA_ID});
+    AttributeTemplate common = read(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_LABEL, CKA_ID, CKA_SUBJECT});
     p11_object object{};
     object.handle = handle;
     object.objectClass = CK_UNAVAILABLE_INFORMATION;
     object.keyType = CK_UNAVAILABLE_INFORMATION;
     common.getAttribute(CKA_CLASS, object.objectClass);
     common.getAttribute(CKA_KEY_TYPE, object.keyType);
-    ZEPBuffer label = bytesOf(common, CKA_LABEL), id = bytesOf(common, CKA_ID), value, modulus;
-    if (object.objectClass == CKO_CERTIFICATE) value = bytesOf(read(slot, handle, {CKA_VALUE}), CKA_VALUE);
+    ZEPBuffer label, id, value, modulus, subject = bytesOf(common, CKA_SUBJECT);
+    const bool hasLabel = common.getAttribute(CKA_LABEL, label), hasId = common.getAttribute(CKA_ID, id);
+    bool hasValue = false;
+    if (object.objectClass == CKO_CERTIFICATE) hasValue = read(slot, handle, {CKA_VALUE}).getAttribute(CKA_VALUE, value);
     const bool rsaKey = (object.objectClass == CKO_PRIVATE_KEY || object.objectClass == CKO_PUBLIC_KEY) &&
                         object.keyType == CKK_RSA;
     if (rsaKey) modulus = bytesOf(read(slot, handle, {CKA_MODULUS}), CKA_MODULUS);
+    const std::string damage = damageOf(slot, object, missingCertificateAttribute(hasLabel, hasValue, hasId));
     object.label = label.getValue();
     object.labelLength = label.getLength();
     object.id = id.getValue();
@@ -87,6 +135,9 @@ void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, p11_objectVisitor v
     object.valueLength = value.getLength();
     object.modulus = modulus.getValue();
     object.modulusLength = modulus.getLength();
+    object.subject = subject.getValue();
+    object.subjectLength = subject.getLength();
+    object.damage = damage.empty() ? nullptr : damage.c_str();
     visit(&object, context);
 }
 
@@ -124,15 +175,24 @@ int p11_listObjects(ZEPSlotManager* slotManager, p11_objectVisitor visit, void* 
     });
 }
 
-int p11_skipIteratorItem(ZEPSlotManager::Iterator* iterator, p11_status* status) {
+int p11_destroyObject(ZEPSlotManager* slotManager, CK_OBJECT_HANDLE object, p11_status* status) {
     return reported(status, [&] {
-        ZEP_TRACE(MODULE_TRACE, "p11_skipIteratorItem");
-        const bool moduleIterator = iterator && (iterator->isKindOf(SlotManagerKeyIterator::getClassName()) ||
-                                                 iterator->isKindOf(SlotManagerCertIterator::getClassName()) ||
-                                                 iterator->isKindOf(SlotManagerKeyCertIterator::getClassName()));
-        if (!moduleIterator)
-            throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The iterator is not compatible with the function");
-        auto& handles = static_cast<SlotManagerHandleIterator&>(*iterator);
-        if (!handles.atEnd()) handles.advance();
+        ZEP_TRACE(MODULE_TRACE, "p11_destroyObject");
+        SlotManager& slot = moduleObject<SlotManager>(slotManager);
+        slot.openSession();
+        slot.getClient()->destroyObject(slot.getSessionHandle(), object);
+    });
+}
+
+int p11_setObjectLabel(ZEPSlotManager* slotManager, CK_OBJECT_HANDLE object, const unsigned char* label,
+                       CK_ULONG labelLength, p11_status* status) {
+    return reported(status, [&] {
+        ZEP_TRACE(MODULE_TRACE, "p11_setObjectLabel");
+        SlotManager& slot = moduleObject<SlotManager>(slotManager);
+        if (!label && labelLength != 0) throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "args is invalid");
+        AttributeTemplate relabel;
+        relabel.setAttribute(CKA_LABEL, ZEPBuffer(labelLength, label));
+        slot.openSession();
+        slot.getClient()->setAttributeValue(slot.getSessionHandle(), object, relabel);
     });
 }

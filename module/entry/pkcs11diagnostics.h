@@ -40,6 +40,13 @@ struct p11_object {
     // CKA_MODULUS of RSA keys.
     const unsigned char* modulus;
     CK_ULONG modulusLength;
+    const unsigned char* subject;
+    CK_ULONG subjectLength;
+    // Why the key database makes no item of a certificate, or of a key that
+    // is of type RSA or of no type: the attribute it lacks, or the value that
+    // does not decode. Null when it makes one, and for objects of other
+    // kinds. Its listings and lookups pass over such an object.
+    const char* damage;
 };
 
 // Called once per object; it must not throw.
@@ -56,16 +63,19 @@ MERVIL7_EXPORT int p11_dumpMechanisms(ZEPSlotManager* slotManager, p11_status* s
 // make items of.
 MERVIL7_EXPORT int p11_listObjects(ZEPSlotManager* slotManager, p11_objectVisitor visit, void* context,
                                    p11_status* status);
-// Moves a key database iterator past the object it stands at. The iterators
-// retry an object whose item could not be made; a host that shows such
-// objects in its own way passes over them with this.
-MERVIL7_EXPORT int p11_skipIteratorItem(ZEPSlotManager::Iterator* iterator, p11_status* status);
+// Destroys one object that p11_listObjects reported, whatever it is, in the
+// slot manager's session: for objects the key database makes no item of.
+MERVIL7_EXPORT int p11_destroyObject(ZEPSlotManager* slotManager, CK_OBJECT_HANDLE object, p11_status* status);
+// Sets the CKA_LABEL of one object that p11_listObjects reported.
+MERVIL7_EXPORT int p11_setObjectLabel(ZEPSlotManager* slotManager, CK_OBJECT_HANDLE object, const unsigned char* label,
+                                      CK_ULONG labelLength, p11_status* status);
 }
 
 // Signatures of the exported functions, for hosts that look them up.
 using p11_getSlotAndTokenInfo_t = int (*)(ZEPPKCS11Manager*, CK_SLOT_ID, CK_SLOT_INFO*, CK_TOKEN_INFO*, p11_status*);
 using p11_dumpMechanisms_t = int (*)(ZEPSlotManager*, p11_status*);
 using p11_listObjects_t = int (*)(ZEPSlotManager*, p11_objectVisitor, void*, p11_status*);
-using p11_skipIteratorItem_t = int (*)(ZEPSlotManager::Iterator*, p11_status*);
+using p11_destroyObject_t = int (*)(ZEPSlotManager*, CK_OBJECT_HANDLE, p11_status*);
+using p11_setObjectLabel_t = int (*)(ZEPSlotManager*, CK_OBJECT_HANDLE, const unsigned char*, CK_ULONG, p11_status*);
 
 #endif

@@ -274,27 +274,71 @@ Iterator& iteratorOf(ZEPSlotManager::Iterator& iterator) {
     return static_cast<Iterator&>(iterator);
 }
 
+// Makes the item of the object `handle` into `item` (null when the object
+// makes none); false when what the object holds makes no item
+// (SlotManagerUtility::isUnreadable). Listings and lookups pass over such an
+// object, with an informational trace record, instead of failing for every
+// other object; a failed Cryptoki call fails them as before.
+template <typename Item, typename Make>
+bool madeOf(CK_OBJECT_HANDLE handle, std::unique_ptr<Item>& item, Make make) {
+    try {
+        item.reset(make(handle));
+        return true;
+    } catch (const ZEPException& failure) {
+        if (!SlotManagerUtility::isUnreadable(failure)) throw;
+        ZEP_TRACE_INFO(MODULE_TRACE, "Object " + std::to_string(handle) + " passed over: " +
+                                         failure.getMessage().str() + " (" + std::to_string(failure.getCode()) + ")");
+        return false;
+    }
+}
+
+// The item of the object, or null when it makes none or is passed over.
+template <typename Item, typename Make>
+std::unique_ptr<Item> readable(CK_OBJECT_HANDLE handle, Make make) {
+    std::unique_ptr<Item> item;
+    madeOf(handle, item, make);
+    return item;
+}
+
 // Visits handles from the iterator's position until `make` gives an item;
-// the position moves past a handle only once it was made or gave nothing.
+// the position moves past a handle only once it was made, gave nothing or
+// was passed over.
 template <typename Item, typename Make>
 Item* nextItem(SlotManagerHandleIterator& iterator, Make make) {
     while (!iterator.atEnd()) {
-        std::unique_ptr<Item> item(make(iterator.current()));
+        std::unique_ptr<Item> item = readable<Item>(iterator.current(), make);
         iterator.advance();
         if (item) return item.release();
     }
     return nullptr;
 }
 
+// The first item `make` gives of the handles in order; null when none does.
+template <typename Item, typename Make>
+Item* firstItem(const std::vector<CK_OBJECT_HANDLE>& handles, Make make) {
+    for (CK_OBJECT_HANDLE handle : handles)
+        if (std::unique_ptr<Item> item = readable<Item>(handle, make)) return item.release();
+    return nullptr;
+}
+
 template <typename Container, typename Make>
 Container* collect(const std::vector<CK_OBJECT_HANDLE>& handles, Make make) {
+    using Item = std::remove_pointer_t<decltype(make(CK_OBJECT_HANDLE()))>;
     auto container = std::make_unique<Container>(Container::OWN_ITEMS);
-    for (CK_OBJECT_HANDLE handle : handles) {
-        auto item = make(handle);
-        container->push_back(item.get());
-        item.release();
-    }
+    for (CK_OBJECT_HANDLE handle : handles) container->push_back(readable<Item>(handle, make).release());
     return container.release();
+}
+
+// The item of the first object of the class with the label that is not
+// passed over; null when there is none.
+template <typename Item, typename Make>
+std::unique_ptr<Item> labelledItem(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& label,
+                                   Make make) {
+    std::unique_ptr<Item> item;
+    CK_OBJECT_HANDLE handle = 0;
+    SlotManagerUtility::findItem(slot, objectClass, MATCH_LABEL, label, handle,
+                                 [&](CK_OBJECT_HANDLE candidate) { return madeOf(candidate, item, make); });
+    return item;
 }
 
 template <typename Container>
@@ -351,10 +395,9 @@ ZEPSlotManager::Iterator* SlotManager::getKeyCertReqIterator() {
 ZEPKeyItem* SlotManager::getNextKeyItem(Iterator& iterator) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyItem()");
     auto& keys = iteratorOf<SlotManagerKeyIterator>(iterator);
-    if (keys.atEnd()) return nullptr;
-    ZEPKeyItem* item = SlotManagerUtility::makeKeyItem(*this, keys.current(), keys.tokenLabel());
-    keys.advance();
-    return item;
+    return nextItem<ZEPKeyItem>(keys, [&](CK_OBJECT_HANDLE handle) {
+        return SlotManagerUtility::makeKeyItem(*this, handle, keys.tokenLabel());
+    });
 }
 
 ZEPCertItem* SlotManager::getNextCertItem(Iterator& iterator) {
@@ -389,11 +432,14 @@ ZEPKeyCertReqItem* SlotManager::getNextKeyCertReqItem(Iterator& iterator) {
 ZEPKeyCertReqItem* SlotManager::getItem(KeyCertReqUniqueIndex, const asn_object& value) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyCertReqUniqueIndex)");
     requireLogin();
-    CK_OBJECT_HANDLE handle = 0;
-    if (!SlotManagerUtility::findItem(*this, CKO_PRIVATE_KEY, MATCH_LABEL, ZEPASNUtility::getDEREncoding(value),
-                                      handle))
-        return nullptr;
-    return SlotManagerUtility::makeKeyCertReqItem(*this, handle);
+    KeyRecordFinder finder(KeyRecordFinder::Mode::search);
+    TokenLabel tokenLabel;
+    return labelledItem<ZEPKeyCertReqItem>(*this, CKO_PRIVATE_KEY, ZEPASNUtility::getDEREncoding(value),
+                                           [&](CK_OBJECT_HANDLE handle) {
+                                               return SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder,
+                                                                                             tokenLabel);
+                                           })
+        .release();
 }
 
 ZEPKeyCertItem* SlotManager::getItem(KeyCertUniqueIndex index, const asn_object& value) {
@@ -402,31 +448,31 @@ ZEPKeyCertItem* SlotManager::getItem(KeyCertUniqueIndex index, const asn_object&
     Selection selection = uniqueCertificateSelection(static_cast<int>(index), value);
     KeyRecordFinder finder(KeyRecordFinder::Mode::index);
     TokenLabel tokenLabel;
-    for (CK_OBJECT_HANDLE handle : find(CKO_CERTIFICATE, selection.match, selection.searchValue))
-        if (ZEPKeyCertItem* item =
-                SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder, tokenLabel))
-            return item;
-    return nullptr;
+    return firstItem<ZEPKeyCertItem>(
+        find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
+            return SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder, tokenLabel);
+        });
 }
 
 ZEPCertItem* SlotManager::getItem(CertUniqueIndex index, const asn_object& value) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(CertUniqueIndex)");
     openSession();
     Selection selection = uniqueCertificateSelection(static_cast<int>(index), value);
-    for (CK_OBJECT_HANDLE handle : find(CKO_CERTIFICATE, selection.match, selection.searchValue))
-        if (ZEPCertItem* item = SlotManagerUtility::makeCertItem(*this, handle, selection.match, value)) return item;
-    return nullptr;
+    return firstItem<ZEPCertItem>(find(CKO_CERTIFICATE, selection.match, selection.searchValue),
+                                  [&](CK_OBJECT_HANDLE handle) {
+                                      return SlotManagerUtility::makeCertItem(*this, handle, selection.match, value);
+                                  });
 }
 
 ZEPKeyItem* SlotManager::getItem(KeyUniqueIndex, const asn_object& value) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyUniqueIndex)");
     openSession();
     const ZEPBuffer label = ZEPASNUtility::getDEREncoding(value);
-    CK_OBJECT_HANDLE handle = 0;
-    if (!SlotManagerUtility::findItem(*this, CKO_PRIVATE_KEY, MATCH_LABEL, label, handle) &&
-        !SlotManagerUtility::findItem(*this, CKO_PUBLIC_KEY, MATCH_LABEL, label, handle))
-        return nullptr;
-    return SlotManagerUtility::makeKeyItem(*this, handle);
+    TokenLabel tokenLabel;
+    auto make = [&](CK_OBJECT_HANDLE handle) { return SlotManagerUtility::makeKeyItem(*this, handle, tokenLabel); };
+    std::unique_ptr<ZEPKeyItem> key = labelledItem<ZEPKeyItem>(*this, CKO_PRIVATE_KEY, label, make);
+    if (!key) key = labelledItem<ZEPKeyItem>(*this, CKO_PUBLIC_KEY, label, make);
+    return key.release();
 }
 
 ZEPKeyCertReqItemContainer* SlotManager::getItems(KeyCertReqMultiIndex index, const asn_object& value) {
@@ -439,8 +485,7 @@ ZEPKeyCertReqItemContainer* SlotManager::getItems(KeyCertReqMultiIndex index, co
     TokenLabel tokenLabel;
     return collect<ZEPKeyCertReqItemContainer>(
         find(CKO_PRIVATE_KEY, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
-            return std::unique_ptr<ZEPKeyCertReqItem>(
-                SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder, tokenLabel));
+            return SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder, tokenLabel);
         });
 }
 
@@ -452,8 +497,7 @@ ZEPKeyCertItemContainer* SlotManager::getItems(KeyCertMultiIndex index, const as
     TokenLabel tokenLabel;
     return collect<ZEPKeyCertItemContainer>(
         find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
-            return std::unique_ptr<ZEPKeyCertItem>(
-                SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder, tokenLabel));
+            return SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder, tokenLabel);
         });
 }
 
@@ -463,8 +507,7 @@ ZEPCertItemContainer* SlotManager::getItems(CertMultiIndex index, const asn_obje
     Selection selection = multiCertificateSelection(static_cast<int>(index), value);
     return collect<ZEPCertItemContainer>(
         find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
-            return std::unique_ptr<ZEPCertItem>(
-                SlotManagerUtility::makeCertItem(*this, handle, selection.match, value));
+            return SlotManagerUtility::makeCertItem(*this, handle, selection.match, value);
         });
 }
 
@@ -473,7 +516,7 @@ ZEPKeyItemContainer* SlotManager::getItems(KeyMultiIndex, const asn_object&) {
     openSession();
     TokenLabel tokenLabel;
     return collect<ZEPKeyItemContainer>(findKeys(), [&](CK_OBJECT_HANDLE handle) {
-        return std::unique_ptr<ZEPKeyItem>(SlotManagerUtility::makeKeyItem(*this, handle, tokenLabel));
+        return SlotManagerUtility::makeKeyItem(*this, handle, tokenLabel);
     });
 }
 

@@ -143,6 +143,12 @@ bool SlotManagerUtility::findAllItems(SlotManager& slot, CK_OBJECT_CLASS objectC
 
 bool SlotManagerUtility::findItem(SlotManager& slot, CK_OBJECT_CLASS objectClass, MatchType match,
                                   const ZEPBuffer& value, CK_OBJECT_HANDLE& handle) {
+    return findItem(slot, objectClass, match, value, handle, [](CK_OBJECT_HANDLE) { return true; });
+}
+
+bool SlotManagerUtility::findItem(SlotManager& slot, CK_OBJECT_CLASS objectClass, MatchType match,
+                                  const ZEPBuffer& value, CK_OBJECT_HANDLE& handle,
+                                  const std::function<bool(CK_OBJECT_HANDLE)>& accept) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::findItem()");
     handle = 0;
     std::vector<CK_OBJECT_HANDLE> candidates;
@@ -156,7 +162,7 @@ bool SlotManagerUtility::findItem(SlotManager& slot, CK_OBJECT_CLASS objectClass
             if (e.getReturnValue() != CKR_OBJECT_HANDLE_INVALID) throw;
             continue;
         }
-        if (passes(match, attributes, value)) {
+        if (passes(match, attributes, value) && accept(candidate)) {
             handle = candidate;
             return true;
         }
@@ -269,7 +275,13 @@ bool SlotManagerUtility::exists(SlotManager& slot, const ZEPCertItem& item, int&
                  ZEPASNUtility::getDEREncoding(certificate.get_subject()));
     for (CK_OBJECT_HANDLE handle : sameSubject) {
         ZEPBuffer der, label, id;
-        if (!getCert(slot, handle, MATCH_ALL, certificate, der, label, id)) continue;
+        try {
+            if (!getCert(slot, handle, MATCH_ALL, certificate, der, label, id)) continue;
+        } catch (const ZEPException& failure) {
+            // A damaged certificate is no duplicate of anything.
+            if (!isUnreadable(failure)) throw;
+            continue;
+        }
         x509_certificate stored = decodeCertificate(der);
         if (compareLabel(label, item.getLabel()))
             reason = errorcode::DUPLICATE_LABEL;
@@ -308,6 +320,10 @@ bool SlotManagerUtility::isUnique(SlotManager& slot, const ZEPCertItem& item) {
 bool SlotManagerUtility::isUnique(SlotManager& slot, const ZEPKeyCertItem& item) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::isUnique()");
     return isUnique(slot, item.getKeyItem()) && isUnique(slot, item.getCertItem());
+}
+
+bool SlotManagerUtility::isUnreadable(const ZEPException& failure) {
+    return dynamic_cast<const ZEPASNException*>(&failure) || failure.getCode() == errorcode::NOT_SUPPORTED;
 }
 
 ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle) {

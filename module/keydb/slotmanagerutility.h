@@ -5,6 +5,7 @@
 #ifndef MERVIL7_SLOTMANAGERUTILITY_H
 #define MERVIL7_SLOTMANAGERUTILITY_H
 
+#include <functional>
 #include <vector>
 
 #include "cryptoki.h"
@@ -18,6 +19,7 @@ class ZEPCertItem;
 class ZEPKeyCertItem;
 class ZEPKeyCertReqItem;
 class ZEPKRYKey;
+class ZEPException;
 class KeyRecordFinder;
 class TokenLabel;
 
@@ -46,6 +48,10 @@ public:
     // match; `handle` is 0 when there is none.
     static bool findItem(SlotManager& slot, CK_OBJECT_CLASS objectClass, MatchType match, const ZEPBuffer& value,
                          CK_OBJECT_HANDLE& handle);
+    // The same, taking only an object that `accept` takes: the search goes
+    // on past one it refuses.
+    static bool findItem(SlotManager& slot, CK_OBJECT_CLASS objectClass, MatchType match, const ZEPBuffer& value,
+                         CK_OBJECT_HANDLE& handle, const std::function<bool(CK_OBJECT_HANDLE)>& accept);
     // True when the object is a certificate with label, value and id that
     // passes the match; then the outputs hold its CKA_VALUE, CKA_LABEL and
     // CKA_ID.
@@ -71,6 +77,12 @@ public:
     static bool isUnique(SlotManager& slot, const ZEPKeyItem& item);
     static bool isUnique(SlotManager& slot, const ZEPCertItem& item);
     static bool isUnique(SlotManager& slot, const ZEPKeyCertItem& item);
+
+    // Whether an item maker failed because of what the object holds: a
+    // value that does not decode (an ASN.1 failure: a certificate, a key's
+    // components, a key record) or a class or key type the key database does
+    // not handle (571004). A failed Cryptoki call is no such failure.
+    static bool isUnreadable(const ZEPException& failure);
 
     // Items made from token objects, owned by the caller; null when the
     // object does not make such an item.

@@ -33,7 +33,8 @@ printf 'signed remotely' >"$scratch/data"
     --in "$scratch/data" --out "$scratch/signature"
 openssl dgst -sha1 -verify <(openssl pkey -in "$key" -pubout) -signature "$scratch/signature" "$scratch/data" \
     >/dev/null || fail "the signature made through p11-kit does not verify"
-"$keydb" genkey --library "$client" --token remote --pin "$user_pin" --bits 1024 --label "made remotely" >/dev/null
+"$keydb" genkey --library "$client" --token remote --pin "$user_pin" --bits 1024 --weak --label "made remotely" \
+    >/dev/null
 objects=$(pkcs11-tool --module "$softhsm" --token-label remote --login --pin "$user_pin" --list-objects 2>/dev/null)
 [[ $(grep -c 'label:[[:space:]]*made remotely' <<<"$objects") == 2 ]] || fail "the generated pair is not on the token: $objects"
 openssl req -x509 -new -key "$key" -subj "/CN=imported remotely" -days 1 -out "$scratch/imported.pem"

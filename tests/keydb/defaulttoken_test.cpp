@@ -1,7 +1,11 @@
 // keydb with no --library: its own SoftHSM2 token in the data folder.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
+#include <chrono>
 #include <functional>
 #include <regex>
 #include <thread>
@@ -32,18 +36,22 @@ protected:
         return count;
     }
 
-    // The printed PINs are the token's: the SO PIN may set the user PIN (to
-    // the same value), the user PIN may log in.
+    // The PINs are the token's: the SO PIN may set the user PIN (to the
+    // same value), the user PIN may log in.
+    void expectWorkingPins(const std::string& userPin, const std::string& soPin) {
+        ScopedEnvironment softhsm("SOFTHSM2_CONF", (defaultTokenFolder() / "softhsm2.conf").string());
+        ProgramResult so = pkcs11Tool({"--token-label", "keydb", "--login", "--login-type", "so", "--so-pin", soPin,
+                                       "--init-pin", "--new-pin", userPin});
+        EXPECT_EQ(so.status, 0) << so.err;
+        ProgramResult user = pkcs11Tool({"--token-label", "keydb", "--login", "--pin", userPin, "-O"});
+        EXPECT_EQ(user.status, 0) << user.err;
+    }
+    // The same for the PINs a first run's notice shows.
     void expectWorkingPins(const std::string& notice) {
         std::smatch userPin, soPin;
         ASSERT_TRUE(std::regex_search(notice, userPin, std::regex("\nUser PIN: (\\d{8})\n"))) << notice;
         ASSERT_TRUE(std::regex_search(notice, soPin, std::regex("\nSO PIN: (\\d{12})\n"))) << notice;
-        ScopedEnvironment softhsm("SOFTHSM2_CONF", (defaultTokenFolder() / "softhsm2.conf").string());
-        ProgramResult so = pkcs11Tool({"--token-label", "keydb", "--login", "--login-type", "so", "--so-pin",
-                                       soPin[1].str(), "--init-pin", "--new-pin", userPin[1].str()});
-        EXPECT_EQ(so.status, 0) << so.err;
-        ProgramResult user = pkcs11Tool({"--token-label", "keydb", "--login", "--pin", userPin[1].str(), "-O"});
-        EXPECT_EQ(user.status, 0) << user.err;
+        expectWorkingPins(userPin[1].str(), soPin[1].str());
     }
 };
 
@@ -91,20 +99,65 @@ TEST_F(DefaultTokenTest, ConcurrentCommandsOnTheDefaultToken) {
     for (const ProgramResult& run : runs) EXPECT_EQ(run.status, 0) << run.err;
 }
 
-TEST_F(DefaultTokenTest, PinsThatCannotBeShownLeaveNoToken) {
-    Subprocess full({KEYDB_PROGRAM, "info"});
-    full.environment("XDG_DATA_HOME", dataHome_.path().string()).environment("KEYDB_MODULE", std::nullopt);
-    TemporaryFolder errors("keydb-err");
-    EXPECT_EQ(full.standardOutput("/dev/full").standardError(errors.path() / "err").run(), 1);
-    std::string err = fileText(errors.path() / "err");
-    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
-    EXPECT_EQ(tokenCount(), 0u);
+TEST_F(DefaultTokenTest, FirstRunKeepsATokenOnlyWhenItsPinsReachAPerson) {
+    const std::string userPin = "13572468", soPin = "975318642024";
+    const std::map<std::string, std::string> chosen = {{"KEYDB_PIN", userPin}, {"KEYDB_SO_PIN", soPin}};
+    const struct {
+        // Run by sh with "$0" the keydb program.
+        std::string script;
+        std::map<std::string, std::string> environment;
+        bool kept;
+        std::vector<std::string> naming;
+    } runs[] = {
+        // Standard output a pipe, standard error a file: the notice goes there.
+        {R"({ "$0" list </dev/null; echo "exit $?"; } | cat)", {}, true, {"Created token", "exit 0"}},
+        // Both pipes: new PINs would reach nobody.
+        {R"({ "$0" list </dev/null; echo "exit $?"; } 2>&1 | cat)", {}, false, {"would reach nobody", "exit 1"}},
+        // scripts/run's keydb info, run with no terminal, shows the library.
+        {R"({ "$0" info; echo "exit $?"; } 2>&1 | cat)", {}, false, {"would reach nobody", "Library: ", "exit 0"}},
+        // PINs the environment chooses are known without the notice.
+        {R"({ "$0" list; echo "exit $?"; } 2>&1 | cat)", chosen, true, {"User PIN: the one KEYDB_PIN gives", "exit 0"}},
+        // A notice that cannot be written takes its token with it.
+        {R"("$0" info 1<"$0"; echo "exit $?" >&2)", {}, false, {"cannot write the new token's PINs", "exit 1"}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.script);
+        std::filesystem::remove_all(defaultTokenFolder());
+        Subprocess shell = program({"sh", "-c", run.script, KEYDB_PROGRAM}, run.environment);
+        ProgramResult result = capture(shell);
+        const std::string text = result.out + result.err;
+        for (const std::string& naming : run.naming) EXPECT_NE(text.find(naming), std::string::npos) << text;
+        ASSERT_EQ(tokenCount(), run.kept ? 1u : 0u) << text;
+        if (!run.kept) continue;
+        if (run.environment.empty())
+            expectWorkingPins(text);
+        else
+            expectWorkingPins(userPin, soPin);
+    }
+}
 
-    ProgramResult next = keydb({"slots", "--json"});
-    ASSERT_EQ(next.status, 0) << next.err;
-    EXPECT_NE(next.err.find("Created token \"keydb\""), std::string::npos) << next.err;
-    EXPECT_EQ(nlohmann::json::parse(next.out)[0]["label"], "keydb");
-    expectWorkingPins(next.err);
+TEST_F(DefaultTokenTest, AKeydbWaitingForTheLockSaysSo) {
+    ASSERT_EQ(keydb({"info"}).status, 0);
+    const std::filesystem::path lockFile = defaultTokenFolder() / "lock";
+    const int holder = open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    TemporaryFolder output("keydb-output");
+    Subprocess waiting = program({KEYDB_PROGRAM, "slots"}, {});
+    waiting.standardOutput(output.path() / "out").standardError(output.path() / "err");
+    int status = -1;
+    std::thread run([&] { status = waiting.run(); });
+    // What keydb wrote to stderr once the waiting line shows (or after
+    // thirty seconds); then the lock is given up.
+    std::string err;
+    for (int tries = 0; tries < 600 && err.find('\n') == std::string::npos; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        err = fileText(output.path() / "err");
+    }
+    close(holder);
+    run.join();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(err, "keydb: waiting for another keydb to finish with the default token in " +
+                       defaultTokenFolder().string() + " (lock " + lockFile.string() + ")\n");
 }
 
 TEST_F(DefaultTokenTest, HomeIsPrivateWhateverTheUmaskAndRefusedWhenOpen) {

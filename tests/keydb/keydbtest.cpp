@@ -12,15 +12,21 @@ ProgramResult KeydbTest::keydb(std::vector<std::string> arguments,
                                const std::map<std::string, std::string>& environment,
                                const std::optional<std::string>& input) {
     arguments.insert(arguments.begin(), KEYDB_PROGRAM);
-    Subprocess process(std::move(arguments));
-    process.environment("KEYDB_MODULE", std::nullopt).environment("XDG_DATA_HOME", dataHome_.path().string());
-    for (const auto& [name, value] : environment) process.environment(name, value);
+    Subprocess process = program(std::move(arguments), environment);
     TemporaryFolder inputFolder("keydb-input");
     if (input) {
         std::ofstream(inputFolder.path() / "in") << *input;
         process.standardInput(inputFolder.path() / "in");
     }
     return capture(process);
+}
+
+Subprocess KeydbTest::program(std::vector<std::string> arguments,
+                              const std::map<std::string, std::string>& environment) {
+    Subprocess process(std::move(arguments));
+    process.environment("KEYDB_MODULE", std::nullopt).environment("XDG_DATA_HOME", dataHome_.path().string());
+    for (const auto& [name, value] : environment) process.environment(name, value);
+    return process;
 }
 
 std::map<std::string, std::string> fields(const std::string& text) {

@@ -20,6 +20,9 @@ protected:
     // `input`, when given, is keydb's standard input (no terminal).
     ProgramResult keydb(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment = {},
                         const std::optional<std::string>& input = std::nullopt);
+    // A program, such as keydb or a shell running it, in keydb's test
+    // environment: the module found the default way, the data folder ours.
+    Subprocess program(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment);
 
     std::filesystem::path defaultTokenFolder() const { return dataHome_.path() / "keydb"; }
     // Copies the file `name` of openssl's folder into the data folder.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -166,6 +167,21 @@ TEST_F(PromptTest, EmptyAnswerMeansNoLoginAndNewPinsAreTypedTwice) {
     }
     EXPECT_EQ(changed->finish(), 0) << changed->output();
     EXPECT_EQ(pkcs11Tool({"--token-label", token_.label(), "--login", "--pin", "11112222", "-O"}).status, 0);
+}
+
+// A command waiting at its PIN prompt on the default token lets others
+// use the token meanwhile: no lock is held while the user types.
+TEST_F(PromptTest, NoLockIsHeldWhileAPinIsAskedFor) {
+    ASSERT_EQ(keydb({"info"}).status, 0);
+    const std::vector<std::vector<std::string>> commands = {{"list"}, {"change-pin"}, {"speed", "--label", "k"}};
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.front());
+        TerminalKeydb prompting(command, dataHome_.path());
+        ASSERT_TRUE(prompting.waitFor("User PIN: ")) << prompting.output();
+        const int lock = open((defaultTokenFolder() / "lock").c_str(), O_RDWR | O_CLOEXEC);
+        EXPECT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);
+        close(lock);
+    }
 }
 
 }  // namespace

@@ -82,9 +82,9 @@ TEST_F(SecretsTest, NoCommandShowsAPinInOutputErrorsOrTrace) {
         openssl_.must("req -x509 -key key.pem -days 1 -subj /CN=Imported" + pass + " -out cert" + pass + ".pem");
         const std::string cert = copyOut(openssl_, "cert" + pass + ".pem").string();
 
-        run(with({"genkey", "--bits", "1024", "--label", "key" + pass}), environment);
-        run(with({"request", "--subject", "CN=Requested" + pass, "--bits", "1024", "--label", "request" + pass,
-                  "--out", file("request.pem")}),
+        run(with({"genkey", "--bits", "1024", "--weak", "--label", "key" + pass}), environment);
+        run(with({"request", "--subject", "CN=Requested" + pass, "--bits", "1024", "--weak", "--label",
+                  "request" + pass, "--out", file("request.pem")}),
             environment);
         run(with({"export-request", "--label", "request" + pass, "--out", file("request.pem")}), environment);
         run(with({"sign", "--label", "key" + pass, "--in", file("data"), "--out", file("signature")}), environment);
@@ -109,7 +109,7 @@ TEST_F(SecretsTest, NoCommandShowsAPinInOutputErrorsOrTrace) {
     run({"sign", "--label", "key1", "--in", file("data")}, {{"KEYDB_PIN", wrongPin}}, 1);
 
     run({"change-pin", "--new-pin", newPin}, none, 0, std::string(userPin) + "\n");
-    run({"change-pin", "--pin", newPin}, none, 0, std::string(userPin) + "\n");
+    run({"change-pin", "--pin", newPin}, none, 0, std::string(userPin) + "\n" + userPin + "\n");
     run({"change-pin", "--pin", userPin, "--new-pin", newPin});
     run({"change-pin"}, {{"KEYDB_PIN", newPin}, {"KEYDB_NEW_PIN", userPin}});
     run({"change-pin", "--pin", wrongPin, "--new-pin", newPin}, none, 1);

@@ -4,11 +4,29 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <functional>
 #include <regex>
 
 #include "tokentest.h"
 
 namespace {
+
+// Each entry of a folder as it is, symlinks not followed: "link to X",
+// "folder", or "file MODE: CONTENTS" (the mode in decimal).
+std::map<std::string, std::string> entries(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> result;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_symlink())
+            result[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            result[name] = "folder";
+        else
+            result[name] = "file " + std::to_string(int(entry.status().permissions()) & 0777) + ": " +
+                           fileText(entry.path());
+    }
+    return result;
+}
 
 class TokenCryptoTest : public TokenTest {
 protected:
@@ -37,7 +55,7 @@ protected:
 };
 
 TEST_F(TokenCryptoTest, GeneratedKeySignsAsOpensslVerifies) {
-    ProgramResult generated = onToken({"genkey", "--bits", "1024", "--label", "alice", "--json"});
+    ProgramResult generated = onToken({"genkey", "--bits", "1024", "--weak", "--label", "alice", "--json"});
     ASSERT_EQ(generated.status, 0) << generated.err;
     nlohmann::json facts = nlohmann::json::parse(generated.out);
     EXPECT_EQ(facts["label"], "alice");
@@ -61,18 +79,20 @@ TEST_F(TokenCryptoTest, GeneratedKeySignsAsOpensslVerifies) {
     }
 }
 
+// With the longest message a 2048-bit key encrypts.
 TEST_F(TokenCryptoTest, EncryptionAndDecryptionInteroperateWithOpenssl) {
     writeOpensslKey();
-    openssl_.writeFile("message", std::string("a secret for the token"));
+    const std::string secret = "a secret for the token" + std::string(223, '.');
+    openssl_.writeFile("message", secret);
     openssl_.must("pkeyutl -encrypt -pubin -inkey pub.pem -in message -out by-openssl");
     mustRun({"decrypt", "--label", "bob", "--in", copyOut(openssl_, "by-openssl").string(), "--out", path("plain")});
-    EXPECT_EQ(contents("plain"), "a secret for the token");
+    EXPECT_EQ(contents("plain"), secret);
 
     mustRun({"encrypt", "--id", "0B0B", "--in", path("plain"), "--out", path("by-keydb")});
     toOpenssl("by-keydb");
-    EXPECT_EQ(openssl_.must("pkeyutl -decrypt -inkey key.pem -in by-keydb"), "a secret for the token");
+    EXPECT_EQ(openssl_.must("pkeyutl -decrypt -inkey key.pem -in by-keydb"), secret);
     mustRun({"decrypt", "--id", "0b0b", "--in", path("by-keydb"), "--out", path("again")});
-    EXPECT_EQ(contents("again"), "a secret for the token");
+    EXPECT_EQ(contents("again"), secret);
 }
 
 TEST_F(TokenCryptoTest, SpeedReportsBothRatesAndTheirRatio) {
@@ -88,7 +108,87 @@ TEST_F(TokenCryptoTest, SpeedReportsBothRatesAndTheirRatio) {
     EXPECT_EQ(rates["threads"], 2);
 }
 
+// Signed in parts as keydb reads the input, any input signs as openssl
+// signs it with the same key: nothing, one byte more than a read block,
+// and 200 MB (a sparse file).
+TEST_F(TokenCryptoTest, SignaturesOfAnyLengthAreOpensslsOwn) {
+    writeOpensslKey();
+    std::string block(256 * 1024 + 1, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 % 251);
+    std::ofstream(path("block"), std::ios::binary) << block;
+    std::ofstream(path("empty")).close();
+    std::ofstream(path("large")).close();
+    std::filesystem::resize_file(path("large"), std::uintmax_t(200) << 20);
+    for (const auto& [name, digest] : {std::pair{"empty", "sha1"}, std::pair{"block", "md5"},
+                                       std::pair{"empty", "md5"}, std::pair{"large", "sha1"}}) {
+        SCOPED_TRACE(name + std::string(" ") + digest);
+        mustRun({"sign", std::string("--") + digest, "--id", "0b0b", "--in", path(name), "--out", path("ours")});
+        openssl_.must(std::string("dgst -") + digest + " -sign key.pem -out theirs " + path(name));
+        ZEPBuffer theirs = openssl_.readFile("theirs");
+        EXPECT_EQ(contents("ours"), std::string(reinterpret_cast<const char*>(theirs.getValue()), theirs.getLength()));
+    }
+}
+
+// --out puts a new file in the target's place in one step: it never writes
+// through a symlink, and a failure leaves everything as it was.
+TEST_F(TokenCryptoTest, OutputReplacesTheTargetOrLeavesItAsItWas) {
+    writeOpensslKey();
+    std::ofstream(path("data")) << "signed\n";
+    openssl_.must("dgst -sha1 -sign key.pem -out expected " + path("data"));
+    const ZEPBuffer expected = openssl_.readFile("expected");
+    // The target's folder holds nothing else.
+    const std::filesystem::path folder = dataHome_.path() / "out";
+    const std::string target = (folder / "target").string(), victim = (folder / "victim").string();
+    auto write = [](const std::string& file, const std::string& text) { std::ofstream(file) << text; };
+    const struct {
+        std::string what;
+        std::function<void()> prepare;
+        std::string out;
+        std::string in;
+        // Empty when the signature is written.
+        std::string failure;
+    } runs[] = {
+        {"a symlink to a file",
+         [&] {
+             write(victim, "victim");
+             std::filesystem::create_symlink(victim, target);
+         },
+         target, "data", ""},
+        {"a dangling symlink", [&] { std::filesystem::create_symlink(folder / "nowhere", target); }, target, "data",
+         ""},
+        {"a file of mode 0644",
+         [&] {
+             write(target, "old");
+             std::filesystem::permissions(target, std::filesystem::perms(0644));
+         },
+         target, "data", ""},
+        {"a folder", [&] { std::filesystem::create_directory(target); }, target, "data",
+         "keydb: cannot write " + target + ": Is a directory\n"},
+        {"a full device", [] {}, "/dev/full", "data", "keydb: cannot write /dev/full: No space left on device\n"},
+        {"a failed command", [&] { write(target, "old"); }, target, "nothing",
+         "keydb: cannot read " + path("nothing") + ": No such file or directory\n"},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.what);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        run.prepare();
+        std::map<std::string, std::string> before = entries(folder);
+        ProgramResult result = onToken({"sign", "--id", "0b0b", "--in", path(run.in), "--out", run.out});
+        if (run.failure.empty()) {
+            ASSERT_EQ(result.status, 0) << result.err;
+            before["target"] = "file " + std::to_string(0600) + ": " +
+                               std::string(reinterpret_cast<const char*>(expected.getValue()), expected.getLength());
+        } else {
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.err, run.failure);
+        }
+        EXPECT_EQ(entries(folder), before);
+    }
+}
+
 TEST_F(TokenCryptoTest, RandomHexDiffersBetweenRuns) {
+    EXPECT_EQ(onToken({"random", "200000"}).out.size(), 200000u);
     ProgramResult first = onToken({"random", "32", "--hex"});
     ProgramResult second = onToken({"random", "32", "--hex"});
     ASSERT_EQ(first.status, 0) << first.err;
@@ -108,6 +208,51 @@ TEST_F(TokenCryptoTest, ExportedRequestVerifiesWithItsSubject) {
     openssl_.run("req -verify -noout -in req.pem", &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(openssl_.field("req -in req.pem -noout -subject -nameopt RFC2253"), "CN=Bob,O=Example");
+}
+
+// What would make an unusable request or key, or input the key cannot
+// take, is refused with its reason before the token makes or uses anything.
+TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
+    writeOpensslKey();
+    for (std::size_t length : {246, 255, 257}) std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
+    std::smatch range;
+    const std::string mechanisms = pkcs11({"-M"});
+    ASSERT_TRUE(std::regex_search(mechanisms, range, std::regex("RSA-PKCS-KEY-PAIR-GEN, keySize=\\{(\\d+),(\\d+)\\}")));
+    const std::string largest = range[2].str(), beyond = std::to_string(std::stoul(largest) + 1);
+    const struct {
+        std::vector<std::string> arguments;
+        std::string naming;
+    } refusals[] = {
+        {{"encrypt", "--id", "0b0b", "--in", path("246")}, "holds more than 245 bytes, the most a 2048-bit key"},
+        {{"decrypt", "--id", "0b0b", "--in", path("257")}, "holds more than 256 bytes"},
+        {{"decrypt", "--id", "0b0b", "--in", path("255")}, "holds 255 bytes, not 256"},
+        {{"request", "--subject", "CN=#0403414243"}, "the subject's CN is no text"},
+        {{"request", "--subject", "CN=#0C0341424344"}, "cannot encode the subject"},
+        {{"request", "--subject", "CN=,O=Example"}, "the subject's CN is empty"},
+        {{"request", "--subject", "CN=a\tb"}, "the subject's CN holds a control character"},
+        {{"request", "--subject", "CN=" + std::string(65, 'a')}, "CN has 65 characters, more than the 64"},
+        {{"request", "--subject", "CN=x,C=DEU"}, "C has 3 characters"},
+        {{"request", "--subject", "CN=x", "--bits", "0"}, "0-bit RSA keys are broken"},
+        {{"request", "--subject", "CN=x", "--out", dataHome_.path().string()}, "Is a directory"},
+        {{"genkey", "--bits", "1023", "--weak"}, "1023-bit RSA keys are broken"},
+        {{"genkey", "--bits", "2047"}, "2047-bit RSA keys are weak"},
+        {{"genkey", "--bits", beyond}, "the token makes RSA keys of " + range[1].str() + " to " + largest + " bits"},
+    };
+    const std::string objects = pkcs11({"-O"});
+    for (const auto& refusal : refusals) {
+        ProgramResult result = onToken(refusal.arguments);
+        EXPECT_EQ(result.status, 1) << testing::PrintToString(refusal.arguments);
+        EXPECT_NE(result.err.find(refusal.naming), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(pkcs11({"-O"}), objects);
+
+    // At the bounds: 64 characters (one of two bytes), two for C, hexadecimal
+    // DER of a string; shown as openssl shows the request's subject.
+    const std::string subject = "CN=" + std::string(63, 'a') + "\xC3\xAB,O=#0C03414243,C=DE";
+    ProgramResult made = onToken({"request", "--subject", subject, "--bits", "1024", "--weak", "--out", path("req")});
+    ASSERT_EQ(made.status, 0) << made.err;
+    toOpenssl("req");
+    EXPECT_EQ(fields(made.out)["Subject"], openssl_.field("req -in req -noout -subject -nameopt RFC2253,-esc_msb"));
 }
 
 }  // namespace

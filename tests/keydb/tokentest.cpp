@@ -28,3 +28,12 @@ std::string TokenTest::pkcs11(std::vector<std::string> arguments) {
     EXPECT_EQ(result.status, 0) << result.err;
     return result.out;
 }
+
+void TokenTest::writeObject(const std::string& name, const std::string& type, const std::string& label,
+                            const std::string& id, const std::string& subjectFrom) {
+    std::vector<std::string> arguments = {"--write-object", copyOut(openssl_, name).string(), "--type", type,
+                                          "--label", label};
+    if (!id.empty()) arguments.insert(arguments.end(), {"--id", id});
+    if (!subjectFrom.empty()) arguments.insert(arguments.end(), {"--attr-from", copyOut(openssl_, subjectFrom).string()});
+    pkcs11(arguments);
+}

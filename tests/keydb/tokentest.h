@@ -23,6 +23,11 @@ protected:
 
     // pkcs11-tool on the token, logged in; fails the test when it fails.
     std::string pkcs11(std::vector<std::string> arguments);
+    // pkcs11-tool --write-object of openssl's file `name` as an object of the
+    // type ("cert", "privkey", "pubkey", "data"); `subjectFrom` names a
+    // certificate whose subject goes into CKA_SUBJECT.
+    void writeObject(const std::string& name, const std::string& type, const std::string& label,
+                     const std::string& id, const std::string& subjectFrom = {});
 
     SoftHSMToken token_;
     OpenSSLTool openssl_;

@@ -1,9 +1,12 @@
 // Listing, lookups and counts of the key database on the test token.
+#include <functional>
+#include <map>
 #include <thread>
 
 #include "asn/asn_string.h"
 #include "asn/asn_x500name.h"
 #include "keydatabasetest.h"
+#include "pkcs11diagnostics.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepcertitemcontainer.h"
 #include "keystore/zepkeycertitem.h"
@@ -11,6 +14,7 @@
 #include "keystore/zepkeycertreqitem.h"
 #include "keystore/zepkeyitem.h"
 #include "keystore/zepkeyitemcontainer.h"
+#include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkrykey.h"
 #include "slotmanagerutility.h"
 
@@ -69,12 +73,128 @@ TEST_F(KeyDatabaseLookup, CertificateIteratorSkipsObjectsThatAreNoCertificateIte
     EXPECT_EQ(owned(slot().getNextCertItem(*certificates)), nullptr);
 }
 
-TEST_F(KeyDatabaseLookup, FailingItemKeepsTheCursorOnIt) {
-    Control::addObject(kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_PUBLIC_KEY)},
-                               {CKA_KEY_TYPE, testtoken::ulongValue(CKK_DSA)}});
+// Objects whose attributes make no item (a value that is no certificate, an
+// RSA key without its components, a key of another type) stand first in the
+// token's order: every listing and lookup passes over them to the readable
+// objects of the same label. A failed read still fails them, and leaves an
+// iterator on the object it failed at.
+TEST_F(KeyDatabaseLookup, UnreadableObjectsArePassedOverButFailedReadsFail) {
+    using testtoken::textValue;
+    using testtoken::ulongValue;
+    // Request lookups sign the request.
+    Control::setMechanisms(kSlot, testtoken::rsaMechanisms());
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_CERTIFICATE)},
+                               {CKA_LABEL, textValue("x")},
+                               {CKA_ID, bytesOf(bufferOf("p"))},
+                               {CKA_SUBJECT, bytesOf(subject)},
+                               {CKA_VALUE, textValue("no certificate")}});
+    Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_PRIVATE_KEY)},
+                               {CKA_KEY_TYPE, ulongValue(CKK_DSA)},
+                               {CKA_PRIVATE, testtoken::boolValue(true)},
+                               {CKA_LABEL, textValue("x")}});
+    for (CK_OBJECT_CLASS keyClass : {CKO_PRIVATE_KEY, CKO_PUBLIC_KEY})
+        Control::addObject(kSlot, {{CKA_CLASS, ulongValue(keyClass)},
+                                   {CKA_KEY_TYPE, ulongValue(CKK_RSA)},
+                                   {CKA_PRIVATE, testtoken::boolValue(keyClass == CKO_PRIVATE_KEY)},
+                                   {CKA_LABEL, textValue("r")},
+                                   {CKA_ID, bytesOf(bufferOf("p"))},
+                                   {CKA_SUBJECT, bytesOf(subject)},
+                                   {CKA_MODULUS, {}},
+                                   {CKA_PUBLIC_EXPONENT, {}}});
+    // Readable: a pair whose private key has no public key object, and a
+    // request; the unreadable keys of id "p" make neither.
+    addCertificate(certificates_->first, "x", bufferOf("c"));
+    addKey(CKO_PRIVATE_KEY, "x", bufferOf("c"), subject);
+    addKey(CKO_PRIVATE_KEY, "r", bufferOf("r"), subject);
+    addKey(CKO_PUBLIC_KEY, "r", bufferOf("r"), subject);
+    const asn_UTF8String x = labelValue("x");
+    asn_x500name any;
+    auto walk = [&](auto makeIterator, auto next) {
+        auto listed = iterator((slot().*makeIterator)());
+        std::size_t count = 0;
+        while (auto item = owned((slot().*next)(*listed))) ++count;
+        return count;
+    };
+    const struct {
+        const char* listing;
+        std::function<std::size_t()> count;
+        std::size_t expected;
+    } listings[] = {
+        {"keys", [&] { return walk(&SlotManager::getKeyIterator, &SlotManager::getNextKeyItem); }, 3},
+        {"certificates", [&] { return walk(&SlotManager::getCertIterator, &SlotManager::getNextCertItem); }, 1},
+        {"pairs", [&] { return walk(&SlotManager::getKeyCertIterator, &SlotManager::getNextKeyCertItem); }, 1},
+        {"requests", [&] { return walk(&SlotManager::getKeyCertReqIterator, &SlotManager::getNextKeyCertReqItem); },
+         1},
+        {"key count", [&] { return std::size_t(slot().getItemCount(Index::KeyMultiIndex::ALL, any)); }, 3},
+        {"certificate count", [&] { return std::size_t(slot().getItemCount(Index::CertMultiIndex::ALL, any)); }, 1},
+        {"pair count", [&] { return std::size_t(slot().getItemCount(Index::KeyCertMultiIndex::ALL, any)); }, 1},
+        {"key", [&] { return std::size_t(owned(slot().getItem(Index::KeyUniqueIndex::LABEL, x)) != nullptr); }, 1},
+        {"certificate", [&] { return std::size_t(owned(slot().getItem(Index::CertUniqueIndex::LABEL, x)) != nullptr); },
+         1},
+        {"pair", [&] { return std::size_t(owned(slot().getItem(Index::KeyCertUniqueIndex::LABEL, x)) != nullptr); },
+         1},
+        {"request count", [&] { return std::size_t(slot().getItemCount(Index::KeyCertReqMultiIndex::ALL, any)); },
+         1},
+        {"request",
+         [&] {
+             return std::size_t(owned(slot().getItem(Index::KeyCertReqUniqueIndex::LABEL, labelValue("r"))) != nullptr);
+         },
+         1},
+    };
+    for (const auto& listing : listings) EXPECT_EQ(listing.count(), listing.expected) << listing.listing;
+    auto key = owned(slot().getItem(Index::KeyUniqueIndex::LABEL, x));
+    EXPECT_EQ(ZEPPKCS11ASNKeyRecord(key->getKey().getKeyBlob()).getObjectId(), bufferOf("c"));
+
+    for (const auto& listing : listings) {
+        Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR);
+        EXPECT_THROW(listing.count(), ZEPPKCS11Exception) << listing.listing;
+    }
     auto keys = iterator(slot().getKeyIterator());
+    Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR);
     EXPECT_THROW(delete slot().getNextKeyItem(*keys), ZEPPKCS11Exception);
-    EXPECT_THROW(delete slot().getNextKeyItem(*keys), ZEPPKCS11Exception);
+    auto retried = owned(slot().getNextKeyItem(*keys));
+    ASSERT_NE(retried, nullptr);
+    EXPECT_EQ(retried->getKey().getType(), ZEPKRYKey::TYPE_PRIVATE);
+}
+
+// The host diagnostics list every object and say why the key database
+// makes no item of a certificate or an RSA key (or a key of no type).
+TEST_F(KeyDatabaseLookup, ListedObjectsSayWhyTheyMakeNoItem) {
+    using testtoken::textValue;
+    using testtoken::ulongValue;
+    const auto certificate = [&](std::initializer_list<CK_ATTRIBUTE_TYPE> without, const AttributeValue& value) {
+        Attributes attributes = {{CKA_CLASS, ulongValue(CKO_CERTIFICATE)},
+                                 {CKA_LABEL, textValue("c")},
+                                 {CKA_ID, textValue("c")},
+                                 {CKA_VALUE, value}};
+        for (CK_ATTRIBUTE_TYPE type : without) attributes.erase(type);
+        return Control::addObject(kSlot, attributes);
+    };
+    const std::map<CK_OBJECT_HANDLE, std::string> expected = {
+        {certificate({}, bytesOf(certificates_->first)), ""},
+        {certificate({CKA_LABEL}, bytesOf(certificates_->first)), "no CKA_LABEL"},
+        {certificate({CKA_VALUE}, {}), "no CKA_VALUE"},
+        {certificate({CKA_ID}, bytesOf(certificates_->first)), "no CKA_ID"},
+        {certificate({}, textValue("no certificate")), "CKA_VALUE is no X.509 certificate (DER input truncated)"},
+        {addKey(CKO_PRIVATE_KEY, "k", bufferOf("k"), ZEPBuffer()), ""},
+        {addKey(CKO_PUBLIC_KEY, "k", bufferOf("k"), ZEPBuffer(), {CKA_KEY_TYPE}), "no CKA_KEY_TYPE"},
+        {Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_PUBLIC_KEY)},
+                                    {CKA_KEY_TYPE, ulongValue(CKK_RSA)},
+                                    {CKA_MODULUS, {}},
+                                    {CKA_PUBLIC_EXPONENT, {}}}),
+         "CKA_MODULUS and CKA_PUBLIC_EXPONENT make no RSA public key (bad argument for ASN.1 value)"},
+        {Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_PUBLIC_KEY)}, {CKA_KEY_TYPE, ulongValue(CKK_DSA)}}), ""},
+        {Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_DATA)}}), ""},
+    };
+    std::map<CK_OBJECT_HANDLE, std::string> listed;
+    auto collect = [](const p11_object* object, void* context) {
+        (*static_cast<std::map<CK_OBJECT_HANDLE, std::string>*>(context))[object->handle] =
+            object->damage ? object->damage : "";
+    };
+    p11_status status{};
+    ASSERT_EQ(p11_listObjects(&slot(), collect, &listed, &status), 0) << status.message;
+    EXPECT_EQ(listed, expected);
 }
 
 TEST_F(KeyDatabaseLookup, PairsAndRequestsAreListed) {

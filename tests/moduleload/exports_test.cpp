@@ -29,7 +29,8 @@ TEST(ModuleExports, OnlyTheNamedFunctionsAndDataAreExported) {
     const std::set<std::string> expected = {
         "utc2tm", "tm2utc", "gen2utc", "utcNow", "utcNormalize", "utcCopy", "utcEQ", "utcNE", "utcLT", "utcLE",
         "utcGT", "utcGE", "strToInterval", "threadsafe_localtime", "threadsafe_gmtime", "p11_SCCSInfo",
-        "p11_Copyright", "p11_getSlotAndTokenInfo", "p11_dumpMechanisms", "p11_listObjects", "p11_skipIteratorItem"};
+        "p11_Copyright", "p11_getSlotAndTokenInfo", "p11_dumpMechanisms", "p11_listObjects", "p11_destroyObject",
+        "p11_setObjectLabel"};
     EXPECT_EQ(exportedNames(MERVIL7_LIBRARY), expected);
 }
 

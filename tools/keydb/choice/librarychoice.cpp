@@ -1,7 +1,5 @@
 #include "choice/librarychoice.h"
 
-#include <iostream>
-
 LibraryChoice::LibraryChoice(CLI::App& command) {
     command.add_option("--library", library_, "Cryptoki (PKCS#11) library to use instead of the default token")
         ->type_name("PATH")
@@ -9,8 +7,18 @@ LibraryChoice::LibraryChoice(CLI::App& command) {
                                "", "non-empty"));
 }
 
-ChosenLibrary LibraryChoice::resolve(Output::Format format, Access access) const {
-    if (library_) return {*library_, std::nullopt};
-    HomeLock lock = DefaultToken().prepare(format == Output::Format::json ? std::cerr : std::cout, access);
-    return {SoftHSMHome::libraryPath, std::move(lock)};
+std::string LibraryChoice::prepare(Output::Format format, Need need) const {
+    if (library_) return *library_;
+    DefaultToken().prepare(format, need);
+    return SoftHSMHome::libraryPath;
+}
+
+std::optional<HomeLock> LibraryChoice::lock(Access access) const {
+    if (library_) return std::nullopt;
+    return DefaultToken().lock(access);
+}
+
+ChosenLibrary LibraryChoice::resolve(Output::Format format, Access access, Need need) const {
+    std::string path = prepare(format, need);
+    return {std::move(path), lock(access)};
 }

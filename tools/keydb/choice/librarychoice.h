@@ -21,14 +21,21 @@ struct ChosenLibrary {
 class LibraryChoice {
 public:
     using Access = DefaultToken::Access;
+    using Need = DefaultToken::Need;
 
     // Adds --library to the command's options; an empty path is refused.
     explicit LibraryChoice(CLI::App& command);
 
-    // Without --library it prepares the default token first, locked for
-    // `access`; its creation notice goes to stdout before text output, to
-    // stderr when stdout carries JSON. Other libraries are not locked.
-    ChosenLibrary resolve(Output::Format format, Access access) const;
+    bool isDefaultToken() const { return !library_; }
+    // The library's path. Without --library it prepares the default token
+    // first (see DefaultToken::prepare); its creation notice goes to stdout
+    // before text output, to stderr when stdout carries JSON. No lock is
+    // held afterwards.
+    std::string prepare(Output::Format format, Need need) const;
+    // The default token's lock, held for `access`; none for other libraries.
+    std::optional<HomeLock> lock(Access access) const;
+    // prepare, then lock.
+    ChosenLibrary resolve(Output::Format format, Access access, Need need) const;
 
 private:
     std::optional<std::string> library_;

@@ -100,24 +100,28 @@ std::optional<ZEPBuffer> PinOption::given() const {
     return std::nullopt;
 }
 
-std::optional<ZEPBuffer> PinOption::ask() const {
+std::optional<ZEPBuffer> PinOption::ask() {
+    if (asked_) return answer_;
     std::string typed = readLine(prompt_);
+    asked_ = true;
     if (typed.empty()) return std::nullopt;
-    if (entry_ == Entry::twice && canPrompt()) {
+    if (entry_ == Entry::twice) {
         std::string again = readLine(prompt_ + " (again)");
         bool same = again == typed;
         wipe(again);
         if (!same) {
             wipe(typed);
-            throw std::runtime_error("the two PINs typed differ");
+            throw std::runtime_error(canPrompt() ? "the two PINs typed differ"
+                                                 : "a new PIN is read twice from standard input, one line each, "
+                                                   "and the two lines differ");
         }
     }
-    ZEPBuffer pin = bytes(typed);
+    answer_ = bytes(typed);
     wipe(typed);
-    return pin;
+    return answer_;
 }
 
-ZEPBuffer PinOption::get() const {
+ZEPBuffer PinOption::get() {
     if (auto pin = given()) return *pin;
     if (auto pin = ask()) return *pin;
     throw std::runtime_error(prompt_ + " not given");

@@ -26,10 +26,12 @@ public:
 
     // The PIN from the option or the environment, if either gives one.
     std::optional<ZEPBuffer> given() const;
-    // Asks for the PIN; none when the answer is empty.
-    std::optional<ZEPBuffer> ask() const;
+    // Asks for the PIN, once: a later call gives the same answer. None
+    // when the answer is empty. A new PIN (Entry::twice) is read twice,
+    // from a terminal or from standard input, and the two must agree.
+    std::optional<ZEPBuffer> ask();
     // given(), else ask(); throws std::runtime_error when neither gives one.
-    ZEPBuffer get() const;
+    ZEPBuffer get();
 
     // Whether standard input is a terminal someone could type a PIN at.
     static bool canPrompt();
@@ -41,6 +43,8 @@ private:
     std::string variable_;
     std::string prompt_;
     Entry entry_;
+    bool asked_ = false;
+    std::optional<ZEPBuffer> answer_;
 };
 
 #endif

@@ -1,8 +1,9 @@
 #include "commands/cryptocommands.h"
 
-#include <iostream>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "io/failuretext.h"
 #include "io/inputfile.h"
@@ -13,12 +14,22 @@
 #include "kry/zepkryencryptionalgorithm.h"
 #include "kry/zepkryrandomdatagenalgorithm.h"
 #include "kry/zepkrysignaturealgorithm.h"
-#include "io/outputfile.h"
+#include "kry/zepkryutility.h"
+#include "raw/tokenmechanisms.h"
 
 namespace {
 
-// Data to sign or encrypt is read whole; RSA data is far smaller.
-constexpr std::size_t inputLimit = 64 * 1024 * 1024;
+// A signature's input is read and signed in blocks of this size.
+constexpr std::size_t signatureBlock = 256 * 1024;
+// Without a mechanism of the token that hashes, a signature's input is
+// read whole: at most this much.
+constexpr std::size_t wholeSignatureLimit = 64 * 1024 * 1024;
+// Random bytes are asked for and written in blocks of this size.
+constexpr std::uint64_t randomBlock = 64 * 1024;
+// PKCS#1 v1.5 encryption pads a message with at least 11 bytes.
+constexpr std::size_t encryptionPadding = 11;
+// The length of an SSL signature's MD5 and SHA-1 digests.
+constexpr std::size_t sslSignatureLength = 36;
 
 std::unique_ptr<ZEPKRYAlgorithmFactory> factoryOf(ZEPSlotManager& slot) {
     return std::unique_ptr<ZEPKRYAlgorithmFactory>(slot.getZEPKRYAlgorithmFactory());
@@ -31,6 +42,14 @@ std::unique_ptr<Algorithm> made(Algorithm* algorithm, const std::string& what) {
     return std::unique_ptr<Algorithm>(algorithm);
 }
 
+// The key's modulus size in bytes.
+std::size_t modulusBytes(const ZEPKRYKey& key) { return (ZEPKRYUtility::getKeySizeInBits(key) + 7) / 8; }
+
+// "a 2048-bit key".
+std::string sizedKey(const ZEPKRYKey& key) {
+    return "a " + std::to_string(ZEPKRYUtility::getKeySizeInBits(key)) + "-bit key";
+}
+
 }  // namespace
 
 KeyDataCommand::KeyDataCommand(CLI::App& app, const std::string& name, const std::string& description)
@@ -40,8 +59,11 @@ KeyDataCommand::KeyDataCommand(CLI::App& app, const std::string& name, const std
 }
 
 void KeyDataCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
-    std::string input = readInputFile(in_, inputLimit);
-    writeOutputFile(out_, transform(slot, diagnostics, ZEPBuffer(input.size(), input.data())));
+    // Opened first: an output that cannot be written is refused before the
+    // token does any work.
+    OutputFile out(out_);
+    transform(slot, diagnostics, in_, out);
+    out.commit();
 }
 
 SignCommand::SignCommand(CLI::App& app)
@@ -50,40 +72,79 @@ SignCommand::SignCommand(CLI::App& app)
     options().add_flag("--md5", md5_, "Hash with MD5")->excludes(sha1);
 }
 
-ZEPBuffer SignCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const ZEPBuffer& data) {
+void SignCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& in,
+                            OutputFile& out) {
     auto key = key_.privateKey(slot, diagnostics);
     auto factory = factoryOf(slot);
     auto signature = md5_ ? made(factory->make_MD5WithRSA_SignatureAlgorithm(key->getKey()), "MD5 signature")
                           : made(factory->make_SHA1WithRSA_SignatureAlgorithm(key->getKey()), "SHA-1 signature");
-    return signature->signData(data.get());
+    InputFile input(in);
+    // The module hands parts to the token as they are: only a mechanism
+    // that hashes makes their signature that of the whole.
+    if (!TokenMechanisms(cryptokiPath(), slot.getSlotId()).offers(md5_ ? CKM_MD5_RSA_PKCS : CKM_SHA1_RSA_PKCS)) {
+        const std::string hashing = md5_ ? "CKM_MD5_RSA_PKCS" : "CKM_SHA1_RSA_PKCS";
+        const ZEPBuffer data =
+            readBoundedInput(input, wholeSignatureLimit, "the most keydb signs on a token without " + hashing);
+        out.write(signature->signData(data.get()));
+        return;
+    }
+    std::vector<char> block(signatureBlock);
+    signature->signDataInit();
+    while (std::size_t count = input.read(block.data(), block.size()))
+        signature->signDataUpdate({reinterpret_cast<const unsigned char*>(block.data()), static_cast<unsigned>(count)});
+    out.write(signature->signDataFinal());
 }
 
 EncryptCommand::EncryptCommand(CLI::App& app)
     : KeyDataCommand(app, "encrypt", "Encrypt data with the public key of a pair on the token (PKCS#1 v1.5)") {}
 
-ZEPBuffer EncryptCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics,
-                                    const ZEPBuffer& data) {
-    // The key record names the pair by its CKA_ID; as a public key it
-    // selects the public key object.
-    ZEPKRYKey key = key_.privateKey(slot, diagnostics)->getKey();
-    key.setType(ZEPKRYKey::TYPE_PUBLIC);
+void EncryptCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& in,
+                               OutputFile& out) {
+    const ZEPKRYKey key = key_.publicKey(slot, diagnostics);
+    const std::size_t size = modulusBytes(key);
+    const std::size_t most = size > encryptionPadding ? size - encryptionPadding : 0;
+    InputFile input(in);
+    const ZEPBuffer data =
+        readBoundedInput(input, most, "the most " + sizedKey(key) + " encrypts (PKCS#1 v1.5 pads with 11 bytes)");
     auto encryption = made(factoryOf(slot)->make_RSAPKCS_EncryptionAlgorithm(key), "RSA encryption");
     try {
-        return encryption->encryptData(data.get());
+        out.write(encryption->encryptData(data.get()));
     } catch (const ZEPException& failure) {
-        throw std::runtime_error("the token cannot encrypt with the public key " + key_.named() +
-                                 " (a public key object allowing encryption is needed): " + failureText(failure));
+        throw std::runtime_error(refusal(failure, data.getLength()));
     }
+}
+
+std::string EncryptCommand::refusal(const ZEPException& failure, std::size_t inputLength) const {
+    const auto* refused = dynamic_cast<const ZEPPKCS11Exception*>(&failure);
+    if (refused && refused->getReturnValue() == CKR_KEY_FUNCTION_NOT_PERMITTED)
+        return "the public key " + key_.named() + " is not allowed to encrypt (its CKA_ENCRYPT is false): " +
+               failureText(failure);
+    if (inputLength == 0) return "the token does not encrypt an empty input: " + failureText(failure);
+    // The module's RSA encryption signs 36 bytes (an SSL signature of MD5
+    // and SHA-1 digests) when the token signs with CKM_RSA_PKCS.
+    if (inputLength == sslSignatureLength)
+        return "the module signs a 36-byte input with the key instead of encrypting it when the token signs with "
+               "CKM_RSA_PKCS, and the token refused: " + failureText(failure);
+    return "the token cannot encrypt with the public key " + key_.named() +
+           " (a public key object allowing encryption is needed): " + failureText(failure);
 }
 
 DecryptCommand::DecryptCommand(CLI::App& app)
     : KeyDataCommand(app, "decrypt", "Decrypt data with a private key on the token (PKCS#1 v1.5)") {}
 
-ZEPBuffer DecryptCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics,
-                                    const ZEPBuffer& data) {
+void DecryptCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& in,
+                               OutputFile& out) {
     auto key = key_.privateKey(slot, diagnostics);
+    // A ciphertext has exactly the modulus's length.
+    const std::size_t size = modulusBytes(key->getKey());
+    const std::string length = "the length of a ciphertext of " + sizedKey(key->getKey());
+    InputFile input(in);
+    const ZEPBuffer data = readBoundedInput(input, size, length);
+    if (data.getLength() != size)
+        throw std::runtime_error(input.name() + " holds " + std::to_string(data.getLength()) + " bytes, not " +
+                                 std::to_string(size) + ", " + length);
     auto decryption = made(factoryOf(slot)->make_RSAPKCS_DecryptionAlgorithm(key->getKey(), nullptr), "RSA decryption");
-    return decryption->decryptData(data.get());
+    out.write(decryption->decryptData(data.get()));
 }
 
 RandomCommand::RandomCommand(CLI::App& app)
@@ -94,9 +155,16 @@ RandomCommand::RandomCommand(CLI::App& app)
 
 void RandomCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
     auto generator = made(factoryOf(slot)->make_Default_RandomDataGenAlgorithm(nullptr), "random generator");
-    ZEPBuffer bytes = generator->generateRandomData(count_);
-    if (hex_)
-        writeOutputFile("", lowerHex(bytes) + "\n");
-    else
-        writeOutputFile("", bytes);
+    OutputFile out("");
+    for (std::uint64_t left = count_; left > 0;) {
+        const auto block = static_cast<unsigned int>(std::min(left, randomBlock));
+        const ZEPBuffer bytes = generator->generateRandomData(block);
+        if (hex_)
+            out.write(lowerHex(bytes));
+        else
+            out.write(bytes);
+        left -= block;
+    }
+    if (hex_) out.write("\n");
+    out.commit();
 }

@@ -10,9 +10,11 @@
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
 #include "io/certificatefile.h"
+#include "io/failuretext.h"
 #include "io/itemdescription.h"
-#include "choice/itemlookup.h"
 #include "choice/keychoice.h"
+#include "choice/tokenitems.h"
+#include "commands/takeback.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeycertreqitem.h"
@@ -21,12 +23,10 @@
 
 namespace {
 
-// The module's codes for the duplicates its inserts refuse.
-constexpr long duplicateLabel = 577009;
-constexpr long duplicateSignature = 577010;
-constexpr long duplicateTokenKey = 577011;
-constexpr long duplicateUnsignedCertificate = 577012;
-constexpr long duplicateIssuerAndSerial = 577013;
+// The module's codes for the duplicates its inserts refuse, from a label
+// to an issuer and serial number.
+constexpr long firstDuplicate = 577009;
+constexpr long lastDuplicate = 577013;
 
 // The last (most specific) common name of the certificate's subject; empty
 // when it has none.
@@ -48,34 +48,27 @@ std::string commonName(const ZEPBuffer& certificateDER) {
     return name;
 }
 
-// Why the key database refused a duplicate; empty for other failures.
-std::string duplicateReason(const ZEPException& failure) {
-    switch (failure.getCode()) {
-        case duplicateLabel: return "a certificate with the same label is on the token";
-        case duplicateSignature:
-        case duplicateUnsignedCertificate: return "the same certificate is on the token";
-        case duplicateIssuerAndSerial:
-            return "a certificate with the same issuer and serial number is on the token";
-        case duplicateTokenKey: return "the key is on the token";
-        default: return "";
-    }
+// Whether the key database refused a duplicate.
+bool isDuplicate(const ZEPException& failure) {
+    return failure.getCode() >= firstDuplicate && failure.getCode() <= lastDuplicate;
 }
 
-// The pending request whose public key has this modulus.
-std::unique_ptr<ZEPKeyCertReqItem> requestOf(ZEPSlotManager& slot, const ZEPBuffer& modulus) {
-    if (slot.isLoginRequired()) return nullptr;
-    std::unique_ptr<ZEPSlotManager::Iterator> requests(slot.getKeyCertReqIterator());
-    while (std::unique_ptr<ZEPKeyCertReqItem> request{slot.getNextKeyCertReqItem(*requests)})
-        if (PublicKeyFacts::ofDER(request->getPublicKeyItem().getKey().getKeyBlob()).modulus == modulus)
-            return request;
+// The pending request whose public key has this modulus; null when none
+// has (or private objects are hidden).
+const TokenItem* requestOf(const TokenItems& items, const ZEPBuffer& modulus) {
+    for (const TokenItem& item : items.all())
+        if (item.request &&
+            PublicKeyFacts::ofDER(item.request->getPublicKeyItem().getKey().getKeyBlob()).modulus == modulus)
+            return &item;
     return nullptr;
 }
 
-// Refuses a label a certificate on the token has: the key database
-// refuses it only among certificates of one subject.
-void refuseTakenLabel(ZEPSlotManager& slot, const std::string& label) {
-    std::unique_ptr<ZEPCertItem> known(slot.getItem(ZEPSlotManager::CertUniqueIndex::LABEL, labelValue(label)));
-    if (known) throw std::runtime_error("not imported: a certificate labelled \"" + label + "\" is on the token");
+// Refuses a label an object on the token has, but for those of `joined`:
+// no two items share one. The key database would refuse it only among
+// certificates of one subject, or keys of one class.
+void refuseTakenLabel(const TokenItems& items, const std::string& label, const TokenItem* joined = nullptr) {
+    const std::string taken = items.labelTaken(label, joined);
+    if (!taken.empty()) throw std::runtime_error("not imported: " + taken + "; choose another --label");
 }
 
 // Refuses a certificate whose issuer and serial number are on the token
@@ -102,30 +95,33 @@ ImportCommand::ImportCommand(CLI::App& app)
     options().add_flag("--json", json_, "Print one JSON object");
 }
 
-void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
+void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     const CertificateFile certificate(cert_);
     const PublicKeyFacts& key = certificate.facts().key;
     if (key.algorithm != "RSA")
         throw std::runtime_error("the certificate's key is " + key.algorithm + "; the key database holds RSA keys");
+    const TokenItems items(slot, diagnostics);
+    // A certificate alone joins the pending request of its key, under the
+    // request's label unless --label names another.
+    const TokenItem* request = key_.empty() ? requestOf(items, key.modulus) : nullptr;
     std::string label = label_;
+    if (label.empty() && request) label = request->label;
     if (label.empty()) label = commonName(certificate.der());
     if (label.empty()) label = certificate.facts().subject;
     if (label.empty()) label = key.keyId;
-    refuseTakenLabel(slot, label);
+    refuseTakenLabel(items, label, request);
 
     std::string done;
     try {
-        std::unique_ptr<ZEPKeyCertReqItem> request;
         if (!key_.empty())
             done = importPair(slot, certificate, label);
-        else if ((request = requestOf(slot, key.modulus)))
-            done = joinRequest(slot, certificate, *request, label);
+        else if (request)
+            done = joinRequest(slot, certificate, *request->request, label);
         else
             done = importCertificate(slot, certificate, label);
     } catch (const ZEPException& failure) {
-        std::string reason = duplicateReason(failure);
-        if (reason.empty()) throw;
-        throw std::runtime_error("not imported: " + reason);
+        if (!isDuplicate(failure)) throw;
+        throw std::runtime_error("not imported: " + failureText(failure));
     }
     Output output(format());
     output.field("Imported", "imported", done);
@@ -149,7 +145,7 @@ std::string ImportCommand::importPair(ZEPSlotManager& slot, const CertificateFil
         if (!slot.insertItem(ZEPKeyCertItem(ZEPKeyItem(key.key(), labelBytes), certItem)))
             throw std::runtime_error("the token did not store the pair");
     } catch (const ZEPException& failure) {
-        if (duplicateReason(failure).empty()) takeBack(slot, certItem);
+        if (!isDuplicate(failure)) takeBack(slot, certItem);
         throw;
     } catch (...) {
         takeBack(slot, certItem);
@@ -159,12 +155,8 @@ std::string ImportCommand::importPair(ZEPSlotManager& slot, const CertificateFil
 }
 
 std::string ImportCommand::joinRequest(ZEPSlotManager& slot, const CertificateFile& certificate,
-                                       const ZEPKeyCertReqItem& request, std::string& label) {
+                                       const ZEPKeyCertReqItem& request, const std::string& label) {
     refuseKnownIssuerAndSerial(slot, certificate.der());
-    if (label_.empty()) {
-        label = labelText(request.getLabel());
-        refuseTakenLabel(slot, label);
-    }
     slot.updateItem(request, ZEPCertItem(certificate.der(), labelDER(label)));
     return "certificate of pending request, now a pair";
 }

@@ -26,7 +26,7 @@ private:
     // What was done, for the report.
     std::string importPair(ZEPSlotManager& slot, const CertificateFile& certificate, const std::string& label);
     std::string joinRequest(ZEPSlotManager& slot, const CertificateFile& certificate,
-                            const ZEPKeyCertReqItem& request, std::string& label);
+                            const ZEPKeyCertReqItem& request, const std::string& label);
     std::string importCertificate(ZEPSlotManager& slot, const CertificateFile& certificate, const std::string& label);
 
     std::string cert_;

@@ -13,7 +13,8 @@ InfoCommand::InfoCommand(CLI::App& app)
 
 void InfoCommand::run() {
     Output output(Output::formatFor(json_));
-    ChosenLibrary library = library_.resolve(output.format(), LibraryChoice::Access::read);
+    ChosenLibrary library =
+        library_.resolve(output.format(), LibraryChoice::Access::read, LibraryChoice::Need::library);
     ModuleSession session(library.path);
     session.run([&] {
         ZEPPKCS11Manager& manager = session.manager();

@@ -1,16 +1,17 @@
 // The commands that change or remove items already on the token: keydb
-// rename, keydb delete and keydb pair.
+// rename, keydb delete and keydb pair. Each acts on the one item its
+// --label and --id name (see KeyChoice), delete --all on each item of a
+// label or of a subject.
 #ifndef KEYDB_ITEMCOMMANDS_H
 #define KEYDB_ITEMCOMMANDS_H
 
 #include <string>
 
-#include "commands/databasecommand.h"
 #include "choice/keychoice.h"
+#include "commands/databasecommand.h"
 
-// Relabels the first item with the label (or the id): a key+certificate
-// pair, else a certificate, else a pending request, else a key (each key
-// object with the label).
+// Relabels a key+certificate pair, a certificate, a pending request or a key
+// (both its key objects) with a label no other item has.
 class RenameCommand : public DatabaseCommand {
 public:
     explicit RenameCommand(CLI::App& app);
@@ -24,10 +25,12 @@ private:
     bool json_ = false;
 };
 
-// Deletes the first item with the label (or the id) in the same order, or
-// of the one kind --kind names: a pair with all its objects, a request
-// with both keys, a key with each key object of the label. With --subject
-// and --all, deletes every pair, certificate and request of the subject.
+// Deletes an item with all its objects (a pair its certificate and keys, a
+// request both keys, a key both its objects), of the one kind --kind names
+// if it is given, or another object the key database makes no item of.
+// With --all, deletes every item of the label and kind; with --subject and
+// --all, every pair, certificate and request of the subject. Prints each
+// item deleted.
 class DeleteCommand : public DatabaseCommand {
 public:
     explicit DeleteCommand(CLI::App& app);
@@ -35,12 +38,10 @@ public:
 private:
     Output::Format format() const override { return Output::formatFor(json_); }
     void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
-    void deleteSubject(ZEPSlotManager& slot);
 
     std::string subject_;
     bool all_ = false;
     KeyChoice item_;
-    std::string kind_;
     bool json_ = false;
 };
 

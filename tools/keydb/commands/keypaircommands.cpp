@@ -6,7 +6,8 @@
 
 #include "asn/certificationrequest.h"
 #include "asn/zeppem.h"
-#include "choice/itemlookup.h"
+#include "choice/tokenitems.h"
+#include "commands/takeback.h"
 #include "io/keyfacts.h"
 #include "keystore/zepkeycertreqitem.h"
 #include "keystore/zepkeyitem.h"
@@ -16,6 +17,7 @@
 #include "kry/zepkrypublickeygenalgorithm.h"
 #include "io/outputfile.h"
 #include "io/subjectname.h"
+#include "raw/tokenmechanisms.h"
 
 namespace {
 
@@ -26,11 +28,17 @@ void relabel(ZEPSlotManager& slot, const ZEPKRYKey& key, const ZEPBuffer& from, 
 }
 
 // A key pair generated on the token; both keys are labelled with the id.
-ZEPKRYKeyPair generatePair(ZEPSlotManager& slot, unsigned int bits) {
+ZEPKRYKeyPair generatePair(ZEPSlotManager& slot, const KeySizeChoice& size) {
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
-    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory->make_RSA_PublicKeyGenAlgorithm(bits));
+    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory->make_RSA_PublicKeyGenAlgorithm(size.bits()));
     if (!generator) throw std::runtime_error("the module makes no RSA key pairs");
     return generator->generateKeyPair();
+}
+
+// Refuses a label an object on the token has: no two items share one.
+void refuseTakenLabel(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& label) {
+    const std::string taken = TokenItems(slot, diagnostics).labelTaken(label);
+    if (!taken.empty()) throw std::runtime_error(taken + "; choose another --label");
 }
 
 ZEPBuffer objectIdOf(const ZEPKRYKey& tokenKey) { return ZEPPKCS11ASNKeyRecord(tokenKey.getKeyBlob()).getObjectId(); }
@@ -44,29 +52,32 @@ ZEPKRYKey withSubject(const ZEPKRYKey& tokenKey, const ZEPBuffer& subjectDER) {
     return ZEPKRYKey(tokenKey.getType(), tokenKey.getAlgorithm(), tokenKey.getFormat(), record.getBuffer());
 }
 
-void writeRequest(const std::string& path, bool asDER, const ZEPBuffer& der) {
+void writeRequest(OutputFile& out, bool asDER, const ZEPBuffer& der) {
     if (asDER)
-        writeOutputFile(path, der);
+        out.write(der);
     else
-        writeOutputFile(path, ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE_REQUEST));
+        out.write(ZEPPEM::encode(der, ZEPPEM::LABEL_CERTIFICATE_REQUEST));
+    out.commit();
 }
 
 }  // namespace
 
 GenKeyCommand::GenKeyCommand(CLI::App& app)
-    : DatabaseCommand(app, "genkey", "Generate an RSA key pair on the token", 1, Access::write) {
-    options().add_option("--bits", bits_, "Modulus size in bits (default 2048)")->type_name("N");
+    : DatabaseCommand(app, "genkey", "Generate an RSA key pair on the token", 1, Access::write), size_(options()) {
     options().add_option("--label", label_, "Label both keys with this text")->type_name("TEXT");
     options().add_flag("--json", json_, "Print one JSON object");
 }
 
-void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
-    ZEPKRYKeyPair pair = generatePair(slot, bits_);
+void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
+    // The label and the key size are checked before the token generates anything.
+    const ZEPBuffer to = labelDER(label_);
+    if (!label_.empty()) refuseTakenLabel(slot, diagnostics, label_);
+    size_.check(TokenMechanisms(cryptokiPath(), slot.getSlotId()));
+    ZEPKRYKeyPair pair = generatePair(slot, size_);
     std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
     std::string label = id;
     if (!label_.empty() && label_ != id) {
         ZEPBuffer from = labelDER(id);
-        ZEPBuffer to = labelDER(label_);
         relabel(slot, pair.getPrivateKey(), from, to);
         relabel(slot, pair.getPublicKey(), from, to);
         label = label_;
@@ -74,7 +85,7 @@ void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
     Output output(format());
     output.field("Id", "id", id);
     output.field("Label", "label", label);
-    output.field("Bits", "bits", static_cast<unsigned long>(bits_));
+    output.field("Bits", "bits", static_cast<unsigned long>(size_.bits()));
     output.print(std::cout);
 }
 
@@ -86,36 +97,41 @@ ExportRequestCommand::ExportRequestCommand(CLI::App& app)
 }
 
 void ExportRequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
-    std::unique_ptr<ZEPKeyCertReqItem> request(
-        slot.getItem(ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, key_.label(slot, diagnostics)));
-    if (!request) throw std::runtime_error("no pending request " + key_.named());
-    writeRequest(out_, der_, request->getSignedRequestDER());
+    OutputFile out(out_);
+    const TokenItems items(slot, diagnostics);
+    ZEPKeyCertReqItem request = *key_.one(items, ItemKinds::requests).request;
+    std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
+    CertificationRequest signedRequest;
+    request.getSignedCertificationRequest(signedRequest, *factory);
+    writeRequest(out, der_, request.getSignedRequestDER());
 }
 
 RequestCommand::RequestCommand(CLI::App& app)
     : DatabaseCommand(app, "request", "Generate a key pair on the token for a pending request and write its PKCS#10",
-                      1, Access::write) {
+                      1, Access::write),
+      size_(options()) {
     options().add_option("--subject", subject_, "Subject as RFC 4514 text, such as CN=Alice,O=Example")
         ->required()
         ->type_name("DN");
-    options().add_option("--bits", bits_, "Modulus size in bits (default 2048)")->type_name("N");
     options().add_option("--label", label_, "Label of the request (default: the key's id)")->type_name("TEXT");
     options().add_option("--out", out_, "File to write (default: standard output)")->type_name("FILE");
     options().add_flag("--der", der_, "Write DER instead of PEM");
     options().add_flag("--json", json_, "Print one JSON object about the request (needs --out)");
 }
 
-void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
+void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     // Everything typed is checked before the token generates anything.
-    if (json_ && out_.empty()) throw std::runtime_error("--json needs --out: the request goes to standard output");
-    ZEPBuffer subject = subjectNameDER(subject_);
-    // The key database would take a second request of one label.
-    std::unique_ptr<ZEPKeyItem> known;
-    if (!label_.empty()) known.reset(slot.getItem(ZEPSlotManager::KeyUniqueIndex::LABEL, labelValue(label_)));
-    if (known)
-        throw std::runtime_error("a key labelled \"" + label_ + "\" is on the token; choose another --label");
+    OutputFile out(out_);
+    if (json_ && out.isStandardOutput())
+        throw std::runtime_error("--json needs --out: the request goes to standard output");
+    ZEPBuffer subject = requestSubjectDER(subject_);
+    if (!label_.empty()) {
+        labelDER(label_);
+        refuseTakenLabel(slot, diagnostics, label_);
+    }
+    size_.check(TokenMechanisms(cryptokiPath(), slot.getSlotId()));
 
-    ZEPKRYKeyPair pair = generatePair(slot, bits_);
+    ZEPKRYKeyPair pair = generatePair(slot, size_);
     const std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
     const std::string label = label_.empty() ? id : label_;
     ZEPKeyCertReqItem request(pair.getPublicKey(), withSubject(pair.getPrivateKey(), subject), subject,
@@ -131,12 +147,12 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics&) {
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
     CertificationRequest signedRequest;
     request.getSignedCertificationRequest(signedRequest, *factory);
-    writeRequest(out_, der_, request.getSignedRequestDER());
-    if (out_.empty()) return;
+    writeRequest(out, der_, request.getSignedRequestDER());
+    if (out.isStandardOutput()) return;
     Output output(format());
     output.field("Id", "id", id);
     output.field("Label", "label", label);
     output.field("Subject", "subject", nameText(subject));
-    output.field("Bits", "bits", static_cast<unsigned long>(bits_));
+    output.field("Bits", "bits", static_cast<unsigned long>(size_.bits()));
     output.print(std::cout);
 }

@@ -7,6 +7,7 @@
 
 #include "commands/databasecommand.h"
 #include "choice/keychoice.h"
+#include "choice/keysizechoice.h"
 
 // Generates an RSA key pair on the token through the module's key-pair
 // maker, which labels both objects with their id in hexadecimal; --label
@@ -19,7 +20,7 @@ private:
     Output::Format format() const override { return Output::formatFor(json_); }
     void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
 
-    unsigned int bits_ = 2048;
+    KeySizeChoice size_;
     std::string label_;
     bool json_ = false;
 };
@@ -52,7 +53,7 @@ private:
     void read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) override;
 
     std::string subject_;
-    unsigned int bits_ = 2048;
+    KeySizeChoice size_;
     std::string label_;
     std::string out_;
     bool der_ = false;

@@ -30,24 +30,15 @@ bool ofRSAKey(const Item&) {
 class Listing {
 public:
     Listing(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, Output& output)
-        : slot_(slot), diagnostics_(diagnostics), objects_(diagnostics.listObjects(slot)), output_(output) {}
+        : slot_(slot), objects_(diagnostics.listObjects(slot)), output_(output) {}
 
     // Describes every item `next` yields from the iterator, one record each.
-    // An object the key database does not handle is passed over: it is shown
-    // with the other objects.
+    // The key database passes over the objects it makes no item of: they are
+    // shown with the other objects.
     template <typename Item>
     void walk(Iterator* (ZEPSlotManager::*makeIterator)(), Item* (ZEPSlotManager::*next)(Iterator&)) {
         std::unique_ptr<Iterator> iterator((slot_.*makeIterator)());
-        for (;;) {
-            std::unique_ptr<Item> item;
-            try {
-                item.reset((slot_.*next)(*iterator));
-            } catch (const ZEPException& failure) {
-                if (!DatabaseCommand::isUnhandledObject(failure)) throw;
-                diagnostics_.skipIteratorItem(*iterator);
-                continue;
-            }
-            if (!item) return;
+        while (std::unique_ptr<Item> item{(slot_.*next)(*iterator)}) {
             if (!ofRSAKey(*item)) continue;
             output_.record();
             describeItem(output_, *item, objects_);
@@ -64,7 +55,6 @@ public:
 
 private:
     ZEPSlotManager& slot_;
-    const ModuleDiagnostics& diagnostics_;
     TokenObjects objects_;
     Output& output_;
 };

@@ -36,6 +36,11 @@ InitTokenCommand::InitTokenCommand(CLI::App& app)
             "", "token label"));
 }
 
+bool InitTokenCommand::askFirst(bool) {
+    soPin_.get();
+    return true;
+}
+
 void InitTokenCommand::runOn(ModuleSession&, ZEPSlotManager& slot) {
     slot.initToken(soPin_.get(), ZEPString(label_));
     std::cout << "Initialised token \"" << terminalText(label_) << "\"\n";
@@ -46,6 +51,12 @@ InitPinCommand::InitPinCommand(CLI::App& app)
       soPin_(soPinOption(options())),
       pin_(userPinOption(options(), "The new user PIN", PinOption::Entry::twice)) {}
 
+bool InitPinCommand::askFirst(bool) {
+    soPin_.get();
+    pin_.get();
+    return true;
+}
+
 void InitPinCommand::runOn(ModuleSession&, ZEPSlotManager& slot) {
     slot.initPassword(soPin_.get(), pin_.get());
     std::cout << "User PIN set\n";
@@ -55,6 +66,12 @@ ChangePinCommand::ChangePinCommand(CLI::App& app)
     : TokenCommand(app, "change-pin", "Change a token's user PIN", 1, Access::write),
       pin_(userPinOption(options(), "The current user PIN")),
       newPin_(options(), "--new-pin", "KEYDB_NEW_PIN", "New user PIN", "The new user PIN", PinOption::Entry::twice) {}
+
+bool ChangePinCommand::askFirst(bool) {
+    pin_.get();
+    newPin_.get();
+    return true;
+}
 
 void ChangePinCommand::runOn(ModuleSession&, ZEPSlotManager& slot) {
     ZEPBuffer oldPin = pin_.get();

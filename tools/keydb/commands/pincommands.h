@@ -14,6 +14,7 @@ public:
     explicit InitTokenCommand(CLI::App& app);
 
 private:
+    bool askFirst(bool defaultToken) override;
     void runOn(ModuleSession& session, ZEPSlotManager& slot) override;
 
     PinOption soPin_;
@@ -26,6 +27,7 @@ public:
     explicit InitPinCommand(CLI::App& app);
 
 private:
+    bool askFirst(bool defaultToken) override;
     void runOn(ModuleSession& session, ZEPSlotManager& slot) override;
 
     PinOption soPin_;
@@ -38,6 +40,7 @@ public:
     explicit ChangePinCommand(CLI::App& app);
 
 private:
+    bool askFirst(bool defaultToken) override;
     void runOn(ModuleSession& session, ZEPSlotManager& slot) override;
 
     PinOption pin_;

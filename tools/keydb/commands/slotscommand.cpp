@@ -60,7 +60,8 @@ SlotsCommand::SlotsCommand(CLI::App& app)
 
 void SlotsCommand::run() {
     Output output(Output::formatFor(json_), Output::Shape::list);
-    ChosenLibrary library = library_.resolve(output.format(), LibraryChoice::Access::read);
+    ChosenLibrary library =
+        library_.resolve(output.format(), LibraryChoice::Access::read, LibraryChoice::Need::library);
     ModuleSession session(library.path);
     std::vector<SlotInfo> slots;
     session.run([&] { slots = session.slots(); });

@@ -18,6 +18,10 @@ public:
 
 private:
     Output::Format format() const override { return Output::formatFor(json_); }
+    bool askFirst(bool) override {
+        pin_.get();
+        return true;
+    }
     void runOn(ModuleSession& session, ZEPSlotManager& slot) override;
 
     PinOption pin_;

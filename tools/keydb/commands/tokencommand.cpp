@@ -9,9 +9,11 @@ TokenCommand::TokenCommand(CLI::App& app, const std::string& name, const std::st
       access_(access) {}
 
 void TokenCommand::run() {
-    // The session closes before the library's lock is released.
-    ChosenLibrary library = library_.resolve(format(), access_);
-    ModuleSession session(library.path);
+    cryptokiPath_ = library_.prepare(format(), LibraryChoice::Need::token);
+    const bool logsIn = askFirst(library_.isDefaultToken());
+    // Taken after every prompt, and released after the session has closed.
+    std::optional<HomeLock> lock = library_.lock(logsIn ? Access::write : access_);
+    ModuleSession session(cryptokiPath_);
     session.run([&] {
         std::unique_ptr<ZEPSlotManager> slot = session.openSlot(slot_.choose(session), sessionType_);
         runOn(session, *slot);

@@ -24,13 +24,24 @@ protected:
 
     // The form of the command's standard output.
     virtual Output::Format format() const { return Output::Format::text; }
+    // Asks at the terminal for what the command needs before the default
+    // token's lock is taken, so that no prompt holds it: an answer may take
+    // as long as the user likes. `defaultToken` says whether the command
+    // works on keydb's own token. Returns whether the command will log in:
+    // SoftHSM2 writes each login to the token's file, so a command that
+    // logs in has the default token alone.
+    virtual bool askFirst(bool /*defaultToken*/) { return false; }
     virtual void runOn(ModuleSession& session, ZEPSlotManager& slot) = 0;
+
+    // The Cryptoki library of this run, for direct calls beside the module.
+    const std::string& cryptokiPath() const { return cryptokiPath_; }
 
 private:
     LibraryChoice library_;
     SlotChoice slot_;
     int sessionType_;
     Access access_;
+    std::string cryptokiPath_;
 };
 
 #endif

@@ -12,27 +12,34 @@
 
 #include "home/homelock.h"
 #include "home/softhsmhome.h"
+#include "io/output.h"
 
 class DefaultToken {
 public:
     static constexpr const char* label = "keydb";
     enum class Access { read, write };
+    // Whether a command needs the token, or only the library it is in.
+    enum class Need { token, library };
 
     // The home in $XDG_DATA_HOME/keydb, else ~/.local/share/keydb.
     DefaultToken();
 
-    // Prepares the home (refusing one that others can read or write),
-    // points SOFTHSM2_CONF at it for this process and, when it holds no
-    // token yet, creates one with fresh PINs and tells `out` where it is and
-    // what its PINs are. When that notice cannot be written the token is
-    // removed again and the call throws. Returns the home's lock, held for
-    // `access`: keep it while using the token.
-    HomeLock prepare(std::ostream& out, Access access) const;
+    // Prepares the home (refusing one that others can read or write) and
+    // points SOFTHSM2_CONF at it for this process. When it holds no token
+    // yet, creates one and shows its PINs on standard output (standard
+    // error when standard output carries JSON or reaches no person), the
+    // PINs that KEYDB_PIN and KEYDB_SO_PIN choose, or fresh random ones.
+    // Random PINs are shown only on a terminal or a regular file: when
+    // neither stream is one, no token is made, and prepare throws, or for
+    // Need::library says so on stderr and goes on without a token. Holds
+    // the home's lock only while it creates the token.
+    void prepare(Output::Format format, Need need) const;
+    // The home's lock, held for `access`: keep it while using the token.
+    HomeLock lock(Access access) const;
 
 private:
     static std::filesystem::path dataFolder();
     void refuseIfOpen() const;
-    void create(std::ostream& out) const;
 
     SoftHSMHome home_;
 };

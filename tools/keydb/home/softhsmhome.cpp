@@ -1,8 +1,6 @@
 #include "home/softhsmhome.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include <system_error>
 
 #include "home/subprocess.h"
+#include "io/replacementfile.h"
 
 namespace {
 
@@ -37,27 +36,6 @@ std::string fileText(const std::filesystem::path& file) {
     return text.str();
 }
 
-// Writes `text` to a new file of its own beside `file`, mode 0600, and
-// renames it to `file`, so that a reader sees the old contents or the new,
-// never a part, and writers at the same time never share the new file.
-void replaceFile(const std::filesystem::path& file, const std::string& text) {
-    std::string next = file.string() + ".XXXXXX";
-    int descriptor = ::mkostemp(next.data(), O_CLOEXEC);
-    if (descriptor < 0) throw systemError("cannot write " + next);
-    bool written = ::fchmod(descriptor, 0600) == 0 &&
-                   ::write(descriptor, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    int error = errno;
-    if (::close(descriptor) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (!written || ::rename(next.c_str(), file.c_str()) != 0) {
-        if (written) error = errno;
-        ::unlink(next.c_str());
-        throw std::system_error(error, std::generic_category(), "cannot write " + file.string());
-    }
-}
-
 }  // namespace
 
 SoftHSMHome::SoftHSMHome(std::filesystem::path folder) : folder_(std::filesystem::absolute(folder)) {}
@@ -70,7 +48,10 @@ void SoftHSMHome::prepare() const {
                        "objectstore.backend = file\n"
                        "log.level = ERROR\n"
                        "slots.removable = false\n";
-    if (fileText(confPath()) != conf) replaceFile(confPath(), conf);
+    if (fileText(confPath()) == conf) return;
+    ReplacementFile file(confPath());
+    file.write(conf.data(), conf.size());
+    file.commit();
 }
 
 bool SoftHSMHome::hasToken() const {

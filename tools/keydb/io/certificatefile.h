@@ -10,8 +10,10 @@
 
 class CertificateFile {
 public:
-    // Throws std::runtime_error naming the file when it cannot be read or
-    // holds no valid X.509 certificate.
+    // Throws std::runtime_error naming the file when it cannot be read,
+    // holds no valid X.509 certificate (bytes after it included, but for a
+    // TRUSTED CERTIFICATE block's trust settings) or holds several PEM
+    // certificates.
     explicit CertificateFile(const std::string& path);
 
     const ZEPBuffer& der() const { return der_; }

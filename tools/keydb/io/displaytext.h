@@ -18,4 +18,14 @@ std::string terminalText(std::string_view text);
 // becomes the four characters \xNN.
 std::string utf8Text(std::string_view text);
 
+// RFC 4514 text (as the toolkit writes names, every byte of a non-ASCII
+// character escaped as \XX) with each character shown as itself, ü for
+// \C3\BC, unless it is a control character or its bytes are no UTF-8.
+std::string nameWithCharacters(std::string_view name);
+
+// Of valid UTF-8 text: the number of characters (code points), and
+// whether one of them is a control character (C0, DEL or C1).
+std::size_t characterCount(std::string_view utf8);
+bool holdsControlCharacter(std::string_view utf8);
+
 #endif

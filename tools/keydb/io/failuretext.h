@@ -7,7 +7,9 @@
 #include "zepexception.h"
 
 // "C_Login failed: CKR_PIN_INCORRECT (0xA0)" for a Cryptoki failure (the
-// message names the failing call); otherwise the message and the error code.
+// message names the failing call); otherwise the message, or the code's
+// meaning when there is none, and the error code: "DER input truncated
+// (error 5801)".
 std::string failureText(const ZEPException& failure);
 
 #endif

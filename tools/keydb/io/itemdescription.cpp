@@ -115,6 +115,7 @@ void describeObject(Output& output, const TokenObject& object) {
     if (object.isKey()) output.field("Key type", "keyType", object.keyTypeName());
     output.field("Label", "label", labelText(object.label));
     output.field("Id", "id", lowerHex(object.id));
+    if (!object.damage.empty()) output.field("Reason", "reason", "damaged: " + object.damage);
     if (object.objectClass != CKO_CERTIFICATE) return;
     try {
         CertificateFacts certificate = CertificateFacts::ofDER(object.value);

@@ -3,7 +3,9 @@
 // label, id (lower-case hexadecimal of the object's CKA_ID), keyId (see
 // modulusKeyId), subject (RFC 4514), for keys, pairs and requests the size
 // in bits, for certificates and pairs issuer and serial. Other objects show
-// kind "other", their type (class), key type, label and id.
+// kind "other", their type (class), key type, label and id, and a damaged
+// one (a certificate or RSA key the key database cannot read) the reason
+// "damaged: " and why.
 #ifndef KEYDB_ITEMDESCRIPTION_H
 #define KEYDB_ITEMDESCRIPTION_H
 

@@ -12,6 +12,7 @@
 #include "asn/x509_certificate.h"
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
+#include "io/displaytext.h"
 #include "kry/zepasncheck.h"
 #include "kry/zepkrykey.h"
 #include "kry/zepkryutility.h"
@@ -111,7 +112,7 @@ std::string nameText(const ZEPBuffer& nameDER) {
     if (nameDER.empty()) return "";
     asn_x500name name;
     ZEPASNUtility::setDEREncoding(nameDER, name);
-    return name.to_string();
+    return nameWithCharacters(name.to_string());
 }
 
 std::string modulusKeyId(const ZEPBuffer& modulus) {
@@ -147,8 +148,8 @@ PublicKeyFacts PublicKeyFacts::ofDER(const ZEPBuffer& subjectPublicKeyInfoDER) {
 
 CertificateFacts CertificateFacts::of(const x509_certificate& certificate) {
     CertificateFacts facts;
-    facts.subject = certificate.get_subject().to_string();
-    facts.issuer = certificate.get_issuer().to_string();
+    facts.subject = nameWithCharacters(certificate.get_subject().to_string());
+    facts.issuer = nameWithCharacters(certificate.get_issuer().to_string());
     facts.serial = serialText(certificate.get_serial_number());
     facts.notBefore = isoTime(certificate.get_validity().notBefore);
     facts.notAfter = isoTime(certificate.get_validity().notAfter);

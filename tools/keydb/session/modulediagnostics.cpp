@@ -37,7 +37,9 @@ struct ObjectCollector {
             self.objects.push_back({object->handle, object->objectClass, object->keyType,
                                     buffer(object->label, object->labelLength), buffer(object->id, object->idLength),
                                     buffer(object->value, object->valueLength),
-                                    buffer(object->modulus, object->modulusLength)});
+                                    buffer(object->modulus, object->modulusLength),
+                                    buffer(object->subject, object->subjectLength),
+                                    object->damage ? object->damage : ""});
         } catch (...) {
             if (!self.failure) self.failure = std::current_exception();
         }
@@ -59,7 +61,8 @@ ModuleDiagnostics::ModuleDiagnostics(const LoadedLibrary& module)
     : getSlotAndTokenInfo_(exported<p11_getSlotAndTokenInfo_t>(module, "p11_getSlotAndTokenInfo")),
       dumpMechanisms_(exported<p11_dumpMechanisms_t>(module, "p11_dumpMechanisms")),
       listObjects_(exported<p11_listObjects_t>(module, "p11_listObjects")),
-      skipIteratorItem_(exported<p11_skipIteratorItem_t>(module, "p11_skipIteratorItem")) {}
+      destroyObject_(exported<p11_destroyObject_t>(module, "p11_destroyObject")),
+      setObjectLabel_(exported<p11_setObjectLabel_t>(module, "p11_setObjectLabel")) {}
 
 SlotInfo ModuleDiagnostics::slotInfo(ZEPPKCS11Manager& manager, CK_SLOT_ID slot) const {
     SlotInfo info;
@@ -84,7 +87,14 @@ std::vector<TokenObject> ModuleDiagnostics::listObjects(ZEPSlotManager& slotMana
     return std::move(collector.objects);
 }
 
-void ModuleDiagnostics::skipIteratorItem(ZEPSlotManager::Iterator& iterator) const {
+void ModuleDiagnostics::destroyObject(ZEPSlotManager& slotManager, CK_OBJECT_HANDLE object) const {
     p11_status status{};
-    check(skipIteratorItem_(&iterator, &status), status);
+    check(destroyObject_(&slotManager, object, &status), status);
+}
+
+void ModuleDiagnostics::setObjectLabel(ZEPSlotManager& slotManager, CK_OBJECT_HANDLE object,
+                                       const ZEPBuffer& label) const {
+    p11_status status{};
+    check(setObjectLabel_(&slotManager, object, label.getValue(), static_cast<CK_ULONG>(label.getLength()), &status),
+          status);
 }

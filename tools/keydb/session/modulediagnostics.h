@@ -38,14 +38,17 @@ public:
     void dumpMechanisms(ZEPSlotManager& slotManager) const;
     // Every object the slot manager's session sees.
     std::vector<TokenObject> listObjects(ZEPSlotManager& slotManager) const;
-    // Moves a key database iterator past the object it stands at.
-    void skipIteratorItem(ZEPSlotManager::Iterator& iterator) const;
+    // Destroys one of the listed objects, or sets its CKA_LABEL, in the slot
+    // manager's session.
+    void destroyObject(ZEPSlotManager& slotManager, CK_OBJECT_HANDLE object) const;
+    void setObjectLabel(ZEPSlotManager& slotManager, CK_OBJECT_HANDLE object, const ZEPBuffer& label) const;
 
 private:
     p11_getSlotAndTokenInfo_t getSlotAndTokenInfo_;
     p11_dumpMechanisms_t dumpMechanisms_;
     p11_listObjects_t listObjects_;
-    p11_skipIteratorItem_t skipIteratorItem_;
+    p11_destroyObject_t destroyObject_;
+    p11_setObjectLabel_t setObjectLabel_;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <map>
+#include <string_view>
 
 #include "io/keyfacts.h"
 
@@ -19,6 +20,12 @@ std::string nameOf(const std::map<CK_ULONG, const char*>& names, CK_ULONG value)
 }
 
 constexpr CK_OBJECT_CLASS otpKeyClass = 8;
+
+std::string_view withoutLeadingZeros(const ZEPBuffer& number) {
+    std::string_view digits(reinterpret_cast<const char*>(number.getValue()), number.getLength());
+    while (!digits.empty() && digits.front() == '\0') digits.remove_prefix(1);
+    return digits;
+}
 
 }  // namespace
 
@@ -53,7 +60,12 @@ std::string TokenObject::keyTypeName() const {
     return nameOf(names, keyType);
 }
 
+bool TokenObject::hasModulus(const ZEPBuffer& number) const {
+    return !modulus.empty() && withoutLeadingZeros(modulus) == withoutLeadingZeros(number);
+}
+
 bool TokenObject::isKeyDatabaseItem() const {
+    if (!damage.empty()) return false;
     if (objectClass == CKO_PRIVATE_KEY || objectClass == CKO_PUBLIC_KEY) return keyType == CKK_RSA;
     if (objectClass != CKO_CERTIFICATE) return false;
     try {

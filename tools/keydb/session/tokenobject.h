@@ -19,6 +19,12 @@ struct TokenObject {
     ZEPBuffer value;
     // CKA_MODULUS of an RSA key.
     ZEPBuffer modulus;
+    // CKA_SUBJECT of a key or certificate.
+    ZEPBuffer subject;
+    // Why the key database makes no item of a certificate or an RSA key (or
+    // a key of no type): the attribute it lacks, or the value that does not
+    // decode; empty when it makes one and for objects of other kinds.
+    std::string damage;
 
     bool isKey() const;
     // "private-key", "public-key", "secret-key", "certificate", "data", ...,
@@ -27,8 +33,11 @@ struct TokenObject {
     // "RSA", "EC", "AES", ..., or the value in hexadecimal; empty for
     // objects that are no keys.
     std::string keyTypeName() const;
+    // Whether it is an RSA key of this modulus (leading zero bytes do not
+    // count).
+    bool hasModulus(const ZEPBuffer& number) const;
     // Whether the key database makes items of the object: RSA keys and
-    // X.509 certificates of RSA keys.
+    // X.509 certificates of RSA keys that are not damaged.
     bool isKeyDatabaseItem() const;
 };
 

@@ -8,12 +8,6 @@ std::string_view bytes(const ZEPBuffer& buffer) {
     return {reinterpret_cast<const char*>(buffer.getValue()), buffer.getLength()};
 }
 
-std::string_view withoutLeadingZeros(const ZEPBuffer& number) {
-    std::string_view digits = bytes(number);
-    while (!digits.empty() && digits.front() == '\0') digits.remove_prefix(1);
-    return digits;
-}
-
 }  // namespace
 
 const TokenObject* TokenObjects::find(const std::function<bool(const TokenObject&)>& fits) const {
@@ -34,8 +28,7 @@ std::optional<ZEPBuffer> TokenObjects::certificateId(const ZEPBuffer& der, const
 std::optional<ZEPBuffer> TokenObjects::publicKeyId(const ZEPBuffer& modulus, const ZEPBuffer& label) const {
     const std::string text = labelText(label);
     const TokenObject* found = find([&](const TokenObject& object) {
-        return object.objectClass == CKO_PUBLIC_KEY && !object.modulus.empty() &&
-               withoutLeadingZeros(object.modulus) == withoutLeadingZeros(modulus) && labelText(object.label) == text;
+        return object.objectClass == CKO_PUBLIC_KEY && object.hasModulus(modulus) && labelText(object.label) == text;
     });
     return found ? std::optional(found->id) : std::nullopt;
 }

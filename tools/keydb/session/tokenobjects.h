@@ -15,6 +15,9 @@ class TokenObjects {
 public:
     explicit TokenObjects(std::vector<TokenObject> objects) : objects_(std::move(objects)) {}
 
+    // In the token's order.
+    const std::vector<TokenObject>& all() const { return objects_; }
+
     // The first object that `fits`, in the token's order.
     const TokenObject* find(const std::function<bool(const TokenObject&)>& fits) const;
     // Labels compare as labelText shows them.
