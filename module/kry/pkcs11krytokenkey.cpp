@@ -123,6 +123,8 @@ ZEPBuffer PKCS11KRYTokenKey::runOneShot(InitCall init, CK_MECHANISM_TYPE mechani
     const TokenCache::KeptKey object = start(init, mechanism, sessionLock);
     ZEPBuffer output;
     if ((client().*call)(session(), input, output, object.outputLength) == CKR_OK) return output;
+    // The kept length was too small: the length query and the call, on an
+    // operation started afresh when the token ended it on that answer.
     try {
         (client().*call)(session(), input, output, 0);
     } catch (const ZEPPKCS11Exception& failure) {
