@@ -113,6 +113,9 @@ TEST_F(DefaultTokenTest, FirstRunKeepsATokenOnlyWhenItsPinsReachAPerson) {
         {R"({ "$0" list </dev/null; echo "exit $?"; } | cat)", {}, true, {"Created token", "exit 0"}},
         // Both pipes: new PINs would reach nobody.
         {R"({ "$0" list </dev/null; echo "exit $?"; } 2>&1 | cat)", {}, false, {"would reach nobody", "exit 1"}},
+        // JSON on standard output, a file: the notice has only a pipe.
+        {R"(f=$(mktemp); { "$0" list --json >"$f"; echo "exit $?"; } 2>&1 | cat; rm -f "$f")", {}, false,
+         {"standard output carries JSON, and standard error is no terminal", "exit 1"}},
         // scripts/run's keydb info, run with no terminal, shows the library.
         {R"({ "$0" info; echo "exit $?"; } 2>&1 | cat)", {}, false, {"would reach nobody", "Library: ", "exit 0"}},
         // PINs the environment chooses are known without the notice.

@@ -106,7 +106,7 @@ TEST_F(ErrorsTest, FailedWritesToStandardOutputFail) {
     openssl.must("req -x509 -newkey rsa:1024 -nodes -keyout k.pem -out c.pem -days 1 -subj /CN=c");
     Subprocess full({KEYDB_PROGRAM, "cert-info", copyOut(openssl, "c.pem").string()});
     TemporaryFolder errors("keydb-err");
-    EXPECT_EQ(full.standardOutput("/dev/full").standardError(errors.path() / "err").run(), 1);
+    EXPECT_EQ(full.standardOutput(fullDevice(errors.path())).standardError(errors.path() / "err").run(), 1);
     EXPECT_EQ(fileText(errors.path() / "err"), "keydb: cannot write to standard output: No space left on device\n");
 }
 

@@ -102,10 +102,11 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
         std::string pin;
         std::string refusal;
     } refusals[] = {
-        {{"show", "--label", "work"}, "1234", work + " or --kind"},
+        {{"show", "--label", "work"}, "1234", work + "\n"},
         {{"sign", "--label", "work"}, "1234", work},
-        {{"rename", "--label", "work", "--to", "job"}, "1234", work + " or --kind"},
-        {{"delete", "--label", "work"}, "1234", work + " or --kind; --all deletes them all"},
+        {{"rename", "--label", "work", "--to", "job"}, "1234", work + "\n"},
+        {{"delete", "--label", "work"}, "1234", work + "; --all deletes them all"},
+        {{"delete", "--subject", "CN=nobody", "--all"}, "1234", "no pair, certificate or request has the subject"},
         {{"export-cert", "--label", "shared"}, "1234",
          "2 items labelled \"shared\": pair 5a and certificate 5c; name one with --id or --kind"},
         {{"decrypt", "--label", "shared"}, "1234", "2 items labelled \"shared\": pair 5a and key 5b; name one with --id"},

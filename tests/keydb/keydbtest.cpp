@@ -1,5 +1,9 @@
 #include "keydbtest.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include "zeputility.h"
 
 #include <fstream>
@@ -27,6 +31,14 @@ Subprocess KeydbTest::program(std::vector<std::string> arguments,
     process.environment("KEYDB_MODULE", std::nullopt).environment("XDG_DATA_HOME", dataHome_.path().string());
     for (const auto& [name, value] : environment) process.environment(name, value);
     return process;
+}
+
+std::string fullDevice(const std::filesystem::path& folder) {
+    if (geteuid() != 0) return "/dev/full";
+    const std::string node = (folder / "full").string();
+    // The numbers of Linux's full device.
+    if (mknod(node.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) ADD_FAILURE() << "cannot make " << node;
+    return node;
 }
 
 std::map<std::string, std::string> fields(const std::string& text) {

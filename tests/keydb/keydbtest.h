@@ -35,6 +35,11 @@ protected:
 // openssl's folder, in lower-case hexadecimal.
 std::string modulusId(const OpenSSLTool& openssl, const std::string& name);
 
+// A device that refuses every write for lack of space: as root a node made
+// in `folder`, so that a fault of keydb's can replace no system file; else
+// /dev/full, which others cannot replace.
+std::string fullDevice(const std::filesystem::path& folder);
+
 // The "Label: value" lines of keydb's text output.
 std::map<std::string, std::string> fields(const std::string& text);
 

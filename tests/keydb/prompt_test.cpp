@@ -157,7 +157,7 @@ TEST_F(PromptTest, EmptyAnswerMeansNoLoginAndNewPinsAreTypedTwice) {
         mistyped->type(std::string(answer) + "\n");
     }
     EXPECT_EQ(mistyped->finish(), 1);
-    EXPECT_NE(mistyped->output().find("differ"), std::string::npos) << mistyped->output();
+    EXPECT_NE(mistyped->output().find("the two PINs typed differ"), std::string::npos) << mistyped->output();
 
     auto changed = start({"change-pin"});
     for (const char* answer : {token_.userPin().c_str(), "11112222", "11112222"}) {

@@ -128,11 +128,14 @@ TEST_F(TokenCommandsTest, PinCommandsSetPinsPkcs11ToolAccepts) {
     ProgramResult reset = onToken({"init-pin", "--so-pin", token_.soPin(), "--pin", "13571357"});
     ASSERT_EQ(reset.status, 0) << reset.err;
     EXPECT_TRUE(toolLogsIn("fixture", "13571357"));
-    // A new PIN read from standard input is read twice: two that differ
-    // set nothing.
-    ProgramResult mistyped = keydb({"init-pin", "--so-pin", token_.soPin(), "--library", token_.libraryPath()}, {},
-                                   "24242424\n42424242\n");
-    EXPECT_NE(mistyped.err.find("the two lines differ"), std::string::npos) << mistyped.err;
+    // A new PIN read from standard input is read twice: two that differ,
+    // or one alone, set nothing.
+    for (const auto& [typed, refusal] : {std::pair{"24242424\n42424242\n", "the two lines differ"},
+                                         std::pair{"24242424\n", "the second line is missing"}}) {
+        ProgramResult mistyped =
+            keydb({"init-pin", "--so-pin", token_.soPin(), "--library", token_.libraryPath()}, {}, typed);
+        EXPECT_NE(mistyped.err.find(refusal), std::string::npos) << mistyped.err;
+    }
     EXPECT_TRUE(toolLogsIn("fixture", "13571357"));
 
     // A new token in the free slot, found by its label afterwards.

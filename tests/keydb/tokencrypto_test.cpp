@@ -140,6 +140,7 @@ TEST_F(TokenCryptoTest, OutputReplacesTheTargetOrLeavesItAsItWas) {
     const std::filesystem::path folder = dataHome_.path() / "out";
     const std::string target = (folder / "target").string(), victim = (folder / "victim").string();
     auto write = [](const std::string& file, const std::string& text) { std::ofstream(file) << text; };
+    const std::string device = fullDevice(dataHome_.path());
     const struct {
         std::string what;
         std::function<void()> prepare;
@@ -164,7 +165,8 @@ TEST_F(TokenCryptoTest, OutputReplacesTheTargetOrLeavesItAsItWas) {
          target, "data", ""},
         {"a folder", [&] { std::filesystem::create_directory(target); }, target, "data",
          "keydb: cannot write " + target + ": Is a directory\n"},
-        {"a full device", [] {}, "/dev/full", "data", "keydb: cannot write /dev/full: No space left on device\n"},
+        {"a full device", [] {}, device, "data",
+         "keydb: cannot write " + device + ": No space left on device\n"},
         {"a failed command", [&] { write(target, "old"); }, target, "nothing",
          "keydb: cannot read " + path("nothing") + ": No such file or directory\n"},
     };
@@ -214,7 +216,8 @@ TEST_F(TokenCryptoTest, ExportedRequestVerifiesWithItsSubject) {
 // take, is refused with its reason before the token makes or uses anything.
 TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
     writeOpensslKey();
-    for (std::size_t length : {246, 255, 257}) std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
+    for (std::size_t length : {36, 246, 255, 257})
+        std::ofstream(path(std::to_string(length))) << std::string(length, 'x');
     std::smatch range;
     const std::string mechanisms = pkcs11({"-M"});
     ASSERT_TRUE(std::regex_search(mechanisms, range, std::regex("RSA-PKCS-KEY-PAIR-GEN, keySize=\\{(\\d+),(\\d+)\\}")));
@@ -224,6 +227,7 @@ TEST_F(TokenCryptoTest, RefusalsNameTheReasonAndChangeNothing) {
         std::string naming;
     } refusals[] = {
         {{"encrypt", "--id", "0b0b", "--in", path("246")}, "holds more than 245 bytes, the most a 2048-bit key"},
+        {{"encrypt", "--id", "0b0b", "--in", path("36")}, "the module signs a 36-byte input with the key instead"},
         {{"decrypt", "--id", "0b0b", "--in", path("257")}, "holds more than 256 bytes"},
         {{"decrypt", "--id", "0b0b", "--in", path("255")}, "holds 255 bytes, not 256"},
         {{"request", "--subject", "CN=#0403414243"}, "the subject's CN is no text"},

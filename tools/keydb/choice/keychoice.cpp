@@ -89,10 +89,12 @@ ItemKinds KeyChoice::narrowed(const ItemKinds& kinds) const {
     return one;
 }
 
-std::string KeyChoice::hint() const {
+std::string KeyChoice::hint(const std::vector<const TokenItem*>& candidates) const {
+    const bool kindsDiffer = std::any_of(candidates.begin(), candidates.end(),
+                                         [&](const TokenItem* item) { return item->kind != candidates.front()->kind; });
     std::vector<std::string> options;
     if (!idOption_->count()) options.push_back("--id");
-    if (kindOption_ && !kindOption_->count()) options.push_back("--kind");
+    if (kindOption_ && !kindOption_->count() && kindsDiffer) options.push_back("--kind");
     if (options.empty()) return "";
     return "; name one with " + (options.size() == 1 ? options.front() : options.front() + " or " + options.back());
 }
@@ -119,8 +121,8 @@ const TokenItem& KeyChoice::one(const TokenItems& items, const ItemKinds& kinds,
     std::vector<std::string> words;
     if (taken.size() > 1) {
         for (const TokenItem* item : taken) words.push_back(item->shortName());
-        throw std::runtime_error(std::to_string(taken.size()) + " items " + named() + ": " + listed(words) + hint() +
-                                 orElse);
+        throw std::runtime_error(std::to_string(taken.size()) + " items " + named() + ": " + listed(words) +
+                                 hint(taken) + orElse);
     }
     const std::vector<const TokenItem*> found = withName(items);
     const std::string none = "no " + narrowed(kinds).noun + " " + named();

@@ -72,8 +72,9 @@ private:
     std::vector<const TokenItem*> withName(const TokenItems& items) const;
     // `kinds`, narrowed to the one --kind names.
     ItemKinds narrowed(const ItemKinds& kinds) const;
-    // How to tell the several candidates apart: the options not given yet.
-    std::string hint() const;
+    // How to tell the several candidates apart: the options not given yet,
+    // --kind only when their kinds differ.
+    std::string hint(const std::vector<const TokenItem*>& candidates) const;
 
     std::string label_;
     std::string id_;

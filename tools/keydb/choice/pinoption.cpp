@@ -107,13 +107,15 @@ std::optional<ZEPBuffer> PinOption::ask() {
     if (typed.empty()) return std::nullopt;
     if (entry_ == Entry::twice) {
         std::string again = readLine(prompt_ + " (again)");
-        bool same = again == typed;
+        const bool missing = std::cin.fail();
+        const bool same = again == typed;
         wipe(again);
         if (!same) {
             wipe(typed);
-            throw std::runtime_error(canPrompt() ? "the two PINs typed differ"
-                                                 : "a new PIN is read twice from standard input, one line each, "
-                                                   "and the two lines differ");
+            if (canPrompt())
+                throw std::runtime_error(missing ? "the PIN was not typed again" : "the two PINs typed differ");
+            throw std::runtime_error(std::string("a new PIN is read twice from standard input, one line each, and ") +
+                                     (missing ? "the second line is missing" : "the two lines differ"));
         }
     }
     answer_ = bytes(typed);

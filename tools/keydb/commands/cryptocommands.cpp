@@ -50,6 +50,16 @@ std::string sizedKey(const ZEPKRYKey& key) {
     return "a " + std::to_string(ZEPKRYUtility::getKeySizeInBits(key)) + "-bit key";
 }
 
+// Whether the token signs with raw RSA, which the module then uses for an
+// SSL signature's 36 bytes.
+bool signsRawRSA(const TokenMechanisms& mechanisms) {
+    for (CK_MECHANISM_TYPE type : {CKM_RSA_PKCS, CKM_RSA_X_509}) {
+        const auto info = mechanisms.info(type);
+        if (info && (info->flags & CKF_SIGN)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 KeyDataCommand::KeyDataCommand(CLI::App& app, const std::string& name, const std::string& description)
@@ -110,21 +120,23 @@ void EncryptCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& di
     try {
         out.write(encryption->encryptData(data.get()));
     } catch (const ZEPException& failure) {
-        throw std::runtime_error(refusal(failure, data.getLength()));
+        throw std::runtime_error(refusal(slot, failure, data.getLength()));
     }
 }
 
-std::string EncryptCommand::refusal(const ZEPException& failure, std::size_t inputLength) const {
+std::string EncryptCommand::refusal(ZEPSlotManager& slot, const ZEPException& failure,
+                                    std::size_t inputLength) const {
+    // The module's RSA encryption signs 36 bytes (an SSL signature of MD5
+    // and SHA-1 digests) when the token signs with raw RSA: the refusal is
+    // then the signature's, whatever the key allows for encryption.
+    if (inputLength == sslSignatureLength && signsRawRSA(TokenMechanisms(cryptokiPath(), slot.getSlotId())))
+        return "the module signs a 36-byte input with the key instead of encrypting it when the token signs with "
+               "CKM_RSA_PKCS, and the token refused: " + failureText(failure);
     const auto* refused = dynamic_cast<const ZEPPKCS11Exception*>(&failure);
     if (refused && refused->getReturnValue() == CKR_KEY_FUNCTION_NOT_PERMITTED)
         return "the public key " + key_.named() + " is not allowed to encrypt (its CKA_ENCRYPT is false): " +
                failureText(failure);
     if (inputLength == 0) return "the token does not encrypt an empty input: " + failureText(failure);
-    // The module's RSA encryption signs 36 bytes (an SSL signature of MD5
-    // and SHA-1 digests) when the token signs with CKM_RSA_PKCS.
-    if (inputLength == sslSignatureLength)
-        return "the module signs a 36-byte input with the key instead of encrypting it when the token signs with "
-               "CKM_RSA_PKCS, and the token refused: " + failureText(failure);
     return "the token cannot encrypt with the public key " + key_.named() +
            " (a public key object allowing encryption is needed): " + failureText(failure);
 }

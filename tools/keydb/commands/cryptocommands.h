@@ -58,7 +58,7 @@ private:
     void transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& in,
                    OutputFile& out) override;
     // Why the token refused to encrypt an input of `inputLength` bytes.
-    std::string refusal(const ZEPException& failure, std::size_t inputLength) const;
+    std::string refusal(ZEPSlotManager& slot, const ZEPException& failure, std::size_t inputLength) const;
 };
 
 // RSA PKCS#1 v1.5 decryption with the private key, of at most the key's

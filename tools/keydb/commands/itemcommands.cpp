@@ -115,6 +115,7 @@ void DeleteCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
         const ZEPBuffer subject = ZEPASNUtility::getDEREncoding(name);
         for (const TokenItem& item : items.all())
             if (ofSubject(item, subject)) chosen.push_back(&item);
+        if (chosen.empty()) throw std::runtime_error("no pair, certificate or request has the subject " + subject_);
     } else {
         if (all_) chosen = item_.matching(items, ItemKinds::any);
         if (chosen.empty()) chosen.push_back(&item_.one(items, ItemKinds::any, "; --all deletes them all"));

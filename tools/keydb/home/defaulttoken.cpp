@@ -23,9 +23,15 @@ namespace {
 constexpr std::size_t userPinDigits = 8;
 constexpr std::size_t soPinDigits = 12;
 
-constexpr const char* unseenPins =
-    "no default token is made while its new PINs would reach nobody: standard output and standard error are "
-    "no terminal and no file; run keydb once at a terminal, or choose the PINs with KEYDB_PIN and KEYDB_SO_PIN";
+// Why no token is made: JSON on standard output leaves standard error for
+// the notice.
+std::string unseenPins(Output::Format format) {
+    return std::string("no default token is made while its new PINs would reach nobody: ") +
+           (format == Output::Format::text ? "standard output and standard error are"
+                                           : "standard output carries JSON, and standard error is") +
+           " no terminal and no file; run keydb once at a terminal, or choose the PINs with KEYDB_PIN and "
+           "KEYDB_SO_PIN";
+}
 
 std::string_view textOf(const ZEPBuffer& pin) {
     return std::string_view(reinterpret_cast<const char*>(pin.getValue()), pin.getLength());
@@ -97,8 +103,8 @@ void DefaultToken::prepare(Output::Format format, Need need) const {
     std::ostream* notice = noticeStream(format);
     // A PIN nobody saw would lock the user out of the token.
     if (!notice && !(userPin.chosenBy && soPin.chosenBy)) {
-        if (need == Need::token) throw std::runtime_error(unseenPins);
-        std::cerr << "keydb: " << unseenPins << std::endl;
+        if (need == Need::token) throw std::runtime_error(unseenPins(format));
+        std::cerr << "keydb: " << unseenPins(format) << std::endl;
         return;
     }
     HomeLock creating = lock(Access::write);
