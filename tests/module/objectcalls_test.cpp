@@ -223,6 +223,7 @@ TEST_F(ObjectCalls, EveryWriteIsCountedOnceItReturns) {
     const CK_OBJECT_HANDLE object = addDataObjects(1, "counted").front();
     AttributeTemplate relabel = labelled("relabelled"), empty;
     CK_OBJECT_HANDLE made = 0, other = 0;
+    std::vector<CK_OBJECT_HANDLE> found;
     const struct {
         const char* name;
         std::function<void()> call;
@@ -238,10 +239,7 @@ TEST_F(ObjectCalls, EveryWriteIsCountedOnceItReturns) {
         {"initialise the user PIN", [&] { client_.initPin(session_, pin("5678")); }, 1},
         {"initialise the token", [&] { client_.initToken(slot_, pin("wrong"), "label"); }, 1},
         {"read", [&] { client_.getAttributeValue(session_, object, relabel, empty); }, 0},
-        {"search", [&] {
-             std::vector<CK_OBJECT_HANDLE> found;
-             client_.findObjects(session_, relabel, found);
-         }, 0},
+        {"search", [&] { client_.findObjects(session_, relabel, found); }, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
