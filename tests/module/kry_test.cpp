@@ -180,68 +180,68 @@ TEST_F(TokenAlgorithms, KeptKeyObjectsAreTrustedUntilAWriteOrForASecond) {
         ASSERT_EQ(functions->C_SetAttributeValue(slot().getSessionHandle(), privateObject_, &attribute, 1), CKR_OK);
     };
     std::chrono::steady_clock::time_point now;
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer;
+    const std::string data = "data";
     const struct {
         const char* name;
-        std::function<void(ZEPKRYSignatureAlgorithm&)> between;
+        std::function<void()> between;
         std::string calls;
         long code;  // of the failure, 0 for the signature
         CK_RV returnValue;
     } cases[] = {
-        {"nothing", [](ZEPKRYSignatureAlgorithm&) {}, signs, 0, CKR_OK},
-        {"999 ms", [&](ZEPKRYSignatureAlgorithm&) { now += std::chrono::milliseconds(999); }, signs, 0, CKR_OK},
-        {"a second", [&](ZEPKRYSignatureAlgorithm&) { now += std::chrono::seconds(1); }, "C_GetAttributeValue " + signs, 0, CKR_OK},
+        {"nothing", [] {}, signs, 0, CKR_OK},
+        {"999 ms", [&] { now += std::chrono::milliseconds(999); }, signs, 0, CKR_OK},
+        {"a second", [&] { now += std::chrono::seconds(1); }, "C_GetAttributeValue " + signs, 0, CKR_OK},
         {"a read-back, 999 ms",
-         [&](ZEPKRYSignatureAlgorithm& signer) {
+         [&] {
              now += std::chrono::seconds(1);
-             signer.signData(bufferOf("data").get());
+             signer->signData(bufferOf(data).get());
              now += std::chrono::milliseconds(999);
          },
          signs, 0, CKR_OK},
         {"a new session",
-         [&](ZEPKRYSignatureAlgorithm&) {
+         [&] {
              slot().getClient()->closeSession(slot().getSessionHandle());
              slot().login(pin("1234"));
          },
          "C_GetMechanismList C_GetMechanismList" + mechanismInfo + " " + search + " " + signs, 0, CKR_OK},
-        {"a write elsewhere",
-         [&](ZEPKRYSignatureAlgorithm&) { slot().getClient()->destroyObject(slot().getSessionHandle(), publicObject_); }, search + " " + signs,
-         0, CKR_OK},
-        {"the key changed through the module", [&](ZEPKRYSignatureAlgorithm&) { setId("2", true); }, search.substr(0, search.rfind(' ')),
-         577005, CKR_OK},
-        {"the key changed by another program, a second", [&](ZEPKRYSignatureAlgorithm&) { setId("2", false), now += std::chrono::seconds(1); },
+        {"a write elsewhere", [&] { slot().getClient()->destroyObject(slot().getSessionHandle(), publicObject_); },
+         search + " " + signs, 0, CKR_OK},
+        {"the key changed through the module", [&] { setId("2", true); }, search.substr(0, search.rfind(' ')), 577005,
+         CKR_OK},
+        {"the key changed by another program, a second", [&] { setId("2", false), now += std::chrono::seconds(1); },
          "C_GetAttributeValue " + search.substr(0, search.rfind(' ')), 577005, CKR_OK},
-        {"the handle invalid at Init", [](ZEPKRYSignatureAlgorithm&) { Control::failOnCall("C_SignInit", CKR_KEY_HANDLE_INVALID); },
+        {"the handle invalid at Init", [] { Control::failOnCall("C_SignInit", CKR_KEY_HANDLE_INVALID); },
          "C_SignInit " + search + " " + signs, 0, CKR_OK},
-        {"the object handle invalid at Init", [](ZEPKRYSignatureAlgorithm&) { Control::failOnCall("C_SignInit", CKR_OBJECT_HANDLE_INVALID); },
+        {"the object handle invalid at Init", [] { Control::failOnCall("C_SignInit", CKR_OBJECT_HANDLE_INVALID); },
          "C_SignInit " + search + " " + signs, 0, CKR_OK},
-        {"the handle invalid at both Inits", [](ZEPKRYSignatureAlgorithm&) { Control::failAlways("C_SignInit", CKR_KEY_HANDLE_INVALID); },
+        {"the handle invalid at both Inits", [] { Control::failAlways("C_SignInit", CKR_KEY_HANDLE_INVALID); },
          "C_SignInit " + search + " C_SignInit", 577909, CKR_KEY_HANDLE_INVALID},
         {"a failed read-back",
-         [&](ZEPKRYSignatureAlgorithm&) { now += std::chrono::seconds(1), Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR); },
+         [&] { now += std::chrono::seconds(1), Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR); },
          "C_GetAttributeValue", 577905, CKR_DEVICE_ERROR},
     };
-    const ZEPBuffer data = bufferOf("data");
     factory_.reset();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        signer.reset();
         restart();
         Control::setMechanisms(kSlot, testtoken::rsaMechanisms());
         privateObject_ = addKey(CKO_PRIVATE_KEY, "Alice", bufferOf("1"), subjectOf(certificates_->first));
         publicObject_ = addKey(CKO_PUBLIC_KEY, "Alice", bufferOf("1"), subjectOf(certificates_->first));
         slot().getTokenCache().setClock([&] { return now; });
         std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot().getZEPKRYAlgorithmFactory());
-        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(factory->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
-        const ZEPBuffer first = signer->signData(data.get());
-        c.between(*signer);
+        signer.reset(factory->make_SHA1WithRSA_SignatureAlgorithm(privateKey()));
+        const ZEPBuffer first = signer->signData(bufferOf(data).get());
+        c.between();
         Control::clearCalls();
+        const auto sign = [&] { return signer->signData(bufferOf(data).get()); };
         if (c.code == 0)
-            EXPECT_EQ(signer->signData(data.get()), first);
+            EXPECT_EQ(sign(), first);
         else if (c.returnValue == CKR_OK)
-            expectFailure([&] { signer->signData(data.get()); }, c.code,
-                          "Key Id was not found.  Token may have been removed.");
+            expectFailure(sign, c.code, "Key Id was not found.  Token may have been removed.");
         else  // the last call's failure
-            expectFailure([&] { signer->signData(data.get()); }, c.code, c.calls.substr(c.calls.rfind(' ') + 1),
-                          c.returnValue);
+            expectFailure(sign, c.code, c.calls.substr(c.calls.rfind(' ') + 1), c.returnValue);
         EXPECT_EQ(callSequence(), c.calls);
     }
 }
