@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 
 #include "zepplatform.h"
@@ -31,6 +32,19 @@ public:
 private:
     std::unique_ptr<CK_ATTRIBUTE[]> array_;
     CK_ULONG count_;
+};
+
+// Counts a write on a token once its call has returned, however it ended:
+// a cache that looked up the count before the write sees it changed after.
+class WriteMark {
+public:
+    explicit WriteMark(std::atomic<uint64_t>& writes) : writes_(writes) {}
+    WriteMark(const WriteMark&) = delete;
+    WriteMark& operator=(const WriteMark&) = delete;
+    ~WriteMark() { ++writes_; }
+
+private:
+    std::atomic<uint64_t>& writes_;
 };
 
 // A mechanism without parameter.
@@ -218,6 +232,7 @@ CK_RV PKCS11Client::getMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type, CK
 }
 
 CK_RV PKCS11Client::initToken(CK_SLOT_ID slot, const ZEPBuffer& soPin, const ZEPString& label) {
+    const WriteMark mark(writes_);
     // Cryptoki reads a 32-character label field: give it exactly that,
     // blank padded, so a short label is never read past its end.
     std::array<CK_UTF8CHAR, 32> field;
@@ -256,6 +271,7 @@ CK_RV PKCS11Client::closeSession(CK_SESSION_HANDLE& session) {
 }
 
 CK_RV PKCS11Client::initPin(CK_SESSION_HANDLE& session, const ZEPBuffer& pin) {
+    const WriteMark mark(writes_);
     return call("PKCS11Client::initPin()", CRYPTOKI_FUNCTION(C_InitPIN, errorcode::TOKEN_FAILED), {&session}, session,
                 pinBytes(pin), CK_ULONG(pin.getLength()));
 }
@@ -364,6 +380,7 @@ void PKCS11Client::abandonSearch(CK_SESSION_HANDLE session) noexcept {
 
 CK_RV PKCS11Client::createObject(CK_SESSION_HANDLE& session, AttributeTemplate& attributes,
                                  CK_OBJECT_HANDLE& object) {
+    const WriteMark mark(writes_);
     const auto function = CRYPTOKI_FUNCTION(C_CreateObject, errorcode::OBJECT_FAILED);
     return run("PKCS11Client::createObject()", function, Locking::client, [&](CK_C_CreateObject create) {
         object = 0;
@@ -375,12 +392,14 @@ CK_RV PKCS11Client::createObject(CK_SESSION_HANDLE& session, AttributeTemplate& 
 }
 
 CK_RV PKCS11Client::destroyObject(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object) {
+    const WriteMark mark(writes_);
     return call("PKCS11Client::destroyObject()", CRYPTOKI_FUNCTION(C_DestroyObject, errorcode::OBJECT_FAILED), {&session},
                 session, object);
 }
 
 CK_RV PKCS11Client::copyObject(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, AttributeTemplate& attributes,
                                CK_OBJECT_HANDLE& copy) {
+    const WriteMark mark(writes_);
     AttributeArray array(attributes);
     return call("PKCS11Client::copyObject()", CRYPTOKI_FUNCTION(C_CopyObject, errorcode::OBJECT_FAILED), {&session}, session,
                 object, array.data(), array.count(), &copy);
@@ -392,6 +411,17 @@ CK_RV PKCS11Client::getAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HAND
     return run("PKCS11Client::getAttributeValue()", CRYPTOKI_FUNCTION(C_GetAttributeValue, errorcode::OBJECT_FAILED),
                Locking::client,
                [&](CK_C_GetAttributeValue read) { return getAttribute(read, session, object, request, result); });
+}
+
+CK_RV PKCS11Client::getAttributeLength(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type,
+                                       CK_ULONG& length) {
+    CK_ATTRIBUTE attribute = {type, nullptr, 0};
+    const CK_RV rv = call("PKCS11Client::getAttributeLength()",
+                          CRYPTOKI_FUNCTION(C_GetAttributeValue, errorcode::OBJECT_FAILED),
+                          {&session, {CKR_ATTRIBUTE_SENSITIVE, CKR_ATTRIBUTE_TYPE_INVALID}}, session, object,
+                          &attribute, CK_ULONG(1));
+    length = attribute.ulValueLen == CK_UNAVAILABLE_INFORMATION ? 0 : attribute.ulValueLen;
+    return rv;
 }
 
 CK_RV PKCS11Client::getAttribute(CK_C_GetAttributeValue read, CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
@@ -417,6 +447,7 @@ CK_RV PKCS11Client::getAttribute(CK_C_GetAttributeValue read, CK_SESSION_HANDLE&
 
 CK_RV PKCS11Client::setAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object,
                                       AttributeTemplate& attributes) {
+    const WriteMark mark(writes_);
     const auto function = CRYPTOKI_FUNCTION(C_SetAttributeValue, errorcode::OBJECT_FAILED);
     return run("PKCS11Client::setAttributeValue()", function, Locking::client, [&](CK_C_SetAttributeValue set) {
         if (attributes.size() == 0) return CKR_OK;
@@ -427,6 +458,7 @@ CK_RV PKCS11Client::setAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HAND
 
 CK_RV PKCS11Client::generateKey(CK_SESSION_HANDLE& session, CK_MECHANISM_TYPE mechanism,
                                 AttributeTemplate& attributes, CK_OBJECT_HANDLE& key) {
+    const WriteMark mark(writes_);
     CK_MECHANISM method = mechanismOf(mechanism);
     AttributeArray array(attributes);
     return call("PKCS11Client::generateKey()", CRYPTOKI_FUNCTION(C_GenerateKey, errorcode::KEYGEN_FAILED), {&session},
@@ -436,6 +468,7 @@ CK_RV PKCS11Client::generateKey(CK_SESSION_HANDLE& session, CK_MECHANISM_TYPE me
 CK_RV PKCS11Client::generateKeyPair(CK_SESSION_HANDLE& session, CK_MECHANISM_TYPE mechanism,
                                     AttributeTemplate& publicTemplate, AttributeTemplate& privateTemplate,
                                     CK_OBJECT_HANDLE& publicKey, CK_OBJECT_HANDLE& privateKey) {
+    const WriteMark mark(writes_);
     CK_MECHANISM method = mechanismOf(mechanism);
     AttributeArray publicArray(publicTemplate);
     AttributeArray privateArray(privateTemplate);

@@ -7,6 +7,8 @@
 #define MERVIL7_PKCS11CLIENT_H
 
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -42,6 +44,10 @@ public:
     bool isBound() const { return library_ != nullptr && functions_ != nullptr; }
     // True while the client serialises its Cryptoki calls itself.
     bool isLockingOn() const { return lockingSwitch_; }
+    // How many writes (object creation, copy, change and destruction, key
+    // generation, token and PIN initialisation) the client has made on any
+    // token of the library; each counts once its call has returned.
+    uint64_t writeCount() const { return writes_; }
 
     // General, slot and token functions.
     CK_RV getInfo(CK_INFO* info);
@@ -85,6 +91,11 @@ public:
     // (CKR_ATTRIBUTE_SENSITIVE, CKR_ATTRIBUTE_TYPE_INVALID) are returned.
     CK_RV getAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, AttributeTemplate& request,
                             AttributeTemplate& result);
+    // The length of one attribute's value in a single call, 0 when the
+    // token has none to give (CKR_ATTRIBUTE_SENSITIVE and
+    // CKR_ATTRIBUTE_TYPE_INVALID are returned, not thrown).
+    CK_RV getAttributeLength(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type,
+                             CK_ULONG& length);
     // An empty template changes nothing and calls nothing.
     CK_RV setAttributeValue(CK_SESSION_HANDLE& session, CK_OBJECT_HANDLE object, AttributeTemplate& attributes);
 
@@ -97,18 +108,22 @@ public:
 
     // Cryptographic operations. Outputs are sized by a first call and replace
     // the output buffer's contents; only the random calls take the client
-    // lock: the caller owns the session's operation state.
+    // lock: the caller owns the session's operation state. The one-shot
+    // encrypt, decrypt and sign take the output length when the caller knows
+    // it (`expected` not 0): one call into a buffer that long, whose
+    // CKR_BUFFER_TOO_SMALL is returned, output untouched, for the caller to
+    // size the output by the two calls.
     CK_RV encryptInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key);
     CK_RV encryptUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
-    CK_RV encrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV encrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output, CK_ULONG expected = 0);
     CK_RV encryptFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output);
     CK_RV decryptInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key);
-    CK_RV decrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV decrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output, CK_ULONG expected = 0);
     CK_RV decryptUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
     CK_RV decryptFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output);
     CK_RV signInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key);
     CK_RV signUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input);
-    CK_RV sign(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output);
+    CK_RV sign(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output, CK_ULONG expected = 0);
     CK_RV signFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output);
     CK_RV verifyInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key);
     CK_RV verifyUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input);
@@ -213,10 +228,11 @@ private:
     // the bytes, which replace `output` once the second call succeeded. The
     // second call always gets a real buffer, so an output of length 0 is
     // made, not asked about again. `call`(function, output pointer, length
-    // pointer) makes one call.
+    // pointer) makes one call. An `expected` length other than 0 stands in
+    // for the first call's answer; a CKR_BUFFER_TOO_SMALL for it is returned.
     template <typename Function, typename Call>
     CK_RV sizedOutput(const char* label, Cryptoki<Function> function, CK_SESSION_HANDLE& session, ZEPBuffer& output,
-                      Call call);
+                      Call call, CK_ULONG expected = 0);
 
     // One C_GetAttributeValue pass over `request`, storing what it fetched
     // in `values`; a second pass follows for the lengths it learned.
@@ -228,6 +244,7 @@ private:
     ZEPMutex mutex_;
     CK_FUNCTION_LIST* functions_ = nullptr;
     SessionLocks sessionLocks_;
+    std::atomic<uint64_t> writes_{0};
 };
 
 #endif

@@ -16,14 +16,15 @@ constexpr std::array<CK_RV, 2> kNoGenerator = {CKR_RANDOM_SEED_NOT_SUPPORTED, CK
 
 template <typename Function, typename Call>
 CK_RV PKCS11Client::sizedOutput(const char* label, Cryptoki<Function> function, CK_SESSION_HANDLE& session,
-                                ZEPBuffer& output, Call call) {
+                                ZEPBuffer& output, Call call, CK_ULONG expected) {
     return run(label, function, Locking::none, [&](Function f) {
-        CK_ULONG length = 0;
-        check(call(f, nullptr, &length), function.name, function.family, {&session});
+        CK_ULONG length = expected;
+        if (expected == 0) check(call(f, nullptr, &length), function.name, function.family, {&session});
         // A ZEPBuffer, wiped when released: decrypted data passes through it.
         ZEPBuffer received(length, nullptr);
         const CK_RV rv = call(f, dataOf(received), &length);
         if (rv == CKR_OK) output.assign(std::min<size_t>(length, received.getLength()), received.getValue());
+        if (rv == CKR_BUFFER_TOO_SMALL && expected != 0) return rv;
         return check(rv, function.name, function.family, {&session});
     });
 }
@@ -40,11 +41,11 @@ CK_RV PKCS11Client::encryptUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& i
                        });
 }
 
-CK_RV PKCS11Client::encrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
+CK_RV PKCS11Client::encrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output, CK_ULONG expected) {
     return sizedOutput("PKCS11Client::encrypt()", CRYPTOKI_FUNCTION(C_Encrypt, errorcode::ENCRYPT_FAILED), session, output,
                        [&](CK_C_Encrypt f, CK_BYTE* out, CK_ULONG* length) {
                            return f(session, dataOf(input), lengthOf(input), out, length);
-                       });
+                       }, expected);
 }
 
 CK_RV PKCS11Client::encryptFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output) {
@@ -57,11 +58,11 @@ CK_RV PKCS11Client::decryptInit(CK_SESSION_HANDLE& session, CK_MECHANISM* mechan
                 session, mechanism, key);
 }
 
-CK_RV PKCS11Client::decrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
+CK_RV PKCS11Client::decrypt(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output, CK_ULONG expected) {
     return sizedOutput("PKCS11Client::decrypt()", CRYPTOKI_FUNCTION(C_Decrypt, errorcode::DECRYPT_FAILED), session, output,
                        [&](CK_C_Decrypt f, CK_BYTE* out, CK_ULONG* length) {
                            return f(session, dataOf(input), lengthOf(input), out, length);
-                       });
+                       }, expected);
 }
 
 CK_RV PKCS11Client::decryptUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
@@ -86,11 +87,11 @@ CK_RV PKCS11Client::signUpdate(CK_SESSION_HANDLE& session, const ZEPBuffer& inpu
                 session, dataOf(input), lengthOf(input));
 }
 
-CK_RV PKCS11Client::sign(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output) {
+CK_RV PKCS11Client::sign(CK_SESSION_HANDLE& session, const ZEPBuffer& input, ZEPBuffer& output, CK_ULONG expected) {
     return sizedOutput("PKCS11Client::sign()", CRYPTOKI_FUNCTION(C_Sign, errorcode::SIGN_FAILED), session, output,
                        [&](CK_C_Sign f, CK_BYTE* out, CK_ULONG* length) {
                            return f(session, dataOf(input), lengthOf(input), out, length);
-                       });
+                       }, expected);
 }
 
 CK_RV PKCS11Client::signFinal(CK_SESSION_HANDLE& session, ZEPBuffer& output) {

@@ -16,6 +16,7 @@
 #include "pkcs11manager.h"
 #include "slotmanager.h"
 #include "slotmanagerutility.h"
+#include "tokenlabel.h"
 
 namespace {
 
@@ -81,12 +82,12 @@ std::string failureWords(const ZEPException& failure) {
 
 // Why the key database makes no item of the object, as p11_object::damage
 // says; `missing` names the first certificate attribute it lacks.
-std::string damageOf(SlotManager& slot, const p11_object& object, const char* missing) {
+std::string damageOf(SlotManager& slot, const p11_object& object, const char* missing, TokenLabel& tokenLabel) {
     const bool key = object.objectClass == CKO_PRIVATE_KEY || object.objectClass == CKO_PUBLIC_KEY;
     if (key && object.keyType == CK_UNAVAILABLE_INFORMATION) return "no CKA_KEY_TYPE";
     try {
         if (key && object.keyType == CKK_RSA) {
-            std::unique_ptr<ZEPKeyItem> item(SlotManagerUtility::makeKeyItem(slot, object.handle));
+            std::unique_ptr<ZEPKeyItem> item(SlotManagerUtility::makeKeyItem(slot, object.handle, tokenLabel));
         } else if (object.objectClass == CKO_CERTIFICATE) {
             const asn_x500name anyName;
             std::unique_ptr<ZEPCertItem> item(
@@ -111,7 +112,8 @@ const char* missingCertificateAttribute(bool label, bool value, bool id) {
     return id ? nullptr : "CKA_ID";
 }
 
-void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, p11_objectVisitor visit, void* context) {
+void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, p11_objectVisitor visit, void* context,
+                 TokenLabel& tokenLabel) {
     AttributeTemplate common = read(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_LABEL, CKA_ID, CKA_SUBJECT});
     p11_object object{};
     object.handle = handle;
@@ -126,7 +128,8 @@ void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, p11_objectVisitor v
     const bool rsaKey = (object.objectClass == CKO_PRIVATE_KEY || object.objectClass == CKO_PUBLIC_KEY) &&
                         object.keyType == CKK_RSA;
     if (rsaKey) modulus = bytesOf(read(slot, handle, {CKA_MODULUS}), CKA_MODULUS);
-    const std::string damage = damageOf(slot, object, missingCertificateAttribute(hasLabel, hasValue, hasId));
+    const std::string damage =
+        damageOf(slot, object, missingCertificateAttribute(hasLabel, hasValue, hasId), tokenLabel);
     object.label = label.getValue();
     object.labelLength = label.getLength();
     object.id = id.getValue();
@@ -171,7 +174,8 @@ int p11_listObjects(ZEPSlotManager* slotManager, p11_objectVisitor visit, void* 
         AttributeTemplate everything;
         std::vector<CK_OBJECT_HANDLE> handles;
         slot.getClient()->findObjects(slot.getSessionHandle(), everything, handles);
-        for (CK_OBJECT_HANDLE handle : handles) visitObject(slot, handle, visit, context);
+        TokenLabel tokenLabel;
+        for (CK_OBJECT_HANDLE handle : handles) visitObject(slot, handle, visit, context, tokenLabel);
     });
 }
 

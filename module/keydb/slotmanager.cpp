@@ -20,6 +20,7 @@
 #include "keyrecordfinder.h"
 #include "slotmanageriterator.h"
 #include "tokencache.h"
+#include "tokenlabel.h"
 #include "pkcs11client.h"
 #include "pkcs11kryalgorithmfactory.h"
 #include "pkcs11manager.h"
@@ -393,8 +394,9 @@ ZEPSlotManager::Iterator* SlotManager::getKeyCertReqIterator() {
 
 ZEPKeyItem* SlotManager::getNextKeyItem(Iterator& iterator) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getNextKeyItem()");
-    return nextItem<ZEPKeyItem>(iteratorOf<SlotManagerKeyIterator>(iterator), [&](CK_OBJECT_HANDLE handle) {
-        return SlotManagerUtility::makeKeyItem(*this, handle);
+    auto& keys = iteratorOf<SlotManagerKeyIterator>(iterator);
+    return nextItem<ZEPKeyItem>(keys, [&](CK_OBJECT_HANDLE handle) {
+        return SlotManagerUtility::makeKeyItem(*this, handle, keys.tokenLabel());
     });
 }
 
@@ -411,7 +413,8 @@ ZEPKeyCertItem* SlotManager::getNextKeyCertItem(Iterator& iterator) {
     const asn_x500name anyName;
     auto& certificates = iteratorOf<SlotManagerKeyCertIterator>(iterator);
     return nextItem<ZEPKeyCertItem>(certificates, [&](CK_OBJECT_HANDLE handle) {
-        return SlotManagerUtility::makeKeyCertItem(*this, handle, MATCH_ALL, anyName, certificates.finder());
+        return SlotManagerUtility::makeKeyCertItem(*this, handle, MATCH_ALL, anyName, certificates.finder(),
+                                                   certificates.tokenLabel());
     });
 }
 
@@ -421,7 +424,7 @@ ZEPKeyCertReqItem* SlotManager::getNextKeyCertReqItem(Iterator& iterator) {
     // requests unsigned, signing each one would cost a token signature.
     auto& privateKeys = iteratorOf<SlotManagerKeyIterator>(iterator);
     return nextItem<ZEPKeyCertReqItem>(privateKeys, [&](CK_OBJECT_HANDLE handle) {
-        std::unique_ptr<ZEPKeyItem> key(SlotManagerUtility::makeKeyItem(*this, handle));
+        std::unique_ptr<ZEPKeyItem> key(SlotManagerUtility::makeKeyItem(*this, handle, privateKeys.tokenLabel()));
         return SlotManagerUtility::makeKeyCertReqItem(*this, *key, privateKeys.finder());
     });
 }
@@ -429,9 +432,12 @@ ZEPKeyCertReqItem* SlotManager::getNextKeyCertReqItem(Iterator& iterator) {
 ZEPKeyCertReqItem* SlotManager::getItem(KeyCertReqUniqueIndex, const asn_object& value) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyCertReqUniqueIndex)");
     requireLogin();
+    KeyRecordFinder finder(KeyRecordFinder::Mode::search);
+    TokenLabel tokenLabel;
     return labelledItem<ZEPKeyCertReqItem>(*this, CKO_PRIVATE_KEY, ZEPASNUtility::getDEREncoding(value),
                                            [&](CK_OBJECT_HANDLE handle) {
-                                               return SlotManagerUtility::makeKeyCertReqItem(*this, handle);
+                                               return SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder,
+                                                                                             tokenLabel);
                                            })
         .release();
 }
@@ -441,9 +447,10 @@ ZEPKeyCertItem* SlotManager::getItem(KeyCertUniqueIndex index, const asn_object&
     requireLogin();
     Selection selection = uniqueCertificateSelection(static_cast<int>(index), value);
     KeyRecordFinder finder(KeyRecordFinder::Mode::index);
+    TokenLabel tokenLabel;
     return firstItem<ZEPKeyCertItem>(
         find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
-            return SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder);
+            return SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder, tokenLabel);
         });
 }
 
@@ -461,7 +468,8 @@ ZEPKeyItem* SlotManager::getItem(KeyUniqueIndex, const asn_object& value) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItem(KeyUniqueIndex)");
     openSession();
     const ZEPBuffer label = ZEPASNUtility::getDEREncoding(value);
-    auto make = [&](CK_OBJECT_HANDLE handle) { return SlotManagerUtility::makeKeyItem(*this, handle); };
+    TokenLabel tokenLabel;
+    auto make = [&](CK_OBJECT_HANDLE handle) { return SlotManagerUtility::makeKeyItem(*this, handle, tokenLabel); };
     std::unique_ptr<ZEPKeyItem> key = labelledItem<ZEPKeyItem>(*this, CKO_PRIVATE_KEY, label, make);
     if (!key) key = labelledItem<ZEPKeyItem>(*this, CKO_PUBLIC_KEY, label, make);
     return key.release();
@@ -474,9 +482,10 @@ ZEPKeyCertReqItemContainer* SlotManager::getItems(KeyCertReqMultiIndex index, co
                               ? Selection{MATCH_SUBJECT_NAME, ZEPASNUtility::getDEREncoding(value)}
                               : Selection{MATCH_ALL, {}};
     KeyRecordFinder finder(KeyRecordFinder::Mode::index);
+    TokenLabel tokenLabel;
     return collect<ZEPKeyCertReqItemContainer>(
         find(CKO_PRIVATE_KEY, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
-            return SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder);
+            return SlotManagerUtility::makeKeyCertReqItem(*this, handle, finder, tokenLabel);
         });
 }
 
@@ -485,9 +494,10 @@ ZEPKeyCertItemContainer* SlotManager::getItems(KeyCertMultiIndex index, const as
     requireLogin();
     Selection selection = multiCertificateSelection(static_cast<int>(index), value);
     KeyRecordFinder finder(KeyRecordFinder::Mode::index);
+    TokenLabel tokenLabel;
     return collect<ZEPKeyCertItemContainer>(
         find(CKO_CERTIFICATE, selection.match, selection.searchValue), [&](CK_OBJECT_HANDLE handle) {
-            return SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder);
+            return SlotManagerUtility::makeKeyCertItem(*this, handle, selection.match, value, finder, tokenLabel);
         });
 }
 
@@ -504,8 +514,9 @@ ZEPCertItemContainer* SlotManager::getItems(CertMultiIndex index, const asn_obje
 ZEPKeyItemContainer* SlotManager::getItems(KeyMultiIndex, const asn_object&) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::getItems(KeyMultiIndex)");
     openSession();
+    TokenLabel tokenLabel;
     return collect<ZEPKeyItemContainer>(findKeys(), [&](CK_OBJECT_HANDLE handle) {
-        return SlotManagerUtility::makeKeyItem(*this, handle);
+        return SlotManagerUtility::makeKeyItem(*this, handle, tokenLabel);
     });
 }
 

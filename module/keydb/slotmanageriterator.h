@@ -10,6 +10,7 @@
 #include "cryptoki.h"
 #include "keyrecordfinder.h"
 #include "keystore/zepslotmanager.h"
+#include "tokenlabel.h"
 
 class SlotManagerHandleIterator : public ZEPSlotManager::Iterator {
 public:
@@ -22,11 +23,14 @@ public:
     // private key, a request's public key), from one index for the whole
     // listing.
     KeyRecordFinder& finder() { return finder_; }
+    // The token label the listing's key records name, read once.
+    TokenLabel& tokenLabel() { return tokenLabel_; }
 
 private:
     const std::vector<CK_OBJECT_HANDLE> handles_;
     size_t cursor_ = 0;
     KeyRecordFinder finder_{KeyRecordFinder::Mode::index};
+    TokenLabel tokenLabel_;
 };
 
 // A class name as a template argument.

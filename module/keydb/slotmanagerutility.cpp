@@ -1,6 +1,7 @@
 #include "slotmanagerutility.h"
 
 #include <memory>
+#include <vector>
 
 #include "asn/asn_string.h"
 #include "asn/certificationrequest.h"
@@ -23,6 +24,7 @@
 #include "pkcs11client.h"
 #include "keyrecordfinder.h"
 #include "slotmanager.h"
+#include "tokenlabel.h"
 #include "zepsubjectpublickeyinfo.h"
 #include "zeptrace.h"
 
@@ -35,6 +37,39 @@ AttributeTemplate readAttributes(SlotManager& slot, CK_OBJECT_HANDLE object,
     for (CK_ATTRIBUTE_TYPE type : types) request.addAttribute(type);
     slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, result);
     return result;
+}
+
+// Reads the attributes of every group of `groups` in one batch: one call
+// for their lengths, one for their values. A token that answers the batch
+// with CKR_ATTRIBUTE_SENSITIVE, CKR_ATTRIBUTE_TYPE_INVALID or
+// CKR_BUFFER_TOO_SMALL may have left the rest of it unfilled, so then each
+// group is read on its own instead, as it would be without the batch.
+std::vector<AttributeTemplate> readGroups(SlotManager& slot, CK_OBJECT_HANDLE object,
+                                          std::initializer_list<std::initializer_list<CK_ATTRIBUTE_TYPE>> groups) {
+    AttributeTemplate request, batch;
+    for (const auto& group : groups)
+        for (CK_ATTRIBUTE_TYPE type : group) request.addAttribute(type);
+    bool whole = false;
+    try {
+        // A sensitive or unknown attribute is left out of the result.
+        whole = slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, batch) == CKR_OK &&
+                batch.size() == request.size();
+    } catch (const ZEPPKCS11Exception& failure) {
+        if (failure.getReturnValue() != CKR_BUFFER_TOO_SMALL) throw;
+    }
+    std::vector<AttributeTemplate> results;
+    for (const auto& group : groups) {
+        if (!whole) {
+            results.push_back(readAttributes(slot, object, group));
+            continue;
+        }
+        AttributeTemplate& result = results.emplace_back();
+        for (CK_ATTRIBUTE_TYPE type : group) {
+            ZEPBuffer value;
+            if (batch.getAttribute(type, value)) result.setAttribute(type, value);
+        }
+    }
+    return results;
 }
 
 // The attribute's value; an attribute the token did not return is empty.
@@ -302,8 +337,16 @@ bool SlotManagerUtility::isUnreadable(const ZEPException& failure) {
 }
 
 ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle) {
+    TokenLabel tokenLabel;
+    return makeKeyItem(slot, handle, tokenLabel);
+}
+
+ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle, TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(CK_OBJECT_HANDLE)");
-    AttributeTemplate object = readAttributes(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID});
+    // The key's own attributes and its public components.
+    const std::vector<AttributeTemplate> read = readGroups(
+        slot, handle, {{CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID}, {CKA_MODULUS, CKA_PUBLIC_EXPONENT}});
+    const AttributeTemplate& object = read[0];
     CK_ULONG objectClass = CKO_DATA, keyType = CKK_DSA;
     if (!object.getAttribute(CKA_CLASS, objectClass) ||
         (objectClass != CKO_PRIVATE_KEY && objectClass != CKO_PUBLIC_KEY))
@@ -317,7 +360,7 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
 
     // Components the token does not give stand in as one blank byte.
     const ZEPBuffer placeholder(1, " ");
-    AttributeTemplate components = readAttributes(slot, handle, {CKA_MODULUS, CKA_PUBLIC_EXPONENT});
+    const AttributeTemplate& components = read[1];
     ZEPSubjectPublicKeyInfo publicKeyInfo;
     // Public key objects get the same record texts as private ones.
     publicKeyInfo.setModulus(
@@ -332,7 +375,7 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
         // The private key stays on the token: the item names it.
         ZEPKRYKey publicKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA,
                             ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, publicKeyDER);
-        ZEPPKCS11ASNKeyRecord record(slot.getLabel(), id, ZEPKRYUtility::getKeySizeInBits(publicKey), subject);
+        ZEPPKCS11ASNKeyRecord record(tokenLabel.of(slot), id, ZEPKRYUtility::getKeySizeInBits(publicKey), subject);
         key.setFormat(ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
         key.setKeyBlob(record.getBuffer());
     } else {
@@ -353,11 +396,13 @@ ZEPCertItem* SlotManagerUtility::makeCertItem(SlotManager& slot, CK_OBJECT_HANDL
 ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
                                                     const asn_object& criterion) {
     KeyRecordFinder finder(KeyRecordFinder::Mode::search);
-    return makeKeyCertItem(slot, handle, match, criterion, finder);
+    TokenLabel tokenLabel;
+    return makeKeyCertItem(slot, handle, match, criterion, finder, tokenLabel);
 }
 
 ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE handle, MatchType match,
-                                                    const asn_object& criterion, KeyRecordFinder& finder) {
+                                                    const asn_object& criterion, KeyRecordFinder& finder,
+                                                    TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertItem()");
     ZEPBuffer der, label, id;
     if (!getCert(slot, handle, match, criterion, der, label, id)) return nullptr;
@@ -366,19 +411,20 @@ ZEPKeyCertItem* SlotManagerUtility::makeKeyCertItem(SlotManager& slot, CK_OBJECT
     CK_OBJECT_HANDLE privateKey = 0;
     if (!finder.find(slot, CKO_PRIVATE_KEY, search.getBuffer(), privateKey)) return nullptr;
     ZEPCertItem certificateItem(der, normalizeLabel(label));
-    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
+    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey, tokenLabel));
     return new ZEPKeyCertItem(*keyItem, certificateItem);
 }
 
 ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey) {
     KeyRecordFinder finder(KeyRecordFinder::Mode::search);
-    return makeKeyCertReqItem(slot, privateKey, finder);
+    TokenLabel tokenLabel;
+    return makeKeyCertReqItem(slot, privateKey, finder, tokenLabel);
 }
 
 ZEPKeyCertReqItem* SlotManagerUtility::makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey,
-                                                          KeyRecordFinder& finder) {
+                                                          KeyRecordFinder& finder, TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyCertReqItem()");
-    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey));
+    std::unique_ptr<ZEPKeyItem> keyItem(makeKeyItem(slot, privateKey, tokenLabel));
     std::unique_ptr<ZEPKeyCertReqItem> request(makeKeyCertReqItem(slot, *keyItem, finder));
     if (request) {
         // Signed once, on the token: the item keeps the signed request.

@@ -22,6 +22,7 @@ class ZEPKeyCertReqItem;
 class ZEPKRYKey;
 class ZEPException;
 class KeyRecordFinder;
+class TokenLabel;
 
 // The criterion of an object search or an item maker.
 enum MatchType {
@@ -91,18 +92,23 @@ public:
     // Items made from token objects, owned by the caller; null when the
     // object does not make such an item.
     static ZEPKeyItem* makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE key);
+    // The same, a private key's record naming the token by `tokenLabel`: a
+    // listing passes one for all its items.
+    static ZEPKeyItem* makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE key, TokenLabel& tokenLabel);
     static ZEPCertItem* makeCertItem(SlotManager& slot, CK_OBJECT_HANDLE certificate, MatchType match,
                                      const asn_object& criterion);
     static ZEPKeyCertItem* makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE certificate, MatchType match,
                                            const asn_object& criterion);
     static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey);
     static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem);
-    // The same, finding the objects of a key record with `finder`: a listing
-    // passes one indexing finder for all its items.
+    // The same, finding the objects of a key record with `finder` and naming
+    // the token by `tokenLabel`: a listing passes one indexing finder and one
+    // token label for all its items.
     static ZEPKeyCertItem* makeKeyCertItem(SlotManager& slot, CK_OBJECT_HANDLE certificate, MatchType match,
-                                           const asn_object& criterion, KeyRecordFinder& finder);
+                                           const asn_object& criterion, KeyRecordFinder& finder,
+                                           TokenLabel& tokenLabel);
     static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, CK_OBJECT_HANDLE privateKey,
-                                                 KeyRecordFinder& finder);
+                                                 KeyRecordFinder& finder, TokenLabel& tokenLabel);
     static ZEPKeyCertReqItem* makeKeyCertReqItem(SlotManager& slot, const ZEPKeyItem& privateKeyItem,
                                                  KeyRecordFinder& finder);
 

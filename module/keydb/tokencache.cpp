@@ -1,6 +1,7 @@
 #include "tokencache.h"
 
 #include "mechanisminfolist.h"
+#include "pkcs11client.h"
 #include "slotmanager.h"
 
 void TokenCache::follow(SlotManager& slot) {
@@ -29,22 +30,41 @@ std::shared_ptr<const MechanismInfoList> TokenCache::mechanisms(SlotManager& slo
     return mechanisms_;
 }
 
-CK_OBJECT_HANDLE TokenCache::keyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) {
+std::optional<TokenCache::KeptKey> TokenCache::keyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass,
+                                                         const ZEPBuffer& id) {
     std::lock_guard lock(mutex_);
     follow(slot);
     const auto kept = keyObjects_.find(nameOf(objectClass, id));
-    return kept == keyObjects_.end() ? 0 : kept->second;
+    if (kept == keyObjects_.end()) return std::nullopt;
+    const Entry& entry = kept->second;
+    if (entry.writes != slot.getClient()->writeCount()) {
+        keyObjects_.erase(kept);
+        return std::nullopt;
+    }
+    return KeptKey{entry.object, entry.outputLength, clock_() - entry.confirmedAt < kConfirmationWindow};
 }
 
 void TokenCache::keepKeyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id,
-                               CK_OBJECT_HANDLE object) {
+                               CK_OBJECT_HANDLE object, CK_ULONG outputLength, uint64_t writes) {
     std::lock_guard lock(mutex_);
     follow(slot);
-    keyObjects_[nameOf(objectClass, id)] = object;
+    keyObjects_[nameOf(objectClass, id)] = Entry{object, outputLength, writes, clock_()};
+}
+
+void TokenCache::confirmKeyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) {
+    std::lock_guard lock(mutex_);
+    follow(slot);
+    const auto kept = keyObjects_.find(nameOf(objectClass, id));
+    if (kept != keyObjects_.end()) kept->second.confirmedAt = clock_();
 }
 
 void TokenCache::forgetKeyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) {
     std::lock_guard lock(mutex_);
     follow(slot);
     keyObjects_.erase(nameOf(objectClass, id));
+}
+
+void TokenCache::setClock(Clock clock) {
+    std::lock_guard lock(mutex_);
+    clock_ = std::move(clock);
 }

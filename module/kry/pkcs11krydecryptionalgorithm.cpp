@@ -24,9 +24,7 @@ ZEPString PKCS11KRYDecryptionAlgorithm::getInstanceName() const { return getClas
 ZEPBuffer PKCS11KRYDecryptionAlgorithm::decryptData(const r_buffer_t& data) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYDecryptionAlgorithm::decryptData()");
     SlotLock slotLock = key_.slot().lockSlot();
-    std::unique_lock<std::mutex> sessionLock;
-    key_.startOperation(&PKCS11Client::decryptInit, {CKM_RSA_PKCS, nullptr, 0}, sessionLock);
-    return decryptData(ZEPBuffer(data));
+    return key_.runOneShot(&PKCS11Client::decryptInit, {CKM_RSA_PKCS, nullptr, 0}, &PKCS11Client::decrypt, ZEPBuffer(data));
 }
 
 void PKCS11KRYDecryptionAlgorithm::decryptDataInit() {

@@ -40,9 +40,7 @@ ZEPBuffer PKCS11KRYEncryptionAlgorithm::encryptData(const r_buffer_t& data) {
         return PKCS11KRYSignatureAlgorithm(PKCS11KRYSignatureAlgorithm::RAW_RSA, &key_.slot(), key_.key())
             .signData(data);
     SlotLock slotLock = key_.slot().lockSlot();
-    std::unique_lock<std::mutex> sessionLock;
-    key_.startOperation(&PKCS11Client::encryptInit, {CKM_RSA_PKCS, nullptr, 0}, sessionLock);
-    return encryptDataFinal(ZEPBuffer(data));
+    return key_.runOneShot(&PKCS11Client::encryptInit, {CKM_RSA_PKCS, nullptr, 0}, &PKCS11Client::encrypt, ZEPBuffer(data));
 }
 
 void PKCS11KRYEncryptionAlgorithm::encryptDataInit() {

@@ -77,16 +77,20 @@ CK_MECHANISM_TYPE PKCS11KRYSignatureAlgorithm::chooseMechanism() {
     return facts.bare;
 }
 
-void PKCS11KRYSignatureAlgorithm::start(std::unique_lock<std::mutex>& sessionLock) {
+CK_MECHANISM PKCS11KRYSignatureAlgorithm::mechanism(CK_RSA_PKCS_PSS_PARAMS& pss) {
     const KindFacts& facts = factsOf(kind_);
     CK_MECHANISM mechanism = {chooseMechanism(), nullptr, 0};
-    CK_RSA_PKCS_PSS_PARAMS pss{};
     if (facts.bare == CKM_RSA_PKCS_PSS) {
         pss = {facts.pssHash, facts.mgf, facts.digest->getLength()};
         mechanism.pParameter = &pss;
         mechanism.ulParameterLen = sizeof pss;
     }
-    key_.startOperation(&PKCS11Client::signInit, mechanism, sessionLock);
+    return mechanism;
+}
+
+void PKCS11KRYSignatureAlgorithm::start(std::unique_lock<std::mutex>& sessionLock) {
+    CK_RSA_PKCS_PSS_PARAMS pss{};
+    key_.startOperation(&PKCS11Client::signInit, mechanism(pss), sessionLock);
     parts_.reset();
 }
 
@@ -107,9 +111,10 @@ ZEPBuffer PKCS11KRYSignatureAlgorithm::toSignDigest(const ZEPBuffer& digest) con
 ZEPBuffer PKCS11KRYSignatureAlgorithm::signData(const r_buffer_t& data) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYSignatureAlgorithm::signData()");
     SlotLock slotLock = key_.slot().lockSlot();
-    std::unique_lock<std::mutex> sessionLock;
-    start(sessionLock);
-    return signDataFinal(toSign(data));
+    // The mechanism first: its choice decides what toSign hands the token.
+    CK_RSA_PKCS_PSS_PARAMS pss{};
+    const CK_MECHANISM chosen = mechanism(pss);
+    return key_.runOneShot(&PKCS11Client::signInit, chosen, &PKCS11Client::sign, toSign(data));
 }
 
 void PKCS11KRYSignatureAlgorithm::signDataInit() {

@@ -53,6 +53,9 @@ private:
     // bare one (CKM_RSA_PKCS, CKM_RSA_PKCS_PSS), and from then on the token
     // is given the digest, in a DigestInfo for PKCS#1 v1.5.
     CK_MECHANISM_TYPE chooseMechanism();
+    // The chosen mechanism with its parameter: for RSA-PSS, `pss` filled
+    // in, which the caller keeps alive for the Init call.
+    CK_MECHANISM mechanism(CK_RSA_PKCS_PSS_PARAMS& pss);
     void start(std::unique_lock<std::mutex>& sessionLock);
     // What C_Sign is given for `data` under the chosen mechanism.
     ZEPBuffer toSign(const r_buffer_t& data) const;

@@ -55,14 +55,27 @@ bool PKCS11KRYTokenKey::isStill(CK_OBJECT_HANDLE object, CK_OBJECT_CLASS objectC
            values.getAttribute(CKA_ID, readId) && readId == id;
 }
 
-CK_OBJECT_HANDLE PKCS11KRYTokenKey::findObject() const {
+CK_ULONG PKCS11KRYTokenKey::outputLength(CK_OBJECT_HANDLE object) const {
+    CK_ULONG length = 0;
+    client().getAttributeLength(session(), object, CKA_MODULUS, length);
+    return length;
+}
+
+TokenCache::KeptKey PKCS11KRYTokenKey::findObject() const {
     const CK_OBJECT_CLASS keyClass = objectClass();
     const ZEPBuffer id = ZEPPKCS11ASNKeyRecord(key_.getKeyBlob()).getObjectId();
     TokenCache& cache = slot_->getTokenCache();
-    if (const CK_OBJECT_HANDLE kept = cache.keyObject(*slot_, keyClass, id)) {
-        if (isStill(kept, keyClass, id)) return kept;
+    if (const auto kept = cache.keyObject(*slot_, keyClass, id)) {
+        if (kept->confirmed) return *kept;
+        if (isStill(kept->object, keyClass, id)) {
+            cache.confirmKeyObject(*slot_, keyClass, id);
+            return *kept;
+        }
         cache.forgetKeyObject(*slot_, keyClass, id);
     }
+    // Counted before the search: a write made while it runs leaves the
+    // handle found here unkept for the next operation.
+    const uint64_t writes = client().writeCount();
     AttributeTemplate search;
     search.setULong(CKA_CLASS, keyClass);
     search.setAttribute(CKA_ID, id);
@@ -70,13 +83,53 @@ CK_OBJECT_HANDLE PKCS11KRYTokenKey::findObject() const {
     client().findObjects(session(), search, objects);
     if (objects.empty())
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::KEY_NOT_FOUND, "Key Id was not found.  Token may have been removed.");
-    cache.keepKeyObject(*slot_, keyClass, id, objects.front());
-    return objects.front();
+    const TokenCache::KeptKey found{objects.front(), outputLength(objects.front()), true};
+    cache.keepKeyObject(*slot_, keyClass, id, found.object, found.outputLength, writes);
+    return found;
+}
+
+void PKCS11KRYTokenKey::initOn(InitCall init, CK_MECHANISM mechanism, CK_OBJECT_HANDLE object) const {
+    (client().*init)(session(), &mechanism, object);
+}
+
+TokenCache::KeptKey PKCS11KRYTokenKey::start(InitCall init, CK_MECHANISM mechanism,
+                                             std::unique_lock<std::mutex>& sessionLock) const {
+    for (bool retried = false;; retried = true) {
+        const TokenCache::KeptKey object = findObject();
+        sessionLock = client().lockSession(session());
+        try {
+            initOn(init, mechanism, object.object);
+            return object;
+        } catch (const ZEPPKCS11Exception& failure) {
+            // The handle names no key any more: search once more and retry.
+            const CK_RV rv = failure.getReturnValue();
+            if (retried || (rv != CKR_KEY_HANDLE_INVALID && rv != CKR_OBJECT_HANDLE_INVALID)) throw;
+            sessionLock = std::unique_lock<std::mutex>();
+            slot_->getTokenCache().forgetKeyObject(*slot_, objectClass(),
+                                                   ZEPPKCS11ASNKeyRecord(key_.getKeyBlob()).getObjectId());
+        }
+    }
 }
 
 void PKCS11KRYTokenKey::startOperation(InitCall init, CK_MECHANISM mechanism,
                                        std::unique_lock<std::mutex>& sessionLock) const {
-    const CK_OBJECT_HANDLE object = findObject();
-    sessionLock = client().lockSession(session());
-    (client().*init)(session(), &mechanism, object);
+    start(init, mechanism, sessionLock);
+}
+
+ZEPBuffer PKCS11KRYTokenKey::runOneShot(InitCall init, CK_MECHANISM mechanism, OneShotCall call,
+                                        const ZEPBuffer& input) const {
+    std::unique_lock<std::mutex> sessionLock;
+    const TokenCache::KeptKey object = start(init, mechanism, sessionLock);
+    ZEPBuffer output;
+    if ((client().*call)(session(), input, output, object.outputLength) == CKR_OK) return output;
+    // The kept length was too small: the length query and the call, on an
+    // operation started afresh when the token ended it on that answer.
+    try {
+        (client().*call)(session(), input, output, 0);
+    } catch (const ZEPPKCS11Exception& failure) {
+        if (failure.getReturnValue() != CKR_OPERATION_NOT_INITIALIZED) throw;
+        initOn(init, mechanism, object.object);
+        (client().*call)(session(), input, output, 0);
+    }
+    return output;
 }

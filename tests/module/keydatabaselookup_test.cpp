@@ -335,6 +335,31 @@ TEST_F(KeyDatabaseLookup, IndexedListingsAnswerAsASearchPerItem) {
                                   "request \x0c\x07request", "request \x0c\x04twin"}));
 }
 
+// A listing reads the token's label for its key records once, however many
+// private keys it lists; the pair listings check the login first.
+TEST_F(KeyDatabaseLookup, ListingsReadTheTokenInfoOncePerListing) {
+    const asn_x500name anyName;
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    addCertificate(certificates_->first, "first", bufferOf("1"));
+    addCertificate(certificates_->otherSerial, "other", bufferOf("2"));
+    for (const char* id : {"1", "2"}) addKey(CKO_PRIVATE_KEY, id, bufferOf(id), subject);
+    const std::pair<std::function<size_t()>, size_t> cases[] = {  // a listing's items, its C_GetTokenInfo calls
+        {[&] {
+             auto pairs = iterator(slot().getKeyCertIterator());
+             size_t count = 0;
+             while (owned(slot().getNextKeyCertItem(*pairs))) ++count;
+             return count;
+         }, 1},
+        {[&] { return owned(slot().getItems(Index::KeyMultiIndex::ALL, anyName))->size(); }, 1},
+        {[&] { return owned(slot().getItems(Index::KeyCertMultiIndex::ALL, anyName))->size(); }, 2},
+    };
+    for (const auto& [list, tokenInfoCalls] : cases) {
+        Control::clearCalls();
+        EXPECT_EQ(list(), 2u);
+        EXPECT_EQ(Control::callCount("C_GetTokenInfo"), tokenInfoCalls);
+    }
+}
+
 class KeyDatabaseConcurrency : public KeyDatabaseLookup {};
 
 TEST_F(KeyDatabaseConcurrency, CopiesSharingTheSessionNeverInterleaveSearches) {

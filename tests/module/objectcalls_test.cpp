@@ -217,6 +217,42 @@ TEST_F(ObjectCalls, ObjectsAreCreatedChangedCopiedAndDestroyed) {
     EXPECT_EQ(session_, 0u);
 }
 
+// Every call that may change a token counts as one write once it returned,
+// failed or not; reads and searches count nothing.
+TEST_F(ObjectCalls, EveryWriteIsCountedOnceItReturns) {
+    const CK_OBJECT_HANDLE object = addDataObjects(1, "counted").front();
+    AttributeTemplate relabel = labelled("relabelled"), empty;
+    CK_OBJECT_HANDLE made = 0, other = 0;
+    std::vector<CK_OBJECT_HANDLE> found;
+    const struct {
+        const char* name;
+        std::function<void()> call;
+        uint64_t writes;
+    } cases[] = {
+        {"create", [&] { client_.createObject(session_, relabel, made); }, 1},
+        {"set attributes", [&] { client_.setAttributeValue(session_, object, relabel); }, 1},
+        {"copy", [&] { client_.copyObject(session_, object, relabel, made); }, 1},
+        {"destroy", [&] { client_.destroyObject(session_, made); }, 1},
+        {"generate a key", [&] { client_.generateKey(session_, CKM_RSA_PKCS_KEY_PAIR_GEN, empty, made); }, 1},
+        {"generate a key pair",
+         [&] { client_.generateKeyPair(session_, CKM_RSA_PKCS_KEY_PAIR_GEN, empty, empty, made, other); }, 1},
+        {"initialise the user PIN", [&] { client_.initPin(session_, pin("5678")); }, 1},
+        {"initialise the token", [&] { client_.initToken(slot_, pin("wrong"), "label"); }, 1},
+        {"read", [&] { client_.getAttributeValue(session_, object, relabel, empty); }, 0},
+        {"search", [&] { client_.findObjects(session_, relabel, found); }, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint64_t before = client_.writeCount();
+        try {
+            c.call();
+        } catch (const ZEPPKCS11Exception&) {
+            // A failed write may have changed the token all the same.
+        }
+        EXPECT_EQ(client_.writeCount() - before, c.writes);
+    }
+}
+
 TEST_F(ObjectCalls, EmptyTemplatesCallNothingOrGoAsNull) {
     const CK_OBJECT_HANDLE object = addDataObjects(1, "data")[0];
     AttributeTemplate empty;

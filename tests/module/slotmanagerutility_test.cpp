@@ -184,19 +184,39 @@ TEST_F(DuplicateCheck, KeysAreDuplicatesByLabelOrByTokenKey) {
 
 class ItemsFromObjects : public KeyDatabaseTest {};
 
+// A key's attributes come in one batch, a call for their lengths and one
+// for their values; a batch the token answers with a sensitive or unknown
+// attribute or too small a buffer is read again group by group, with the
+// same item.
 TEST_F(ItemsFromObjects, PrivateKeyBecomesARecordNamingIt) {
     const ZEPBuffer subject = subjectOf(certificates_->first);
     const ZEPBuffer id = ZEPSHA1::digest(certificates_->modulus);
-    std::unique_ptr<ZEPKeyItem> item(Utility::makeKeyItem(slot(), addKey(CKO_PRIVATE_KEY, "Alice", id, subject)));
-    const ZEPKRYKey& key = item->getKey();
-    EXPECT_EQ(key.getType(), ZEPKRYKey::TYPE_PRIVATE);
-    ASSERT_EQ(key.getFormat(), ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
-    ZEPPKCS11ASNKeyRecord record(key.getKeyBlob());
-    EXPECT_EQ(record.getTokenLabel().str(), "database" + std::string(24, ' '));
-    EXPECT_EQ(record.getObjectId(), id);
-    EXPECT_EQ(record.getSubjectName(), subject);
-    EXPECT_EQ(record.getKeySize(), 1024u);
-    EXPECT_TRUE(Utility::compareLabel(item->getLabel(), bufferOf("Alice")));
+    const struct {
+        CK_RV answer;
+        unsigned call;    // of the batch's two, answered so
+        size_t readCalls;  // C_GetAttributeValue calls in all
+    } cases[] = {{CKR_OK, 0, 2},
+                 {CKR_ATTRIBUTE_SENSITIVE, 1, 5},
+                 {CKR_ATTRIBUTE_TYPE_INVALID, 1, 5},
+                 {CKR_ATTRIBUTE_SENSITIVE, 2, 6},
+                 {CKR_BUFFER_TOO_SMALL, 2, 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "answer " << c.answer << " to call " << c.call);
+        const CK_OBJECT_HANDLE object = addKey(CKO_PRIVATE_KEY, "Alice", id, subject);
+        Control::clearCalls();
+        if (c.call) Control::failOnCall("C_GetAttributeValue", c.answer, c.call);
+        std::unique_ptr<ZEPKeyItem> item(Utility::makeKeyItem(slot(), object));
+        EXPECT_EQ(Control::callCount("C_GetAttributeValue"), c.readCalls);
+        const ZEPKRYKey& key = item->getKey();
+        EXPECT_EQ(key.getType(), ZEPKRYKey::TYPE_PRIVATE);
+        ASSERT_EQ(key.getFormat(), ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
+        ZEPPKCS11ASNKeyRecord record(key.getKeyBlob());
+        EXPECT_EQ(record.getTokenLabel().str(), "database" + std::string(24, ' '));
+        EXPECT_EQ(record.getObjectId(), id);
+        EXPECT_EQ(record.getSubjectName(), subject);
+        EXPECT_EQ(record.getKeySize(), 1024u);
+        EXPECT_TRUE(Utility::compareLabel(item->getLabel(), bufferOf("Alice")));
+    }
 }
 
 TEST_F(ItemsFromObjects, PublicKeyIsRebuiltFromItsComponents) {
