@@ -97,7 +97,7 @@ private:
     }
 
     const char* function_;
-    BoundedList<Argument, 10> arguments_;
+    BoundedList<Argument, 16> arguments_;
     BoundedList<Output, 2> outputs_;
     BoundedList<Template, 2> templates_;
     BoundedList<Input, 2> inputs_;
