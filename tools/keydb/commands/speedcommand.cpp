@@ -85,8 +85,8 @@ SpeedCommand::SpeedCommand(CLI::App& app)
                    "Sign 100-byte messages with SHA-1 through the module and through raw Cryptoki; print both "
                    "rates and their ratio",
                    0, Access::read),
-      pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN"),
-      key_(options()) {
+      pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN", PinOption::Entry::once, &uri()),
+      key_(options(), uri()) {
     options()
         .add_option("--seconds", seconds_, "How long each side signs, 0.01 to 3600 (default: 3)")
         ->type_name("S")
