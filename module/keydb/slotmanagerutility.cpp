@@ -487,8 +487,8 @@ namespace {
 
 // Sets a big integer attribute from a DER INTEGER's content octets: as
 // Cryptoki defines big integers, the unsigned big-endian value without
-// leading zero bytes (a token takes the sign byte of a 2048-bit modulus for
-// a 2056-bit one). A zero keeps one byte.
+// leading zero bytes (a token takes a sign byte for part of the value and
+// misjudges the key's size). A zero keeps one byte.
 void setBigInteger(AttributeTemplate& object, CK_ATTRIBUTE_TYPE type, const ZEPBuffer& content) {
     size_t zeros = 0;
     while (zeros + 1 < content.getLength() && content.getValue()[zeros] == 0) ++zeros;
