@@ -180,7 +180,8 @@ TEST_F(ItemsTest, EachUriListedSelectsItsItemAndTokenUrisTheirToken) {
     const std::string library = "module-path=" + token_.libraryPath();
     for (const auto& item : nlohmann::json::parse(onToken({"list", "--json"}).out)) {
         const std::string uri = item["uri"];
-        ProgramResult shown = keydb({"show", "--json", "--uri", uri + "?" + library}, {{"KEYDB_PIN", token_.userPin()}});
+        ProgramResult shown =
+            keydb({"show", "--json", "--uri", uri + "?" + library}, {{"KEYDB_PIN", token_.userPin()}});
         ASSERT_EQ(shown.status, 0) << uri << shown.err;
         const auto one = nlohmann::json::parse(shown.out);
         EXPECT_EQ(one["label"], item["label"]) << uri;

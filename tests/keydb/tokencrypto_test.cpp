@@ -136,7 +136,8 @@ TEST_F(TokenCryptoTest, SpeedReportsBothRatesAndTheirRatio) {
         ProgramResult result = onToken(arguments);
         ASSERT_EQ(result.status, 0) << testing::PrintToString(run.options) << result.err;
         nlohmann::json rates = nlohmann::json::parse(result.out);
-        ASSERT_TRUE(rates["module"].is_number() && rates["raw"].is_number() && rates["ratio"].is_number()) << result.out;
+        ASSERT_TRUE(rates["module"].is_number() && rates["raw"].is_number() && rates["ratio"].is_number())
+            << result.out;
         const double module = rates["module"], raw = rates["raw"];
         EXPECT_GT(module, 0);
         EXPECT_GT(raw, 0);

@@ -1,10 +1,11 @@
 #include "choice/librarychoice.h"
 
 LibraryChoice::LibraryChoice(CLI::App& command, UriOption* uri) : uri_(uri) {
-    auto* option = command.add_option("--library", library_, "Cryptoki (PKCS#11) library to use instead of the default token")
-        ->type_name("PATH")
-        ->check(CLI::Validator([](const std::string& path) { return path.empty() ? "the path is empty" : ""; },
-                               "", "non-empty"));
+    auto* option =
+        command.add_option("--library", library_, "Cryptoki (PKCS#11) library to use instead of the default token")
+            ->type_name("PATH")
+            ->check(CLI::Validator([](const std::string& path) { return path.empty() ? "the path is empty" : ""; },
+                                   "", "non-empty"));
     if (uri_) uri->takes(UriOption::Part::library, {option});
 }
 

@@ -62,7 +62,8 @@ std::string UriOption::accept(const std::string& text) {
     for (Part part : {Part::library, Part::token, Part::object, Part::pin}) {
         if (!names(part)) continue;
         const auto taken = std::find_if(taken_.begin(), taken_.end(), [&](const Taken& t) { return t.part == part; });
-        if (taken == taken_.end()) return std::string("the URI names ") + partWords(part) + ", which this command takes not";
+        if (taken == taken_.end())
+            return std::string("the URI names ") + partWords(part) + ", which this command takes not";
         for (const CLI::Option* replaced : taken->options)
             if (replaced->count() != 0)
                 return std::string("the URI names ") + partWords(part) + ": not with " + replaced->get_name();

@@ -37,7 +37,8 @@ void describe(Output& output, const TokenItem& item, const TokenObjects& objects
 }  // namespace
 
 ShowCommand::ShowCommand(CLI::App& app)
-    : DatabaseCommand(app, "show", "Show the item with a label or id"), item_(options(), uri(), KeyChoice::Scope::anyItem) {
+    : DatabaseCommand(app, "show", "Show the item with a label or id"),
+      item_(options(), uri(), KeyChoice::Scope::anyItem) {
     options().add_flag("--json", json_, "Print one JSON object");
 }
 

@@ -6,7 +6,10 @@
 
 RawSigner::RawSigner(const RawCryptoki& cryptoki, CK_SLOT_ID slot, const ZEPBuffer& pin, const ZEPBuffer& id,
                      const SignatureMechanism& mechanism)
-    : session_(cryptoki, slot, pin), key_(findKey(id)), mechanism_(mechanism), combined_(lists(slot, mechanism.combined)) {}
+    : session_(cryptoki, slot, pin),
+      key_(findKey(id)),
+      mechanism_(mechanism),
+      combined_(lists(slot, mechanism.combined)) {}
 
 bool RawSigner::lists(CK_SLOT_ID slot, CK_MECHANISM_TYPE type) const {
     const CK_FUNCTION_LIST& p11 = session_.functions();
