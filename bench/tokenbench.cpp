@@ -162,7 +162,8 @@ void BM_RawSign(benchmark::State& state) {
     BenchToken& token = tokenWith(static_cast<int>(state.range(0)));
     RawCryptoki cryptoki(SoftHSMToken::libraryPath());
     const std::string& pin = token.userPin();
-    RawSigner signer(cryptoki, token.slotId(), ZEPBuffer(pin.size(), pin.data()), ZEPBuffer(6, "signer"));
+    RawSigner signer(cryptoki, token.slotId(), ZEPBuffer(pin.size(), pin.data()), ZEPBuffer(6, "signer"),
+                     {CKM_SHA1_RSA_PKCS, ZEPKRYDigestType::SHA1});
     for (auto _ : state) benchmark::DoNotOptimize(signer.sign(kMessage));
     state.SetItemsProcessed(state.iterations());
 }

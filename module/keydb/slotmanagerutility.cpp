@@ -485,21 +485,31 @@ ZEPBuffer SlotManagerUtility::makeObjectId(const x509_certificate& certificate) 
 
 namespace {
 
+// Sets a big integer attribute from a DER INTEGER's content octets: as
+// Cryptoki defines big integers, the unsigned big-endian value without
+// leading zero bytes (a token takes a sign byte for part of the value and
+// misjudges the key's size). A zero keeps one byte.
+void setBigInteger(AttributeTemplate& object, CK_ATTRIBUTE_TYPE type, const ZEPBuffer& content) {
+    size_t zeros = 0;
+    while (zeros + 1 < content.getLength() && content.getValue()[zeros] == 0) ++zeros;
+    object.setAttribute(type, ZEPBuffer(content.getLength() - zeros, content.getValue() + zeros));
+}
+
 // The RSA components of a key in a DER container as key object attributes.
 void addPublicComponents(AttributeTemplate& object, const ZEPSubjectPublicKeyInfo& key) {
-    object.setAttribute(CKA_MODULUS, key.getModulus(false));
-    object.setAttribute(CKA_PUBLIC_EXPONENT, key.getPublicExponent());
+    setBigInteger(object, CKA_MODULUS, key.getModulus(false));
+    setBigInteger(object, CKA_PUBLIC_EXPONENT, key.getPublicExponent());
 }
 
 void addPrivateComponents(AttributeTemplate& object, const ZEPPrivateKeyInfo& key) {
-    object.setAttribute(CKA_MODULUS, key.getModulus(false));
-    object.setAttribute(CKA_PUBLIC_EXPONENT, key.getPublicExponent());
-    object.setAttribute(CKA_PRIVATE_EXPONENT, key.getPrivateExponent());
-    object.setAttribute(CKA_PRIME_1, key.getPrime1());
-    object.setAttribute(CKA_PRIME_2, key.getPrime2());
-    object.setAttribute(CKA_EXPONENT_1, key.getExponent1());
-    object.setAttribute(CKA_EXPONENT_2, key.getExponent2());
-    object.setAttribute(CKA_COEFFICIENT, key.getCoefficient());
+    setBigInteger(object, CKA_MODULUS, key.getModulus(false));
+    setBigInteger(object, CKA_PUBLIC_EXPONENT, key.getPublicExponent());
+    setBigInteger(object, CKA_PRIVATE_EXPONENT, key.getPrivateExponent());
+    setBigInteger(object, CKA_PRIME_1, key.getPrime1());
+    setBigInteger(object, CKA_PRIME_2, key.getPrime2());
+    setBigInteger(object, CKA_EXPONENT_1, key.getExponent1());
+    setBigInteger(object, CKA_EXPONENT_2, key.getExponent2());
+    setBigInteger(object, CKA_COEFFICIENT, key.getCoefficient());
 }
 
 const char* formatName(int format) {

@@ -60,6 +60,13 @@ TEST_F(InfoTest, JsonCarriesTheTextFields) {
     std::string slots;
     for (const auto& id : object["slots"]) slots += (slots.empty() ? "" : " ") + std::to_string(id.get<unsigned long>());
     EXPECT_EQ(slots, field["Slots"]);
+    // Each token's URI as slots prints it, the fresh empty slot's included.
+    std::string uris;
+    for (const auto& slot : nlohmann::json::parse(keydb({"slots", "--json", "--library", token_.libraryPath()}).out))
+        uris += (uris.empty() ? "" : " ") + slot["uri"].get<std::string>();
+    EXPECT_EQ(field["Token URIs"], uris);
+    EXPECT_EQ(object["uri"].size(), 2u);
+    for (const auto& uri : object["uri"]) EXPECT_NE(uris.find(uri.get<std::string>()), std::string::npos) << uri;
 }
 
 TEST_F(InfoTest, NamedLibraryLeavesTheDefaultTokenAlone) {

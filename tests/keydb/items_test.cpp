@@ -127,6 +127,14 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
         {{"import", "--cert", path("ec.crt")}, "1234", "the certificate's key is EC; the key database holds RSA keys"},
         {{"sign", "--id", "0a"}, "", "no private key with id 0a is visible before login: " + loginPlease},
         {{"genkey"}, "", "genkey writes to the token, which needs the user's login: " + loginPlease},
+        {{"show", "--uri", "pkcs11:object=work"}, "1234", "2 items of the URI: key 0a and key 0b; name one with the "
+                                                          "URI's id\n"},
+        {{"delete", "--uri", "pkcs11:object=shared;type=private"}, "1234",
+         "2 items of the URI: pair 5a and key 5b; name one with the URI's id or --kind; --all deletes them all"},
+        {{"sign", "--uri", "pkcs11:id=%5c;type=cert"}, "1234", "no private key of the URI: it is a certificate"},
+        {{"list", "--uri", "pkcs11:token=elsewhere"}, "1234", "no initialised token fits the URI"},
+        {{"list", "--uri", "pkcs11:token=test?pin-source=" + path("none")}, "", "cannot read the PIN from " +
+                                                                                   path("none")},
         {{"list"}, "4321",
          "C_Login failed: CKR_PIN_INCORRECT (0xA0); the token has counted wrong user PINs (CKF_USER_PIN_COUNT_LOW)"},
     };
@@ -166,6 +174,52 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
     auto imported = fields(onToken({"import", "--cert", path("new.pem")}).out);
     EXPECT_EQ(imported["Label"], "O=New");
     EXPECT_EQ(imported["Subject"], "O=New");
+}
+
+TEST_F(ItemsTest, EachUriListedSelectsItsItemAndTokenUrisTheirToken) {
+    const std::string library = "module-path=" + token_.libraryPath();
+    for (const auto& item : nlohmann::json::parse(onToken({"list", "--json"}).out)) {
+        const std::string uri = item["uri"];
+        ProgramResult shown =
+            keydb({"show", "--json", "--uri", uri + "?" + library}, {{"KEYDB_PIN", token_.userPin()}});
+        ASSERT_EQ(shown.status, 0) << uri << shown.err;
+        const auto one = nlohmann::json::parse(shown.out);
+        EXPECT_EQ(one["label"], item["label"]) << uri;
+        EXPECT_EQ(one["id"], item["id"]) << uri;
+    }
+    const auto second = nlohmann::json::parse(onToken({"slots", "--json"}).out).at(1);
+    mustRun({"init-token", "--slot", std::to_string(second["id"].get<unsigned long>()), "--label", "second",
+             "--so-pin", token_.soPin()});
+    for (const auto& slot : nlohmann::json::parse(onToken({"slots", "--json"}).out)) {
+        if (slot["label"] == "") continue;
+        // The new token has no user PIN: the public objects are listed.
+        const std::string listed = withPin({"list", "--json", "--uri", slot["uri"]}, "").out;
+        EXPECT_EQ(nlohmann::json::parse(listed).empty(), slot["label"] == "second") << slot;
+    }
+    const struct {
+        std::vector<std::string> arguments;
+        std::string refusal;
+    } usageErrors[] = {
+        {{"show", "--uri", "pkcs11:object=work;colour=red"}, "--uri: unknown path attribute \"colour\""},
+        {{"show", "--uri", "pkcs11:object=w%6"}, "--uri: malformed percent-encoding in object"},
+        {{"show", "--uri", "pkcs11:object=work", "--label", "work"}, "--uri: the URI names an item (object, id or "
+                                                                     "type): not with --label"},
+        {{"list", "--uri", "pkcs11:serial=1", "--token", "test"}, "--uri: the URI names a token: not with --token"},
+        {{"list", "--uri", "pkcs11:?pin-value=1", "--pin", "1"}, "--uri: the URI names the user PIN: not with --pin"},
+        {{"list", "--uri", "pkcs11:?" + library}, "--uri: the URI names the library (module-path): not with "
+                                                  "--library"},
+        {{"list", "--uri", "pkcs11:object=work"}, "--uri: the URI names an item (object, id or type), which this "
+                                                  "command takes not"},
+    };
+    for (const auto& refused : usageErrors) {
+        ProgramResult result = onToken(refused.arguments);
+        EXPECT_EQ(result.status, 2) << testing::PrintToString(refused.arguments);
+        EXPECT_EQ(result.err.rfind(refused.refusal, 0), 0u) << result.err;
+    }
+    ProgramResult several = onToken({"list", "--uri", "pkcs11:model=SoftHSM%20v2"});
+    EXPECT_EQ(several.status, 1);
+    EXPECT_EQ(occurrences(several.err, "(pkcs11:token="), 2u) << several.err;
+    EXPECT_NE(several.err.find("keydb: 2 tokens fit the URI: slot "), std::string::npos) << several.err;
 }
 
 TEST_F(ItemsTest, DamagedObjectsAreListedAsOtherHideNothingAndCanBeDeleted) {

@@ -183,6 +183,17 @@ TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
     EXPECT_EQ(contents("sig"), openssl_.must("dgst -sha256 -sign bob.key data"));
     EXPECT_EQ(labelled("Bob"), 2u) << objects();
     EXPECT_EQ(occurrences(objects(), "Access:     sensitive\n"), 1u) << objects();
+    // Its integers written without a sign byte: p11tool reads a 2048-bit
+    // modulus, and the token's RSA-PSS signature verifies.
+    ProgramResult key = runProgram({"p11tool", "--provider", token_.libraryPath(), "--login",
+                                    "--set-pin=" + token_.userPin(), "--list-privkeys", "pkcs11:object=Bob"});
+    EXPECT_NE(key.out.find("Private key (RSA-2048)"), std::string::npos) << key.out << key.err;
+    mustRun({"sign", "--label", "Bob", "--pss", "--in", path("data"), "--out", path("pss")});
+    toOpenssl("pss");
+    openssl_.must("x509 -in bob.pem -pubkey -noout -out bob.pub");
+    EXPECT_EQ(openssl_.must("dgst -sha256 -sigopt rsa_padding_mode:pss -sigopt rsa_pss_saltlen:digest -verify bob.pub "
+                            "-signature pss data"),
+              "Verified OK\n");
 
     // The pair again, under its label or another: refused, the pair kept.
     const std::string before = objects();

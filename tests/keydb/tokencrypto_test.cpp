@@ -115,17 +115,35 @@ TEST_F(TokenCryptoTest, EncryptionAndDecryptionInteroperateWithOpenssl) {
     EXPECT_EQ(contents("again"), secret);
 }
 
+// With each digest option, and on a token without the combined mechanisms,
+// where both sides sign the digest under the bare one.
 TEST_F(TokenCryptoTest, SpeedReportsBothRatesAndTheirRatio) {
     writeOpensslKey();
-    ProgramResult result = onToken({"speed", "--id", "0b0b", "--seconds", "1", "--threads", "2", "--json"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    nlohmann::json rates = nlohmann::json::parse(result.out);
-    ASSERT_TRUE(rates["module"].is_number() && rates["raw"].is_number() && rates["ratio"].is_number()) << result.out;
-    const double module = rates["module"], raw = rates["raw"];
-    EXPECT_GT(module, 0);
-    EXPECT_GT(raw, 0);
-    EXPECT_DOUBLE_EQ(rates["ratio"].get<double>(), module / raw);
-    EXPECT_EQ(rates["threads"], 2);
+    const struct {
+        std::string mechanisms;
+        std::vector<std::string> options;
+        unsigned threads;
+    } runs[] = {
+        {"", {"--threads", "2"}, 2},
+        {"", {"--sha1"}, 1},
+        {"CKM_RSA_PKCS,CKM_RSA_PKCS_PSS", {"--sha384", "--pss", "--threads", "2"}, 2},
+        {"CKM_RSA_PKCS", {"--md5"}, 1},
+    };
+    for (const auto& run : runs) {
+        if (!run.mechanisms.empty()) token_.restrictMechanisms(run.mechanisms);
+        std::vector<std::string> arguments = {"speed", "--id", "0b0b", "--seconds", "0.05", "--json"};
+        arguments.insert(arguments.end(), run.options.begin(), run.options.end());
+        ProgramResult result = onToken(arguments);
+        ASSERT_EQ(result.status, 0) << testing::PrintToString(run.options) << result.err;
+        nlohmann::json rates = nlohmann::json::parse(result.out);
+        ASSERT_TRUE(rates["module"].is_number() && rates["raw"].is_number() && rates["ratio"].is_number())
+            << result.out;
+        const double module = rates["module"], raw = rates["raw"];
+        EXPECT_GT(module, 0);
+        EXPECT_GT(raw, 0);
+        EXPECT_DOUBLE_EQ(rates["ratio"].get<double>(), module / raw);
+        EXPECT_EQ(rates["threads"], run.threads);
+    }
 }
 
 // Signed in parts as keydb reads the input, any input signs as openssl

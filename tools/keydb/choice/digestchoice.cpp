@@ -19,18 +19,30 @@ struct DigestOption {
     // signature comes from the factory's MD5 maker.
     std::optional<Scheme> pkcs1, pss;
     std::optional<DigestChoice::Mechanism> partsNeed;
+    // The token mechanisms of the scheme with PKCS#1 v1.5 and with RSA-PSS.
+    SignatureMechanism pkcs1Mechanism;
+    std::optional<SignatureMechanism> pssMechanism;
 };
+
+using Digest = ZEPKRYDigestType;
 
 constexpr std::size_t sha256 = 0;
 
 const DigestOption digestOptions[] = {
-    {"--sha256", "Hash with SHA-256 (the default)", Scheme::SHA256_WITH_RSA, Scheme::SHA256_WITH_RSA_PSS, {}},
-    {"--sha224", "Hash with SHA-224", Scheme::SHA224_WITH_RSA, {}, {}},
-    {"--sha384", "Hash with SHA-384", Scheme::SHA384_WITH_RSA, Scheme::SHA384_WITH_RSA_PSS, {}},
-    {"--sha512", "Hash with SHA-512", Scheme::SHA512_WITH_RSA, Scheme::SHA512_WITH_RSA_PSS, {}},
+    {"--sha256", "Hash with SHA-256 (the default)", Scheme::SHA256_WITH_RSA, Scheme::SHA256_WITH_RSA_PSS, {},
+     {CKM_SHA256_RSA_PKCS, Digest::SHA256}, SignatureMechanism{CKM_SHA256_RSA_PKCS_PSS, Digest::SHA256, CKM_SHA256,
+                                                                CKG_MGF1_SHA256}},
+    {"--sha224", "Hash with SHA-224", Scheme::SHA224_WITH_RSA, {}, {}, {CKM_SHA224_RSA_PKCS, Digest::SHA224}, {}},
+    {"--sha384", "Hash with SHA-384", Scheme::SHA384_WITH_RSA, Scheme::SHA384_WITH_RSA_PSS, {},
+     {CKM_SHA384_RSA_PKCS, Digest::SHA384}, SignatureMechanism{CKM_SHA384_RSA_PKCS_PSS, Digest::SHA384, CKM_SHA384,
+                                                                CKG_MGF1_SHA384}},
+    {"--sha512", "Hash with SHA-512", Scheme::SHA512_WITH_RSA, Scheme::SHA512_WITH_RSA_PSS, {},
+     {CKM_SHA512_RSA_PKCS, Digest::SHA512}, SignatureMechanism{CKM_SHA512_RSA_PKCS_PSS, Digest::SHA512, CKM_SHA512,
+                                                                CKG_MGF1_SHA512}},
     {"--sha1", "Hash with SHA-1", Scheme::SHA1_WITH_RSA, {},
-     DigestChoice::Mechanism{CKM_SHA1_RSA_PKCS, "CKM_SHA1_RSA_PKCS"}},
-    {"--md5", "Hash with MD5", {}, {}, DigestChoice::Mechanism{CKM_MD5_RSA_PKCS, "CKM_MD5_RSA_PKCS"}},
+     DigestChoice::Mechanism{CKM_SHA1_RSA_PKCS, "CKM_SHA1_RSA_PKCS"}, {CKM_SHA1_RSA_PKCS, Digest::SHA1}, {}},
+    {"--md5", "Hash with MD5", {}, {}, DigestChoice::Mechanism{CKM_MD5_RSA_PKCS, "CKM_MD5_RSA_PKCS"},
+     {CKM_MD5_RSA_PKCS, Digest::MD5}, {}},
 };
 constexpr std::size_t md5 = std::size(digestOptions) - 1;
 
@@ -86,3 +98,8 @@ void DigestChoice::checkKeySize(unsigned int bits) const {
 }
 
 std::optional<DigestChoice::Mechanism> DigestChoice::partsNeed() const { return digestOptions[chosen()].partsNeed; }
+
+SignatureMechanism DigestChoice::mechanism() const {
+    const DigestOption& option = digestOptions[chosen()];
+    return pss_ ? *option.pssMechanism : option.pkcs1Mechanism;
+}

@@ -14,6 +14,7 @@
 
 #include "cryptoki.h"
 #include "kry/zepkrysignaturescheme.h"
+#include "raw/signaturemechanism.h"
 
 class ZEPKRYAlgorithmFactory;
 class ZEPKRYKey;
@@ -50,6 +51,9 @@ public:
     // as they are. None for SHA-2: without the combined mechanism the
     // module digests the parts itself.
     std::optional<Mechanism> partsNeed() const;
+    // The token mechanism of the choice and its fallback, for direct
+    // Cryptoki calls beside the module.
+    SignatureMechanism mechanism() const;
 
 private:
     // The index of the digest option given, or of --sha256.

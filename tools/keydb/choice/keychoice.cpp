@@ -52,7 +52,7 @@ ZEPBuffer labelDER(const std::string& label) {
     return der.to_buffer();
 }
 
-KeyChoice::KeyChoice(CLI::App& command, Scope scope, CLI::Option* alternative) {
+KeyChoice::KeyChoice(CLI::App& command, UriOption& uri, Scope scope, CLI::Option* alternative) : uri_(uri) {
     const std::string what = scope == Scope::privateKey ? "The key's" : "The item's";
     labelOption_ = command.add_option("--label", label_, what + " label")->type_name("TEXT");
     idOption_ = command.add_option("--id", id_, what + " CKA_ID in hexadecimal")->type_name("HEX");
@@ -64,15 +64,20 @@ KeyChoice::KeyChoice(CLI::App& command, Scope scope, CLI::Option* alternative) {
                 ->type_name("KIND");
         if (alternative) kindOption_->excludes(alternative);
     }
+    std::vector<const CLI::Option*> replaced{labelOption_, idOption_};
+    if (alternative) replaced.push_back(alternative);
+    uri.takes(UriOption::Part::object, std::move(replaced));
     command.callback([this, alternative] {
-        const bool named = labelOption_->count() + idOption_->count() != 0;
-        if (!alternative && !named) throw CLI::ValidationError("--label or --id is required");
+        const bool named = labelOption_->count() + idOption_->count() != 0 || uri_.names(UriOption::Part::object);
+        if (!alternative && !named) throw CLI::ValidationError("--label or --id (or --uri) is required");
         if (alternative && named == (alternative->count() != 0))
-            throw CLI::ValidationError("either --label and --id or " + alternative->get_name() + " is required");
+            throw CLI::ValidationError("either --label and --id (or --uri) or " + alternative->get_name() +
+                                       " is required");
     });
 }
 
 std::string KeyChoice::named() const {
+    if (uri_.names(UriOption::Part::object)) return "of the URI";
     std::string text;
     if (labelOption_->count()) text = "labelled \"" + label_ + "\"";
     if (idOption_->count())
@@ -93,7 +98,11 @@ std::string KeyChoice::hint(const std::vector<const TokenItem*>& candidates) con
     const bool kindsDiffer = std::any_of(candidates.begin(), candidates.end(),
                                          [&](const TokenItem* item) { return item->kind != candidates.front()->kind; });
     std::vector<std::string> options;
-    if (!idOption_->count()) options.push_back("--id");
+    if (uri_.names(UriOption::Part::object)) {
+        if (!uri_.uri()->id) options.push_back("the URI's id");
+    } else if (!idOption_->count()) {
+        options.push_back("--id");
+    }
     if (kindOption_ && !kindOption_->count() && kindsDiffer) options.push_back("--kind");
     if (options.empty()) return "";
     return "; name one with " + (options.size() == 1 ? options.front() : options.front() + " or " + options.back());
@@ -106,11 +115,19 @@ std::vector<const TokenItem*> KeyChoice::matching(const TokenItems& items, const
     return found;
 }
 
+bool KeyChoice::fitsUri(const TokenItem& item) const {
+    const Pkcs11Uri& wanted = *uri_.uri();
+    return (!wanted.object || item.label == *wanted.object) && (!wanted.id || item.id == *wanted.id) &&
+           (!wanted.type || item.has(*wanted.type));
+}
+
 std::vector<const TokenItem*> KeyChoice::withName(const TokenItems& items) const {
+    const bool byUri = uri_.names(UriOption::Part::object);
     std::vector<const TokenItem*> found;
     for (const TokenItem& item : items.all())
-        if ((!labelOption_->count() || item.label == label_) &&
-            (!idOption_->count() || lowerHex(item.id) == lowerCase(id_)))
+        if (byUri ? fitsUri(item)
+                  : (!labelOption_->count() || item.label == label_) &&
+                        (!idOption_->count() || lowerHex(item.id) == lowerCase(id_)))
             found.push_back(&item);
     return found;
 }

@@ -1,6 +1,7 @@
 // The item a command works with, named by --label TEXT, by --id HEX (its
-// CKA_ID, as keydb list shows it) or by both; commands that take items of
-// any kind also have --kind KIND. A command acts on exactly one item of the
+// CKA_ID, as keydb list shows it) or by both, or by the object, id and type
+// attributes of --uri (an item fits a type when it holds an object of that
+// class); commands that take items of any kind also have --kind KIND. A command acts on exactly one item of the
 // kinds it takes: a name that fits none or several is refused with the real
 // cause (nothing of that name, an item of another kind, private objects
 // hidden before login, or the candidates' kinds and ids).
@@ -15,6 +16,7 @@
 
 #include "asn/asn_string.h"
 #include "choice/tokenitems.h"
+#include "choice/urioption.h"
 #include "keystore/zepslotmanager.h"
 #include "session/modulediagnostics.h"
 
@@ -45,10 +47,10 @@ public:
     enum class Scope { privateKey, anyItem };
 
     // `alternative`, when given, is an option that names what the command
-    // works with in another way: then either it or --label and --id are
-    // needed, not both. The scope words the options' help; a choice of any
-    // item has --kind.
-    explicit KeyChoice(CLI::App& command, Scope scope = Scope::privateKey, CLI::Option* alternative = nullptr);
+    // works with in another way: then either it or --label and --id (or the
+    // URI's item) are needed, not both. The scope words the options' help;
+    // a choice of any item has --kind.
+    KeyChoice(CLI::App& command, UriOption& uri, Scope scope = Scope::privateKey, CLI::Option* alternative = nullptr);
     KeyChoice(const KeyChoice&) = delete;
     KeyChoice& operator=(const KeyChoice&) = delete;
 
@@ -64,10 +66,12 @@ public:
     // public key object of its CKA_ID. Throws std::runtime_error when the
     // token holds no such object.
     ZEPKRYKey publicKey(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) const;
-    // "labelled "x"", "with id ab12" or both, for messages.
+    // "labelled "x"", "with id ab12" or both, or "of the URI", for messages.
     std::string named() const;
 
 private:
+    // Whether the item has each attribute the URI's object, id and type ask.
+    bool fitsUri(const TokenItem& item) const;
     // The items the options name, of whatever kind.
     std::vector<const TokenItem*> withName(const TokenItems& items) const;
     // `kinds`, narrowed to the one --kind names.
@@ -82,6 +86,7 @@ private:
     CLI::Option* labelOption_;
     CLI::Option* idOption_;
     CLI::Option* kindOption_ = nullptr;
+    const UriOption& uri_;
 };
 
 // The lookup value of a label; throws std::runtime_error when the label is

@@ -1,5 +1,6 @@
-// The Cryptoki library a command works on: the one given with --library,
-// else keydb's default token (see DefaultToken).
+// The Cryptoki library a command works on: the one given with --library or
+// by the module-path of --uri, else keydb's default token (see
+// DefaultToken).
 #ifndef KEYDB_LIBRARYCHOICE_H
 #define KEYDB_LIBRARYCHOICE_H
 
@@ -9,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "home/defaulttoken.h"
+#include "choice/urioption.h"
 #include "io/output.h"
 
 // The library to connect to and, for the default token, the lock to hold
@@ -24,9 +26,10 @@ public:
     using Need = DefaultToken::Need;
 
     // Adds --library to the command's options; an empty path is refused.
-    explicit LibraryChoice(CLI::App& command);
+    // With `uri`, its module-path stands in for --library.
+    explicit LibraryChoice(CLI::App& command, UriOption* uri = nullptr);
 
-    bool isDefaultToken() const { return !library_; }
+    bool isDefaultToken() const { return !given(); }
     // The library's path. Without --library it prepares the default token
     // first (see DefaultToken::prepare); its creation notice goes to stdout
     // before text output, to stderr when stdout carries JSON. No lock is
@@ -38,7 +41,11 @@ public:
     ChosenLibrary resolve(Output::Format format, Access access, Need need) const;
 
 private:
+    // The path of --library or of the URI, if either gives one.
+    std::optional<std::string> given() const;
+
     std::optional<std::string> library_;
+    const UriOption* uri_;
 };
 
 #endif

@@ -13,12 +13,6 @@ namespace {
 
 ZEPBuffer bytes(const std::string& text) { return ZEPBuffer(text.size(), text.data()); }
 
-void wipe(std::string& text) {
-    volatile char* data = text.data();
-    for (std::size_t i = 0; i < text.size(); ++i) data[i] = 0;
-    text.clear();
-}
-
 // The signals that end keydb while it waits at a prompt.
 constexpr std::array<int, 4> endingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
@@ -77,24 +71,36 @@ std::string readLine(const std::string& prompt) {
 
 }  // namespace
 
+void wipeText(std::string& text) {
+    volatile char* data = text.data();
+    for (std::size_t i = 0; i < text.size(); ++i) data[i] = 0;
+    text.clear();
+}
+
+void wipeOptionText(std::string& value, const CLI::Option& option) {
+    wipeText(value);
+    // The option's results are CLI11's strings, not constants: wiping them
+    // in place leaves them empty.
+    for (const std::string& result : option.results()) wipeText(const_cast<std::string&>(result));
+}
+
 PinOption::PinOption(CLI::App& command, const std::string& option, std::string variable, std::string prompt,
-                     const std::string& description, Entry entry)
+                     const std::string& description, Entry entry, UriOption* uri)
     : option_(command.add_option(option, value_, description + " (else $" + variable + ", else asked for)")),
       variable_(std::move(variable)),
       prompt_(std::move(prompt)),
-      entry_(entry) {
+      entry_(entry),
+      uri_(uri) {
     option_->type_name("PIN");
+    if (uri_) uri_->takes(UriOption::Part::pin, {option_});
 }
 
-PinOption::~PinOption() {
-    wipe(value_);
-    // The option's results are CLI11's strings, not constants: wiping them
-    // in place leaves them empty.
-    for (const std::string& result : option_->results()) wipe(const_cast<std::string&>(result));
-}
+PinOption::~PinOption() { wipeOptionText(value_, *option_); }
 
 std::optional<ZEPBuffer> PinOption::given() const {
     if (!value_.empty()) return bytes(value_);
+    if (uri_)
+        if (std::optional<ZEPBuffer> pin = uri_->pin()) return pin;
     const char* environment = std::getenv(variable_.c_str());
     if (environment && *environment) return bytes(environment);
     return std::nullopt;
@@ -109,9 +115,9 @@ std::optional<ZEPBuffer> PinOption::ask() {
         std::string again = readLine(prompt_ + " (again)");
         const bool missing = std::cin.fail();
         const bool same = again == typed;
-        wipe(again);
+        wipeText(again);
         if (!same) {
-            wipe(typed);
+            wipeText(typed);
             if (canPrompt())
                 throw std::runtime_error(missing ? "the PIN was not typed again" : "the two PINs typed differ");
             throw std::runtime_error(std::string("a new PIN is read twice from standard input, one line each, and ") +
@@ -119,7 +125,7 @@ std::optional<ZEPBuffer> PinOption::ask() {
         }
     }
     answer_ = bytes(typed);
-    wipe(typed);
+    wipeText(typed);
     return answer_;
 }
 

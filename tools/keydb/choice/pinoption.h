@@ -1,4 +1,5 @@
-// A PIN a command needs: from its option, else from an environment
+// A PIN a command needs: from its option, else from the URI of --uri when
+// the command takes the PIN from one, else from an environment
 // variable, else typed at a prompt without echo (a line read from standard
 // input when that is no terminal; a trailing carriage return is dropped).
 // PINs are held in wiping buffers and are never printed.
@@ -10,21 +11,28 @@
 
 #include <CLI/CLI.hpp>
 
+#include "choice/urioption.h"
 #include "zepbuffer.h"
+
+// Overwrites `text` with zeros and empties it.
+void wipeText(std::string& text);
+// Wipes an option's variable and CLI11's copies of what was typed after it.
+void wipeOptionText(std::string& value, const CLI::Option& option);
 
 class PinOption {
 public:
     // Whether a PIN typed at a terminal must be typed twice: for new PINs.
     enum class Entry { once, twice };
 
-    // Adds `option` (such as "--pin") to the command's options.
+    // Adds `option` (such as "--pin") to the command's options; with `uri`,
+    // the URI's PIN stands in for it.
     PinOption(CLI::App& command, const std::string& option, std::string variable, std::string prompt,
-              const std::string& description, Entry entry = Entry::once);
+              const std::string& description, Entry entry = Entry::once, UriOption* uri = nullptr);
     PinOption(const PinOption&) = delete;
     PinOption& operator=(const PinOption&) = delete;
     ~PinOption();
 
-    // The PIN from the option or the environment, if either gives one.
+    // The PIN from the option, the URI or the environment, if one gives it.
     std::optional<ZEPBuffer> given() const;
     // Asks for the PIN, once: a later call gives the same answer. None
     // when the answer is empty. A new PIN (Entry::twice) is read twice,
@@ -43,6 +51,7 @@ private:
     std::string variable_;
     std::string prompt_;
     Entry entry_;
+    UriOption* uri_;
     bool asked_ = false;
     std::optional<ZEPBuffer> answer_;
 };

@@ -17,20 +17,48 @@ std::string slotIdProblem(const std::string& text) {
     return errno == ERANGE ? "the slot id " + text + " is too large" : "";
 }
 
+// Whether each token and slot attribute that `wanted` has is the slot's.
+bool fits(const Pkcs11Uri& wanted, const SlotInfo& info) {
+    const Pkcs11Uri has = Pkcs11Uri::ofToken(info.token);
+    const auto same = [](const auto& want, const auto& value) { return !want || *want == value; };
+    return same(wanted.token, has.token) && same(wanted.manufacturer, has.manufacturer) &&
+           same(wanted.serial, has.serial) && same(wanted.model, has.model) && same(wanted.slotId, info.id) &&
+           same(wanted.slotDescription, info.description()) &&
+           same(wanted.slotManufacturer, withoutPadding(std::string_view(
+                                             reinterpret_cast<const char*>(info.slot.manufacturerID),
+                                             sizeof info.slot.manufacturerID)));
+}
+
 }  // namespace
 
-SlotChoice::SlotChoice(CLI::App& command) {
+SlotChoice::SlotChoice(CLI::App& command, UriOption& uri) : uri_(uri) {
     auto* slot = command.add_option("--slot", slot_, "Slot id (as keydb slots shows it); not with --token")
                      ->type_name("ID")
                      ->check(CLI::Validator(slotIdProblem, "", "slot id"));
-    command.add_option("--token", token_, "Label of the token to use (trailing blanks ignored)")
-        ->type_name("LABEL")
-        ->excludes(slot);
+    auto* token = command.add_option("--token", token_, "Label of the token to use (trailing blanks ignored)")
+                      ->type_name("LABEL")
+                      ->excludes(slot);
+    uri.takes(UriOption::Part::token, {slot, token});
+}
+
+CK_SLOT_ID SlotChoice::fitting(const Pkcs11Uri& wanted, const std::vector<SlotInfo>& slots) {
+    std::vector<const SlotInfo*> found;
+    for (const SlotInfo& info : slots)
+        if (info.tokenInitialised() && fits(wanted, info)) found.push_back(&info);
+    if (found.size() == 1) return found.front()->id;
+    if (found.empty()) throw std::runtime_error("no initialised token fits the URI");
+    std::string candidates;
+    for (const SlotInfo* info : found)
+        candidates += (candidates.empty() ? "" : ", ") + std::string("slot ") + std::to_string(info->id) + " (" +
+                      Pkcs11Uri::ofToken(info->token).format() + ")";
+    throw std::runtime_error(std::to_string(found.size()) + " tokens fit the URI: " + candidates +
+                             "; name one with its serial or slot-id");
 }
 
 CK_SLOT_ID SlotChoice::choose(ModuleSession& session) const {
     if (slot_) return *slot_;
     std::vector<SlotInfo> slots = session.slots();
+    if (uri_.names(UriOption::Part::token)) return fitting(*uri_.uri(), slots);
     if (token_) {
         std::string wanted = withoutPadding(*token_);
         for (const SlotInfo& info : slots)

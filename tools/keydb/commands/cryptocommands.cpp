@@ -63,7 +63,7 @@ bool signsRawRSA(const TokenMechanisms& mechanisms) {
 }  // namespace
 
 KeyDataCommand::KeyDataCommand(CLI::App& app, const std::string& name, const std::string& description)
-    : DatabaseCommand(app, name, description), key_(options()) {
+    : DatabaseCommand(app, name, description), key_(options(), uri()) {
     options().add_option("--in", in_, "File to read (default: standard input)")->type_name("FILE");
     options().add_option("--out", out_, "File to write (default: standard output)")->type_name("FILE");
 }

@@ -9,7 +9,8 @@
 DatabaseCommand::DatabaseCommand(CLI::App& app, const std::string& name, const std::string& description,
                                  int sessionType, Access access)
     : TokenCommand(app, name, description, sessionType, access),
-      pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN, to see private objects"),
+      pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN, to see private objects", PinOption::Entry::once,
+           &uri()),
       access_(access) {}
 
 bool DatabaseCommand::askFirst(bool defaultToken) {

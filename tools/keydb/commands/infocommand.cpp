@@ -3,6 +3,7 @@
 #include <iostream>
 #include <vector>
 
+#include "choice/pkcs11uri.h"
 #include "session/modulesession.h"
 #include "io/output.h"
 
@@ -26,6 +27,10 @@ void InfoCommand::run() {
         output.field("Manufacturer", "manufacturer", withoutPadding(manager.getManufacturer().view()));
         output.field("Version", "version", manager.getVersion().str());
         output.field("Slots", "slots", slots);
+        std::vector<std::string> uris;
+        for (const SlotInfo& info : session.slots())
+            if (info.tokenPresent()) uris.push_back(Pkcs11Uri::ofToken(info.token).format());
+        output.field("Token URIs", "uri", uris);
     });
     output.print(std::cout);
 }

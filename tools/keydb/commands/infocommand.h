@@ -1,4 +1,5 @@
-// keydb info: what a Cryptoki library says about itself, and its slots.
+// keydb info: what a Cryptoki library says about itself, its slots and the
+// pkcs11: URI of each token present.
 #ifndef KEYDB_INFOCOMMAND_H
 #define KEYDB_INFOCOMMAND_H
 

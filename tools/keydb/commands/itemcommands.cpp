@@ -76,7 +76,7 @@ bool ofSubject(const TokenItem& item, const ZEPBuffer& subjectDER) {
 
 RenameCommand::RenameCommand(CLI::App& app)
     : DatabaseCommand(app, "rename", "Relabel a pair, certificate, request or key", 1, Access::write),
-      item_(options(), KeyChoice::Scope::anyItem) {
+      item_(options(), uri(), KeyChoice::Scope::anyItem) {
     options().add_option("--to", to_, "The new label")->required()->type_name("NEW");
     options().add_flag("--json", json_, "Print one JSON object");
 }
@@ -99,7 +99,7 @@ void RenameCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
 DeleteCommand::DeleteCommand(CLI::App& app)
     : DatabaseCommand(app, "delete", "Delete an item, every item of a label, or every item of a subject", 1,
                       Access::write),
-      item_(options(), KeyChoice::Scope::anyItem,
+      item_(options(), uri(), KeyChoice::Scope::anyItem,
             options().add_option("--subject", subject_, "With --all: the subject, as RFC 4514 text")->type_name("DN")) {
     options().add_flag("--all", all_, "Delete every item of the label (or of --subject), not one");
     options().get_option("--subject")->needs(options().get_option("--all"));
@@ -134,7 +134,7 @@ void DeleteCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
 PairCommand::PairCommand(CLI::App& app)
     : DatabaseCommand(app, "pair", "Make a private key and its certificate written by another tool a pair", 1,
                       Access::write),
-      key_(options()) {
+      key_(options(), uri()) {
     options().add_flag("--json", json_, "Print one JSON object");
 }
 

@@ -91,7 +91,7 @@ void GenKeyCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
 
 ExportRequestCommand::ExportRequestCommand(CLI::App& app)
     : DatabaseCommand(app, "export-request", "Write a pending request as PKCS#10 signed on the token"),
-      key_(options()),
+      key_(options(), uri()),
       digest_(options(), DigestChoice::Md5::refused) {
     options().add_option("--out", out_, "File to write (default: standard output)")->type_name("FILE");
     options().add_flag("--der", der_, "Write DER instead of PEM");

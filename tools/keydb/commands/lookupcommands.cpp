@@ -37,7 +37,8 @@ void describe(Output& output, const TokenItem& item, const TokenObjects& objects
 }  // namespace
 
 ShowCommand::ShowCommand(CLI::App& app)
-    : DatabaseCommand(app, "show", "Show the item with a label or id"), item_(options(), KeyChoice::Scope::anyItem) {
+    : DatabaseCommand(app, "show", "Show the item with a label or id"),
+      item_(options(), uri(), KeyChoice::Scope::anyItem) {
     options().add_flag("--json", json_, "Print one JSON object");
 }
 
@@ -51,7 +52,7 @@ void ShowCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostic
 
 ExportCertCommand::ExportCertCommand(CLI::App& app)
     : DatabaseCommand(app, "export-cert", "Write the certificate with a label or id, PEM by default"),
-      item_(options(), KeyChoice::Scope::anyItem) {
+      item_(options(), uri(), KeyChoice::Scope::anyItem) {
     options().add_option("--out", out_, "File to write (default: standard output)")->type_name("FILE");
     options().add_flag("--der", der_, "Write DER instead of PEM");
 }

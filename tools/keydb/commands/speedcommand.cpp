@@ -82,11 +82,12 @@ CLI::Validator between(double low, double high) {
 
 SpeedCommand::SpeedCommand(CLI::App& app)
     : TokenCommand(app, "speed",
-                   "Sign 100-byte messages with SHA-1 through the module and through raw Cryptoki; print both "
-                   "rates and their ratio",
+                   "Sign 100-byte messages through the module and through raw Cryptoki; print both rates and "
+                   "their ratio",
                    0, Access::read),
-      pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN"),
-      key_(options()) {
+      pin_(options(), "--pin", "KEYDB_PIN", "User PIN", "User PIN", PinOption::Entry::once, &uri()),
+      key_(options(), uri()),
+      digest_(options(), DigestChoice::Md5::offered) {
     options()
         .add_option("--seconds", seconds_, "How long each side signs, 0.01 to 3600 (default: 3)")
         ->type_name("S")
@@ -112,8 +113,7 @@ void SpeedCommand::runOn(ModuleSession& session, ZEPSlotManager& slot) {
     for (unsigned int thread = 0; thread < threads_; ++thread) {
         slots.push_back(session.openSlot(slot.getSlotId(), 0));
         factories.emplace_back(slots.back()->getZEPKRYAlgorithmFactory());
-        moduleSigners.emplace_back(factories.back()->make_SHA1WithRSA_SignatureAlgorithm(key));
-        if (!moduleSigners.back()) throw std::runtime_error("the module makes no SHA-1 signature");
+        moduleSigners.push_back(digest_.signer(*factories.back(), key));
     }
     // The raw side: the same library and key, a session per thread. All are
     // opened before any signs and closed after all have ended, so a login
@@ -122,7 +122,7 @@ void SpeedCommand::runOn(ModuleSession& session, ZEPSlotManager& slot) {
     const ZEPBuffer id = ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId();
     std::vector<std::unique_ptr<RawSigner>> rawSigners;
     for (unsigned int thread = 0; thread < threads_; ++thread)
-        rawSigners.push_back(std::make_unique<RawSigner>(cryptoki, slot.getSlotId(), pin, id));
+        rawSigners.push_back(std::make_unique<RawSigner>(cryptoki, slot.getSlotId(), pin, id, digest_.mechanism()));
 
     const ZEPBuffer data(message.size(), message.data());
     Tally module, raw;

@@ -1,13 +1,15 @@
-// keydb speed: SHA-1 signatures of 100-byte messages for a few seconds,
-// through the module (signData, as keydb sign makes them) and through raw
-// Cryptoki (C_SignInit + C_Sign with the same key), on one or more
-// threads; prints both rates and their ratio. Each thread signs in a
+// keydb speed: signatures of 100-byte messages for a few seconds, with the
+// digest and padding that DigestChoice gives (SHA-256 and PKCS#1 v1.5 by
+// default), through the module (signData, as keydb sign makes them) and
+// through raw Cryptoki (C_SignInit + C_Sign with the same key and the
+// mechanism the module chooses), on one or more threads; prints both rates and their ratio. Each thread signs in a
 // session of its own: a slot manager of its own on the module side. The
 // two sides take turns in short rounds, so that a change in the machine's
 // load falls on both alike.
 #ifndef KEYDB_SPEEDCOMMAND_H
 #define KEYDB_SPEEDCOMMAND_H
 
+#include "choice/digestchoice.h"
 #include "choice/keychoice.h"
 #include "choice/pinoption.h"
 #include "commands/tokencommand.h"
@@ -26,6 +28,7 @@ private:
 
     PinOption pin_;
     KeyChoice key_;
+    DigestChoice digest_;
     double seconds_ = 3;
     unsigned int threads_ = 1;
     bool json_ = false;

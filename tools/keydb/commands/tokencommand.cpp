@@ -3,8 +3,9 @@
 TokenCommand::TokenCommand(CLI::App& app, const std::string& name, const std::string& description, int sessionType,
                            Access access)
     : Command(app, name, description),
-      library_(options()),
-      slot_(options()),
+      uri_(options()),
+      library_(options(), &uri_),
+      slot_(options(), uri_),
       sessionType_(sessionType),
       access_(access) {}
 

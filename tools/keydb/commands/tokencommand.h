@@ -1,6 +1,6 @@
 // A command that works on one token: it connects to the library that
-// --library names (else the default token), picks the slot as SlotChoice
-// says and hands the command a slot manager for it.
+// --library or --uri names (else the default token), picks the slot as
+// SlotChoice says and hands the command a slot manager for it.
 #ifndef KEYDB_TOKENCOMMAND_H
 #define KEYDB_TOKENCOMMAND_H
 
@@ -33,10 +33,13 @@ protected:
     virtual bool askFirst(bool /*defaultToken*/) { return false; }
     virtual void runOn(ModuleSession& session, ZEPSlotManager& slot) = 0;
 
+    // --uri, for the choices of the command that take a part of it.
+    UriOption& uri() { return uri_; }
     // The Cryptoki library of this run, for direct calls beside the module.
     const std::string& cryptokiPath() const { return cryptokiPath_; }
 
 private:
+    UriOption uri_;
     LibraryChoice library_;
     SlotChoice slot_;
     int sessionType_;

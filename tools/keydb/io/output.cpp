@@ -8,6 +8,17 @@
 
 #include "io/displaytext.h"
 
+namespace {
+
+// The words separated by blanks; "none" when there are none.
+std::string joined(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+    return text.empty() ? "none" : text;
+}
+
+}  // namespace
+
 Output::Output(Format format, Shape shape)
     : format_(format),
       shape_(shape),
@@ -46,9 +57,13 @@ void Output::field(const std::string& label, const std::string& key, unsigned lo
 }
 
 void Output::field(const std::string& label, const std::string& key, const std::vector<unsigned long>& numbers) {
-    std::string text;
-    for (unsigned long number : numbers) text += (text.empty() ? "" : " ") + std::to_string(number);
-    add(label, key, text.empty() ? "none" : text, numbers);
+    std::vector<std::string> words;
+    for (unsigned long number : numbers) words.push_back(std::to_string(number));
+    add(label, key, joined(words), numbers);
+}
+
+void Output::field(const std::string& label, const std::string& key, const std::vector<std::string>& words) {
+    add(label, key, joined(words), words);
 }
 
 void Output::field(const std::string& label, const std::string& key, double number, int decimals,

@@ -34,6 +34,9 @@ public:
     // Numbers separated by blanks in text ("none" when there are none), an
     // array in JSON.
     void field(const std::string& label, const std::string& key, const std::vector<unsigned long>& numbers);
+    // Words separated by blanks in text ("none" when there are none), an
+    // array in JSON.
+    void field(const std::string& label, const std::string& key, const std::vector<std::string>& words);
     // `number` with `decimals` decimals and then `unit` in text, the number
     // alone in JSON.
     void field(const std::string& label, const std::string& key, double number, int decimals,
