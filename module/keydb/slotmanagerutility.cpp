@@ -10,6 +10,8 @@
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
 #include "asn/zepdbutility.h"
+#include "asn/zepeccurve.h"
+#include "asn/zepecpublickey.h"
 #include "attributetemplate.h"
 #include "errorcodes.h"
 #include "keystore/zepcertitem.h"
@@ -341,9 +343,44 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
     return makeKeyItem(slot, handle, tokenLabel);
 }
 
+namespace {
+
+// Key components the token does not give stand in as one blank byte.
+const ZEPBuffer& placeholder() {
+    static const ZEPBuffer blank(1, " ");
+    return blank;
+}
+
+// The SubjectPublicKeyInfo of an RSA key object's components. Public key
+// objects get the same record texts as private ones.
+ZEPBuffer rsaPublicKeyInfo(const AttributeTemplate& components) {
+    ZEPSubjectPublicKeyInfo publicKeyInfo;
+    publicKeyInfo.setModulus(
+        valueOrReport(components, CKA_MODULUS, "CKA_MODULUS missing on Private Key Object", placeholder()));
+    publicKeyInfo.setPublicExponent(valueOrReport(components, CKA_PUBLIC_EXPONENT,
+                                                  "CKA_PUBLIC_EXPONENT missing on Private Key Object", placeholder()));
+    publicKeyInfo.setAlgorithm(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT);
+    return publicKeyInfo.getDER();
+}
+
+ZEPBuffer ecParamsOf(const AttributeTemplate& components) {
+    return valueOrReport(components, CKA_EC_PARAMS, "CKA_EC_PARAMS missing on Key Object");
+}
+
+// The SubjectPublicKeyInfo of an EC public key object; CKA_EC_POINT may
+// hold the point in a DER OCTET STRING or bare.
+ZEPBuffer ecPublicKeyInfo(const AttributeTemplate& components) {
+    return ZEPECPublicKey::fromToken(ecParamsOf(components),
+                                     valueOrReport(components, CKA_EC_POINT, "CKA_EC_POINT missing on Key Object"))
+        .getDER();
+}
+
+}  // namespace
+
 ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle, TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(CK_OBJECT_HANDLE)");
-    // The key's own attributes and its public components.
+    // The key's own attributes and, as most keys are RSA keys, the RSA
+    // public components.
     const std::vector<AttributeTemplate> read = readGroups(
         slot, handle, {{CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID}, {CKA_MODULUS, CKA_PUBLIC_EXPONENT}});
     const AttributeTemplate& object = read[0];
@@ -351,36 +388,30 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
     if (!object.getAttribute(CKA_CLASS, objectClass) ||
         (objectClass != CKO_PRIVATE_KEY && objectClass != CKO_PUBLIC_KEY))
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only PUBLIC and PRIVATE key types are supported.");
-    if (!object.getAttribute(CKA_KEY_TYPE, keyType) || keyType != CKK_RSA)
+    if (!object.getAttribute(CKA_KEY_TYPE, keyType) || (keyType != CKK_RSA && keyType != CKK_EC))
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only RSA Keys are supported.");
-    const bool isPrivate = objectClass == CKO_PRIVATE_KEY;
+    const bool isPrivate = objectClass == CKO_PRIVATE_KEY, isEC = keyType == CKK_EC;
     ZEPBuffer label = valueOrReport(object, CKA_LABEL, "CKA_LABEL missing on Key Object");
     ZEPBuffer subject = valueOrReport(object, CKA_SUBJECT, "CKA_SUBJECT missing on Key Object");
     ZEPBuffer id = valueOrReport(object, CKA_ID, "CKA_ID missing on Key Object");
 
-    // Components the token does not give stand in as one blank byte.
-    const ZEPBuffer placeholder(1, " ");
-    const AttributeTemplate& components = read[1];
-    ZEPSubjectPublicKeyInfo publicKeyInfo;
-    // Public key objects get the same record texts as private ones.
-    publicKeyInfo.setModulus(
-        valueOrReport(components, CKA_MODULUS, "CKA_MODULUS missing on Private Key Object", placeholder));
-    publicKeyInfo.setPublicExponent(valueOrReport(components, CKA_PUBLIC_EXPONENT,
-                                                  "CKA_PUBLIC_EXPONENT missing on Private Key Object", placeholder));
-    publicKeyInfo.setAlgorithm(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT);
-    const ZEPBuffer publicKeyDER = publicKeyInfo.getDER();
-
-    ZEPKRYKey key(isPrivate ? ZEPKRYKey::TYPE_PRIVATE : ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA);
+    ZEPKRYKey key(isPrivate ? ZEPKRYKey::TYPE_PRIVATE : ZEPKRYKey::TYPE_PUBLIC,
+                  isEC ? ZEPKRYKey::ALGORITHM_EC : ZEPKRYKey::ALGORITHM_RSA);
     if (isPrivate) {
-        // The private key stays on the token: the item names it.
-        ZEPKRYKey publicKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA,
-                            ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, publicKeyDER);
-        ZEPPKCS11ASNKeyRecord record(tokenLabel.of(slot), id, ZEPKRYUtility::getKeySizeInBits(publicKey), subject);
+        // The private key stays on the token: the item names it. An EC
+        // private key object holds no point, its curve gives the size.
+        const unsigned int bits =
+            isEC ? ZEPECCurve::fromECParams(ecParamsOf(readAttributes(slot, handle, {CKA_EC_PARAMS}))).getFieldBits()
+                 : ZEPKRYUtility::getKeySizeInBits(ZEPKRYKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA,
+                                                             ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO,
+                                                             rsaPublicKeyInfo(read[1])));
+        ZEPPKCS11ASNKeyRecord record(tokenLabel.of(slot), id, bits, subject);
         key.setFormat(ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
         key.setKeyBlob(record.getBuffer());
     } else {
         key.setFormat(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO);
-        key.setKeyBlob(publicKeyDER);
+        key.setKeyBlob(isEC ? ecPublicKeyInfo(readAttributes(slot, handle, {CKA_EC_PARAMS, CKA_EC_POINT}))
+                            : rsaPublicKeyInfo(read[1]));
     }
     return new ZEPKeyItem(key, normalizeLabel(label));
 }
@@ -465,10 +496,26 @@ CK_OBJECT_CLASS SlotManagerUtility::objectClassOf(const ZEPKRYKey& key) {
     }
 }
 
+namespace {
+
+// The key id of a public key: the SHA-1 of an EC key's uncompressed point,
+// of an RSA key's modulus without leading zero bytes.
+ZEPBuffer publicKeyId(const SubjectPublicKeyInfo& publicKeyInfo) {
+    const ZEPBuffer der = ZEPASNUtility::getDEREncoding(publicKeyInfo);
+    if (ZEPECCurve::isKeyAlgorithm(publicKeyInfo.algorithm))
+        return ZEPKRYUtility::digestData_SHA1(ZEPECPublicKey(der).getPoint());
+    return ZEPKRYUtility::digestData_SHA1(ZEPSubjectPublicKeyInfo(der).getModulus(true));
+}
+
+}  // namespace
+
 ZEPBuffer SlotManagerUtility::makeObjectId(const ZEPKRYKey& key) {
     switch (key.getFormat()) {
-        case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO:
-            return ZEPKRYUtility::digestData_SHA1(ZEPSubjectPublicKeyInfo(key.getKeyBlob()).getModulus(true));
+        case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO: {
+            SubjectPublicKeyInfo publicKeyInfo;
+            ZEPASNUtility::setDEREncoding(key.getKeyBlob(), publicKeyInfo);
+            return publicKeyId(publicKeyInfo);
+        }
         case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
             return ZEPKRYUtility::digestData_SHA1(ZEPPrivateKeyInfo(key.getKeyBlob()).getModulus(true));
         case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD: return ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId();
@@ -479,8 +526,7 @@ ZEPBuffer SlotManagerUtility::makeObjectId(const ZEPKRYKey& key) {
 }
 
 ZEPBuffer SlotManagerUtility::makeObjectId(const x509_certificate& certificate) {
-    return ZEPKRYUtility::digestData_SHA1(
-        ZEPSubjectPublicKeyInfo(certificate.get_subject_public_key_info()).getModulus(true));
+    return publicKeyId(certificate.get_subject_public_key_info());
 }
 
 namespace {

@@ -121,7 +121,8 @@ public:
                             const ZEPBuffer& subject);
     static bool makeCertItem(SlotManager& slot, const ZEPCertItem& item, CK_OBJECT_HANDLE& handle, ZEPBuffer& id);
     // The CKA_ID tying a key pair and its certificates together: the SHA-1 of
-    // the RSA modulus without leading zero bytes; a key record's own id.
+    // the RSA modulus without leading zero bytes, of an EC key's uncompressed
+    // point; a key record's own id.
     static ZEPBuffer makeObjectId(const ZEPKRYKey& key);
     static ZEPBuffer makeObjectId(const x509_certificate& certificate);
     // The object class of a key's type: private, public, secret, else vendor

@@ -6,16 +6,19 @@
 #include <iterator>
 #include <memory>
 #include <regex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "asn/asn_string.h"
+#include "asn/x509_certificate.h"
 #include "asn/zepasnutility.h"
 #include "attributetemplate.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeyitem.h"
+#include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkrykey.h"
 #include "openssltool.h"
 #include "slotmanager.h"
@@ -37,6 +40,17 @@ protected:
 
     std::string pkcs11Tool(const std::string& arguments) { return runPkcs11Tool(token_, arguments); }
 
+    // Stores openssl's RSA key and its certificate as the pair "alice", the
+    // label as the toolkit hands it over, the DER of a UTF8String.
+    bool insertPair() {
+        const ZEPKRYKey key(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO,
+                            OpenSSLTool::sharedKey("rsa1024.p8"));
+        name_.set_text("alice");
+        const ZEPBuffer label = ZEPASNUtility::getDEREncoding(name_);
+        return slot_->insertItem(
+            ZEPKeyCertItem(ZEPKeyItem(key, label), ZEPCertItem(openssl_.readFile("cert.der"), label)));
+    }
+
     static size_t count(const std::string& text, const std::string& pattern) {
         const std::regex expression(pattern);
         return std::distance(std::sregex_iterator(text.begin(), text.end(), expression), std::sregex_iterator());
@@ -44,18 +58,12 @@ protected:
 
     OpenSSLTool openssl_;
     std::string id_;  // lower-case hexadecimal, as pkcs11-tool prints it
+    asn_UTF8String name_;
     std::unique_ptr<SlotManager> slot_;
 };
 
 TEST_F(SoftHSMKeyDatabaseWrite, StoredPairSignsAsOpensslDoesAndIsDeletedWhole) {
-    const ZEPKRYKey key(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO,
-                        OpenSSLTool::sharedKey("rsa1024.p8"));
-    // The label as the toolkit hands it over, the DER of a UTF8String.
-    asn_UTF8String name;
-    name.set_text("alice");
-    const ZEPBuffer label = ZEPASNUtility::getDEREncoding(name);
-    ASSERT_TRUE(
-        slot_->insertItem(ZEPKeyCertItem(ZEPKeyItem(key, label), ZEPCertItem(openssl_.readFile("cert.der"), label))));
+    ASSERT_TRUE(insertPair());
 
     const std::string objects = pkcs11Tool("--list-objects");
     EXPECT_EQ(count(objects, "Private Key Object"), 1u) << objects;
@@ -88,9 +96,44 @@ TEST_F(SoftHSMKeyDatabaseWrite, StoredPairSignsAsOpensslDoesAndIsDeletedWhole) {
     const std::string bytes((std::istreambuf_iterator<char>(made)), std::istreambuf_iterator<char>());
     EXPECT_EQ(ZEPBuffer(bytes.size(), bytes.data()), openssl_.readFile("expected.sig"));
 
-    EXPECT_TRUE(slot_->deleteItem(ZEPSlotManager::KeyCertUniqueIndex::LABEL, name));
+    EXPECT_TRUE(slot_->deleteItem(ZEPSlotManager::KeyCertUniqueIndex::LABEL, name_));
     const std::string left = pkcs11Tool("--list-objects");
     EXPECT_EQ(count(left, "Object;"), 0u) << left;
+}
+
+// An EC pair that pkcs11-tool generates, with a certificate openssl makes
+// for its key, lists as one pair beside the RSA pair.
+TEST_F(SoftHSMKeyDatabaseWrite, RsaAndEcPairsListOnceEach) {
+    ASSERT_TRUE(insertPair());
+    const std::string publicKey = token_.folder() + "/eve.spki", certificate = token_.folder() + "/eve.der";
+    pkcs11Tool("--keypairgen --key-type EC:prime256v1 --label eve --id e1");
+    pkcs11Tool("--read-object --type pubkey --id e1 -o " + publicKey);
+    openssl_.copySharedKey("ec384.pem", "issuer.pem");
+    openssl_.must("x509 -new -subj /CN=Eve -key issuer.pem -force_pubkey " + publicKey +
+                  " -days 2 -outform DER -out " + certificate);
+    pkcs11Tool("--write-object " + certificate + " --type cert --label eve --id e1");
+    // pkcs11-tool gives generated keys no subject: the private key takes the
+    // certificate's, as when a certificate joins its request.
+    std::vector<CK_OBJECT_HANDLE> keys;
+    AttributeTemplate search, subject;
+    search.setULong(CKA_CLASS, CKO_PRIVATE_KEY);
+    search.setAttribute(CKA_ID, ZEPBuffer(1, "\xe1"));
+    client_.findObjects(slot_->getSessionHandle(), search, keys);
+    ASSERT_EQ(keys.size(), 1u);
+    x509_certificate issued;
+    ZEPASNUtility::setDEREncoding(openssl_.readFile(certificate), issued);
+    subject.setAttribute(CKA_SUBJECT, ZEPASNUtility::getDEREncoding(issued.get_subject()));
+    client_.setAttributeValue(slot_->getSessionHandle(), keys[0], subject);
+
+    std::multiset<std::string> pairs;
+    std::unique_ptr<ZEPSlotManager::Iterator> iterator(slot_->getKeyCertIterator());
+    while (std::unique_ptr<ZEPKeyCertItem> pair{slot_->getNextKeyCertItem(*iterator)}) {
+        const ZEPBuffer& label = pair->getLabel();
+        pairs.insert(std::string(reinterpret_cast<const char*>(label.getValue()) + 2, label.getLength() - 2) + " " +
+                     std::to_string(pair->getKey().getAlgorithm()) + " " +
+                     std::to_string(ZEPPKCS11ASNKeyRecord(pair->getKey().getKeyBlob()).getKeySize()));
+    }
+    EXPECT_EQ(pairs, (std::multiset<std::string>{"alice 1 1024", "eve 3 256"}));
 }
 
 }  // namespace
