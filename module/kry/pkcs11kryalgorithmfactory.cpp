@@ -1,6 +1,7 @@
 #include "pkcs11kryalgorithmfactory.h"
 
 #include "errorcodes.h"
+#include "zepexception.h"
 #include "kry/zepkrykey.h"
 #include "pkcs11krydecryptionalgorithm.h"
 #include "pkcs11kryencryptionalgorithm.h"
@@ -15,6 +16,12 @@ namespace {
 // Keys held in software get nothing from this factory, not even the
 // toolkit's algorithms: a host that wants those asks the toolkit's factory.
 bool staysOnToken(const ZEPKRYKey& key) { return key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD; }
+
+// EC keys sign and nothing else.
+void refuseEC(const ZEPKRYKey& key) {
+    if (key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC)
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "EC keys cannot encrypt or decrypt.");
+}
 
 }  // namespace
 
@@ -120,6 +127,24 @@ ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA512WithRSAPSS_Signa
     return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA512_WITH_RSA_PSS, privateKey);
 }
 
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA256_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA256_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::ECDSA_WITH_SHA256, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA384_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA384_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::ECDSA_WITH_SHA384, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA512_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA512_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::ECDSA_WITH_SHA512, privateKey);
+}
+
 // No verification on the token: it needs only the public key, which is no
 // secret, so hosts verify with the toolkit.
 ZEPKRYVerificationAlgorithm* PKCS11KRYAlgorithmFactory::make_MD5WithRSA_VerificationAlgorithm(
@@ -137,6 +162,7 @@ ZEPKRYVerificationAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1WithRSA_Verific
 ZEPKRYEncryptionAlgorithm* PKCS11KRYAlgorithmFactory::make_RSAPKCS_EncryptionAlgorithm(const ZEPKRYKey& key) const {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_RSAPKCS_EncryptionAlgorithm()");
     if (!staysOnToken(key)) return nullptr;
+    refuseEC(key);
     return new PKCS11KRYEncryptionAlgorithm(0, slot_.get(), key);
 }
 
@@ -144,6 +170,7 @@ ZEPKRYDecryptionAlgorithm* PKCS11KRYAlgorithmFactory::make_RSAPKCS_DecryptionAlg
                                                                                        const r_buffer_t*) const {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_RSAPKCS_DecryptionAlgorithm()");
     if (!staysOnToken(key)) return nullptr;
+    refuseEC(key);
     return new PKCS11KRYDecryptionAlgorithm(0, slot_.get(), key);
 }
 

@@ -11,8 +11,11 @@
 #include <memory>
 #include <thread>
 
+#include "keystore/zepkeyitem.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkryalgorithmfactory.h"
+#include "kry/zepkrydecryptionalgorithm.h"
+#include "kry/zepkryencryptionalgorithm.h"
 #include "kry/zepkrykeypair.h"
 #include "kry/zepkrypublickeygenalgorithm.h"
 #include "kry/zepkrysignaturealgorithm.h"
@@ -23,6 +26,7 @@
 #include "slotmanager.h"
 #include "slotmanagerutility.h"
 #include "softhsmtest.h"
+#include "testtokentest.h"
 #include "zeputility.h"
 
 namespace {
@@ -156,6 +160,50 @@ TEST_F(SoftHSMAlgorithms, SignaturesVerifyWithOpenSSLAndComeOutTheSameThroughThe
             EXPECT_EQ(signature, combined[&c]);
         }
     }
+}
+
+// ECDSA signatures on each curve over each digest, whole, empty and in parts,
+// verify with openssl. The token offers CKM_ECDSA alone: the module gives it
+// the digest and turns its r||s into DER. EC keys refuse to encrypt.
+TEST_F(SoftHSMAlgorithms, ECDSASignaturesVerifyWithOpenSSL) {
+    using Factory = ZEPKRYAlgorithmFactory;
+    const struct {
+        Maker maker;
+        const char* digest;
+    } hashes[] = {{&Factory::make_ECDSAWithSHA256_SignatureAlgorithm, "sha256"},
+                  {&Factory::make_ECDSAWithSHA384_SignatureAlgorithm, "sha384"},
+                  {&Factory::make_ECDSAWithSHA512_SignatureAlgorithm, "sha512"}};
+    token_.restrictMechanisms("CKM_ECDSA,CKM_EC_KEY_PAIR_GEN");
+    factory_.reset();
+    connect();
+    const ZEPBuffer data = text("signed on the token");
+    const std::string dataFile = write("data", data), emptyFile = write("empty", ZEPBuffer());
+    std::unique_ptr<ZEPKeyItem> item;
+    // openssl's keys, written to the token by pkcs11-tool.
+    for (const auto& [key, id] : {std::pair<std::string, std::string>{"ec", "e1"}, {"ec384", "e2"}, {"ec521", "e3"}}) {
+        SCOPED_TRACE(key);
+        runPkcs11Tool(token_, "--write-object " + write(key, OpenSSLTool::sharedKey(key + ".p8")) +
+                                  " --type privkey --usage-sign --label " + key + " --id " + id);
+        openssl_.copySharedKey(key + ".spki", "public.der");
+        CK_OBJECT_HANDLE handle = 0;
+        ASSERT_TRUE(SlotManagerUtility::findItem(*slot_, CKO_PRIVATE_KEY, MATCH_ID, OpenSSLTool::hexBytes(id), handle));
+        item.reset(SlotManagerUtility::makeKeyItem(*slot_, handle));
+        for (const auto& h : hashes) {
+            SCOPED_TRACE(h.digest);
+            const std::string verify = std::string("dgst -") + h.digest + " -verify public.der -keyform DER -signature ";
+            const auto sign = [&](const ZEPBuffer& bytes) { return signer(h.maker, item->getKey())->signData(bytes.get()); };
+            openssl_.must(verify + write("signature", sign(data)) + " " + dataFile);
+            openssl_.must(verify + write("signature", sign(ZEPBuffer())) + " " + emptyFile);
+            const auto multiPart = signer(h.maker, item->getKey());
+            multiPart->signDataInit();
+            for (const char* part : {"signed on", "", " the token"}) multiPart->signDataUpdate(text(part).get());
+            openssl_.must(verify + write("signature", multiPart->signDataFinal()) + " " + dataFile);
+        }
+    }
+    expectFailure([&] { delete factory_->make_RSAPKCS_EncryptionAlgorithm(item->getKey()); }, 571004,
+                  "EC keys cannot encrypt or decrypt.");
+    expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(item->getKey(), nullptr); }, 571004,
+                  "EC keys cannot encrypt or decrypt.");
 }
 
 // Searches on the shared session wait for a signature to end: the token
