@@ -2,7 +2,8 @@
 // over MD5, SHA-1 and SHA-2, RSASSA-PSS over SHA-256/384/512), ECDSA
 // signatures over SHA-256/384/512, RSA PKCS#1 encryption and decryption,
 // RSA key-pair generation and random data run on the token. EC keys only
-// sign: the encryption and decryption makers refuse them (571004). The key makers serve only keys that stay on a token (format
+// sign: the encryption and decryption makers refuse them (571004). The key
+// makers serve only keys that stay on a token (format
 // FORMAT_PKCS11_KEY_RECORD) and answer null for any other key, without
 // falling back to the toolkit; the MD5 and SHA-1 digest and verification
 // makers answer null, and every other maker is the toolkit's own.

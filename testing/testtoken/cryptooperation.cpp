@@ -46,12 +46,15 @@ std::optional<CK_MECHANISM_TYPE> digestBefore(CK_MECHANISM_TYPE mechanism) {
             return CKM_SHA224;
         case CKM_SHA256_RSA_PKCS:
         case CKM_SHA256_RSA_PKCS_PSS:
+        case CKM_ECDSA_SHA256:
             return CKM_SHA256;
         case CKM_SHA384_RSA_PKCS:
         case CKM_SHA384_RSA_PKCS_PSS:
+        case CKM_ECDSA_SHA384:
             return CKM_SHA384;
         case CKM_SHA512_RSA_PKCS:
         case CKM_SHA512_RSA_PKCS_PSS:
+        case CKM_ECDSA_SHA512:
             return CKM_SHA512;
         default:
             return std::nullopt;
@@ -69,6 +72,11 @@ bool isPss(CK_MECHANISM_TYPE mechanism) {
         default:
             return false;
     }
+}
+
+bool isEcdsa(CK_MECHANISM_TYPE mechanism) {
+    return mechanism == CKM_ECDSA || mechanism == CKM_ECDSA_SHA256 || mechanism == CKM_ECDSA_SHA384 ||
+           mechanism == CKM_ECDSA_SHA512;
 }
 
 // The MGF1 that goes with a digest, as the standard pairs them.
@@ -95,7 +103,8 @@ bool canDo(OperationKind kind, CK_MECHANISM_TYPE mechanism) {
             return MessageDigest::isDigest(mechanism);
         case OperationKind::sign:
         case OperationKind::verify:
-            return mechanism == CKM_RSA_PKCS || mechanism == CKM_RSA_PKCS_PSS || digestBefore(mechanism).has_value();
+            return mechanism == CKM_RSA_PKCS || mechanism == CKM_RSA_PKCS_PSS || mechanism == CKM_ECDSA ||
+                   digestBefore(mechanism).has_value();
         default:
             return mechanism == CKM_RSA_PKCS;
     }
@@ -127,18 +136,20 @@ std::optional<CK_ULONG> ulongOf(const TokenObject& object, CK_ATTRIBUTE_TYPE typ
     return number;
 }
 
-// The modulus of a key fit for the kind's operation.
-const AttributeValue& modulusOf(const TokenObject& key, const KindRules& rules) {
-    const AttributeValue* modulus = key.find(CKA_MODULUS);
-    if (ulongOf(key, CKA_CLASS) != rules.keyClass || ulongOf(key, CKA_KEY_TYPE) != CKK_RSA || modulus == nullptr ||
-        modulus->empty()) {
+// The `attribute` (CKA_MODULUS, CKA_EC_PARAMS) of a key of `keyType` fit for the
+// kind's operation.
+const AttributeValue& keyValueOf(const TokenObject& key, const KindRules& rules, CK_KEY_TYPE keyType,
+                                 CK_ATTRIBUTE_TYPE attribute) {
+    const AttributeValue* value = key.find(attribute);
+    if (ulongOf(key, CKA_CLASS) != rules.keyClass || ulongOf(key, CKA_KEY_TYPE) != keyType || value == nullptr ||
+        value->empty()) {
         throw CryptokiError(CKR_KEY_TYPE_INCONSISTENT);
     }
     const AttributeValue* permitted = key.find(rules.usage);
     if (permitted != nullptr && (permitted->empty() || permitted->front() == CK_FALSE)) {
         throw CryptokiError(CKR_KEY_FUNCTION_NOT_PERMITTED);
     }
-    return *modulus;
+    return *value;
 }
 
 }  // namespace
@@ -155,8 +166,13 @@ CryptoOperation::CryptoOperation(OperationKind kind, const CK_MECHANISM& mechani
     } else if (mechanism.pParameter != nullptr || mechanism.ulParameterLen != 0) {
         throw CryptokiError(CKR_MECHANISM_PARAM_INVALID);
     }
-    if (kind != OperationKind::digest) {
-        key_.emplace(modulusOf(required(key), rules));
+    if (kind == OperationKind::digest) {
+        return;
+    }
+    if (isEcdsa(mechanism_)) {
+        ecKey_.emplace(keyValueOf(required(key), rules, CKK_EC, CKA_EC_PARAMS));
+    } else {
+        key_.emplace(keyValueOf(required(key), rules, CKK_RSA, CKA_MODULUS));
     }
 }
 
@@ -166,7 +182,7 @@ Bytes CryptoOperation::output(const Bytes& data) const {
         case OperationKind::digest:
             return MessageDigest::of(mechanism_, input);
         case OperationKind::sign:
-            return key_->sign(signedPart(input));
+            return ecKey_ ? ecKey_->sign(signedPart(input)) : key_->sign(signedPart(input));
         case OperationKind::encrypt:
             return key_->encrypt(input);
         case OperationKind::decrypt:
@@ -178,11 +194,15 @@ Bytes CryptoOperation::output(const Bytes& data) const {
 }
 
 CK_RV CryptoOperation::verify(const Bytes& data, const Bytes& signature) const {
-    return key_->verify(signedPart(collected(data)), signature);
+    const Bytes signedData = signedPart(collected(data));
+    return ecKey_ ? ecKey_->verify(signedData, signature) : key_->verify(signedData, signature);
 }
 
 Bytes CryptoOperation::signedPart(const Bytes& data) const {
     const std::optional<CK_MECHANISM_TYPE> digest = digestBefore(mechanism_);
+    if (ecKey_) {
+        return digest ? MessageDigest::of(*digest, data) : data;
+    }
     if (!pssDigest_) {
         return digest ? MessageDigest::digestInfo(*digest, data) : data;
     }

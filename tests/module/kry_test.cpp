@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 
+#include "asn/zepecdsasignature.h"
 #include "keydatabasetest.h"
 #include "keystore/zepkeyitem.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
@@ -15,6 +16,7 @@
 #include "kry/zepkrypublickeygenalgorithm.h"
 #include "kry/zepkryrandomdatagenalgorithm.h"
 #include "kry/zepkrysignaturealgorithm.h"
+#include "kry/zepkryutility.h"
 #include "kry/zepkryverificationalgorithm.h"
 #include "kry/zepsha1.h"
 #include "pkcs11kryalgorithmfactory.h"
@@ -161,6 +163,65 @@ TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrTheDigestThatSignsThe
             EXPECT_EQ(inParts(c.maker), signature);
             EXPECT_EQ(Control::callCount("C_SignUpdate"), 0u);
             EXPECT_EQ(bytes(Control::callsOf("C_Sign").at(0).input("pData")), sent);
+        }
+    }
+}
+
+// ECDSA through the combined mechanism, or CKM_ECDSA given the module's
+// digest, whole or in parts: the same signature, one C_Sign into a buffer
+// twice the field's length, the token's r||s as DER of minimal INTEGERs
+// (the test token's r is the digest after leading zeros, its s r's
+// complement, top bit set).
+TEST_F(TokenAlgorithms, ECDSASignaturesAreTheTokensRAndSAsDER) {
+    using Factory = ZEPKRYAlgorithmFactory;
+    using Digest = ZEPBuffer (*)(const ZEPBuffer&, const ZEPKRYAlgorithmFactory*);
+    const struct {
+        const char* key;
+        Maker maker;
+        CK_MECHANISM_TYPE combined;
+        Digest digest;
+        size_t half;
+    } cases[] = {
+        {"ec", &Factory::make_ECDSAWithSHA256_SignatureAlgorithm, CKM_ECDSA_SHA256,
+         &ZEPKRYUtility::digestData_SHA256, 32},
+        {"ec384", &Factory::make_ECDSAWithSHA256_SignatureAlgorithm, CKM_ECDSA_SHA256,
+         &ZEPKRYUtility::digestData_SHA256, 48},
+        {"ec384", &Factory::make_ECDSAWithSHA384_SignatureAlgorithm, CKM_ECDSA_SHA384,
+         &ZEPKRYUtility::digestData_SHA384, 48},
+        {"ec521", &Factory::make_ECDSAWithSHA512_SignatureAlgorithm, CKM_ECDSA_SHA512,
+         &ZEPKRYUtility::digestData_SHA512, 66},
+    };
+    const CK_MECHANISM_INFO signs = {256, 521, CKF_SIGN | CKF_VERIFY};
+    testtoken::MechanismTable combined{{CKM_ECDSA, signs}}, bare{{CKM_ECDSA, signs}};
+    for (const auto& c : cases) combined[c.combined] = signs;
+    const ZEPBuffer data = bufferOf("the data to be signed");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " " + std::to_string(c.combined));
+        const CK_OBJECT_HANDLE object = addECKey(CKO_PRIVATE_KEY, c.key, bufferOf(c.key), ZEPBuffer());
+        const ZEPKRYKey key = std::unique_ptr<ZEPKeyItem>(SlotManagerUtility::makeKeyItem(slot(), object))->getKey();
+        const ZEPBuffer digest = c.digest(data, nullptr);
+        std::string r(c.half - digest.getLength(), '\0'), s;
+        r.append(reinterpret_cast<const char*>(digest.getValue()), digest.getLength());
+        for (char byte : r) s += static_cast<char>(~byte);
+        const ZEPBuffer raw = bufferOf(r + s);
+        for (const bool viaDigest : {false, true}) {
+            offer(viaDigest ? bare : combined);
+            Control::clearCalls();
+            const auto signer = [&] {
+                return std::unique_ptr<ZEPKRYSignatureAlgorithm>((factory_.get()->*c.maker)(key));
+            };
+            const ZEPBuffer signature = signer()->signData(data.get());
+            EXPECT_EQ(ZEPECDSASignature::decode(signature, c.half), raw);
+            EXPECT_EQ(Control::callsOf("C_SignInit").at(0).arg("mechanism"), viaDigest ? CKM_ECDSA : c.combined);
+            ASSERT_EQ(Control::callCount("C_Sign"), 1u);
+            EXPECT_EQ(bytes(Control::callsOf("C_Sign").at(0).input("pData")), viaDigest ? digest : data);
+            EXPECT_EQ(Control::callsOf("C_Sign").at(0).arg("pulSignatureLen.in"), 2 * c.half);
+            Control::clearCalls();
+            const auto multiPart = signer();
+            multiPart->signDataInit();
+            for (const char* part : {"the data", "", " to be signed"}) multiPart->signDataUpdate(bufferOf(part).get());
+            EXPECT_EQ(multiPart->signDataFinal(), signature);
+            EXPECT_EQ(Control::callCount("C_SignUpdate"), viaDigest ? 0u : 3u);
         }
     }
 }

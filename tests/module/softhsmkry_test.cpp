@@ -180,18 +180,23 @@ TEST_F(SoftHSMAlgorithms, ECDSASignaturesVerifyWithOpenSSL) {
     const std::string dataFile = write("data", data), emptyFile = write("empty", ZEPBuffer());
     std::unique_ptr<ZEPKeyItem> item;
     // openssl's keys, written to the token by pkcs11-tool.
-    for (const auto& [key, id] : {std::pair<std::string, std::string>{"ec", "e1"}, {"ec384", "e2"}, {"ec521", "e3"}}) {
+    for (const auto& [key, id] :
+         {std::pair<std::string, std::string>{"ec", "e1"}, {"ec384", "e2"}, {"ec521", "e3"}}) {
         SCOPED_TRACE(key);
         runPkcs11Tool(token_, "--write-object " + write(key, OpenSSLTool::sharedKey(key + ".p8")) +
                                   " --type privkey --usage-sign --label " + key + " --id " + id);
         openssl_.copySharedKey(key + ".spki", "public.der");
         CK_OBJECT_HANDLE handle = 0;
-        ASSERT_TRUE(SlotManagerUtility::findItem(*slot_, CKO_PRIVATE_KEY, MATCH_ID, OpenSSLTool::hexBytes(id), handle));
+        ASSERT_TRUE(
+            SlotManagerUtility::findItem(*slot_, CKO_PRIVATE_KEY, MATCH_ID, OpenSSLTool::hexBytes(id), handle));
         item.reset(SlotManagerUtility::makeKeyItem(*slot_, handle));
         for (const auto& h : hashes) {
             SCOPED_TRACE(h.digest);
-            const std::string verify = std::string("dgst -") + h.digest + " -verify public.der -keyform DER -signature ";
-            const auto sign = [&](const ZEPBuffer& bytes) { return signer(h.maker, item->getKey())->signData(bytes.get()); };
+            const std::string verify =
+                std::string("dgst -") + h.digest + " -verify public.der -keyform DER -signature ";
+            const auto sign = [&](const ZEPBuffer& bytes) {
+                return signer(h.maker, item->getKey())->signData(bytes.get());
+            };
             openssl_.must(verify + write("signature", sign(data)) + " " + dataFile);
             openssl_.must(verify + write("signature", sign(ZEPBuffer())) + " " + emptyFile);
             const auto multiPart = signer(h.maker, item->getKey());
