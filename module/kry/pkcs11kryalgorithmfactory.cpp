@@ -55,6 +55,11 @@ ZEPKRYPublicKeyGenAlgorithm* PKCS11KRYAlgorithmFactory::make_RSA_PublicKeyGenAlg
     return new PKCS11KRYPublicKeyGenAlgorithm(PKCS11KRYPublicKeyGenAlgorithm::RSA, slot_.get(), keyBits);
 }
 
+ZEPKRYPublicKeyGenAlgorithm* PKCS11KRYAlgorithmFactory::make_EC_PublicKeyGenAlgorithm(const ZEPECCurve& curve) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_EC_PublicKeyGenAlgorithm()");
+    return new PKCS11KRYPublicKeyGenAlgorithm(slot_.get(), curve);
+}
+
 // No digests on the token: a null answer makes the toolkit's digest helpers
 // use the toolkit's own.
 ZEPKRYDigestAlgorithm* PKCS11KRYAlgorithmFactory::make_MD5_DigestAlgorithm() const {

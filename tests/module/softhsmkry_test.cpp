@@ -8,9 +8,11 @@
 #include <atomic>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <memory>
 #include <thread>
 
+#include "asn/zepeccurve.h"
 #include "keystore/zepkeyitem.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkryalgorithmfactory.h"
@@ -209,6 +211,41 @@ TEST_F(SoftHSMAlgorithms, ECDSASignaturesVerifyWithOpenSSL) {
                   "EC keys cannot encrypt or decrypt.");
     expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(item->getKey(), nullptr); }, 571004,
                   "EC keys cannot encrypt or decrypt.");
+}
+
+// An EC pair generated on each curve: both objects carry the SHA-1 of the
+// point as CKA_ID (the key identifier openssl gives a certificate of the
+// returned public key) and its hexadecimal text as label, and the private
+// key signs what the public key verifies.
+TEST_F(SoftHSMAlgorithms, ECKeyPairsAreNamedByTheirPoint) {
+    openssl_.copySharedKey("ec.pem", "issuer.pem");
+    openssl_.writeFile("keyid.cnf", std::string("subjectKeyIdentifier=hash\n"));
+    const std::string dataFile = write("data", text("signed on the token"));
+    std::vector<std::string> ids;
+    for (const ZEPECCurve* curve : {&ZEPECCurve::P256, &ZEPECCurve::P384, &ZEPECCurve::P521}) {
+        SCOPED_TRACE(curve->getName());
+        std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_EC_PublicKeyGenAlgorithm(*curve));
+        const ZEPKRYKeyPair pair = generator->generateKeyPair();
+        const ZEPPKCS11ASNKeyRecord record(pair.getPrivateKey().getKeyBlob());
+        EXPECT_EQ(record.getKeySize(), curve->getFieldBits());
+        openssl_.writeFile("public.der", pair.getPublicKey().getKeyBlob());
+        openssl_.must("x509 -new -subj /CN=ec -key issuer.pem -force_pubkey public.der -extfile keyid.cnf"
+                      " -outform DER -out cert.der");
+        const std::string keyId = openssl_.must("x509 -inform DER -in cert.der -noout -ext subjectKeyIdentifier");
+        EXPECT_EQ(record.getObjectId(), OpenSSLTool::hexBytes(keyId.substr(keyId.find('\n') + 1)));
+        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(
+            factory_->make_ECDSAWithSHA256_SignatureAlgorithm(pair.getPrivateKey()));
+        openssl_.must("dgst -sha256 -verify public.der -keyform DER -signature " +
+                      write("signature", signer->signData(text("signed on the token").get())) + " " + dataFile);
+        ids.push_back(ZEPUtility::binaryToHexString(record.getObjectId()).str());
+    }
+    // Both objects of each pair.
+    const std::string listed = runPkcs11Tool(token_, "--list-objects");
+    for (const std::string& id : ids) {
+        const std::regex named("label: +" + id + "\n +ID: +" + id + "\n");
+        EXPECT_EQ(std::distance(std::sregex_iterator(listed.begin(), listed.end(), named), std::sregex_iterator()), 2)
+            << listed;
+    }
 }
 
 // Searches on the shared session wait for a signature to end: the token
