@@ -6,11 +6,13 @@
 #include "asn/asn_string.h"
 #include "asn/certificationrequest.h"
 #include "asn/issuerandserialnumber.h"
+#include "asn/privatekeyinfo.h"
 #include "asn/x509_certificate.h"
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
 #include "asn/zepdbutility.h"
 #include "asn/zepeccurve.h"
+#include "asn/zepecprivatekey.h"
 #include "asn/zepecpublickey.h"
 #include "attributetemplate.h"
 #include "errorcodes.h"
@@ -516,8 +518,17 @@ ZEPBuffer SlotManagerUtility::makeObjectId(const ZEPKRYKey& key) {
             ZEPASNUtility::setDEREncoding(key.getKeyBlob(), publicKeyInfo);
             return publicKeyId(publicKeyInfo);
         }
-        case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
-            return ZEPKRYUtility::digestData_SHA1(ZEPPrivateKeyInfo(key.getKeyBlob()).getModulus(true));
+        case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO: {
+            PrivateKeyInfo privateKeyInfo;
+            ZEPASNUtility::setDEREncoding(key.getKeyBlob(), privateKeyInfo);
+            if (!ZEPECCurve::isKeyAlgorithm(privateKeyInfo.privateKeyAlgorithm))
+                return ZEPKRYUtility::digestData_SHA1(ZEPPrivateKeyInfo(key.getKeyBlob()).getModulus(true));
+            const ZEPBuffer point = ZEPECPrivateKey::fromPrivateKeyInfo(key.getKeyBlob()).getPublicPoint();
+            if (point.empty())
+                throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED,
+                                         "An EC private key without its public point gets no CKA_ID.");
+            return ZEPKRYUtility::digestData_SHA1(point);
+        }
         case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD: return ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId();
         default:
             ZEP_TRACE_INFO(MODULE_TRACE, "Can not create CKA_ID--unsupported key format");
@@ -548,6 +559,27 @@ void addPrivateComponents(AttributeTemplate& object, const ZEPPrivateKeyInfo& ke
     object.setAttribute(CKA_COEFFICIENT, key.getCoefficient());
 }
 
+// An EC key's curve and point or private value as key object attributes.
+void addPublicComponents(AttributeTemplate& object, const ZEPECPublicKey& key) {
+    object.setAttribute(CKA_EC_PARAMS, key.getCurve().getECParams());
+    object.setAttribute(CKA_EC_POINT, key.getECPoint());
+}
+
+void addPrivateComponents(AttributeTemplate& object, const ZEPECPrivateKey& key) {
+    object.setAttribute(CKA_EC_PARAMS, key.getCurve().getECParams());
+    object.setAttribute(CKA_VALUE, key.getValue());
+    // An EC key is of use only for signing.
+    object.setBool(CKA_SIGN, true);
+}
+
+CK_KEY_TYPE keyTypeOf(int algorithm) {
+    switch (algorithm) {
+        case ZEPKRYKey::ALGORITHM_RSA: return CKK_RSA;
+        case ZEPKRYKey::ALGORITHM_EC: return CKK_EC;
+        default: return CKK_DSA;
+    }
+}
+
 const char* formatName(int format) {
     switch (format) {
         case ZEPKRYKey::FORMAT_NONE: return "FORMAT_NONE";
@@ -562,14 +594,15 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
                                      const ZEPBuffer& id, const ZEPBuffer& subject) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(ZEPKeyItem)");
     const ZEPKRYKey& key = item.getKey();
-    if (key.getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA && key.getAlgorithm() != ZEPKRYKey::ALGORITHM_DSA)
+    const bool isEC = key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
+    if (key.getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA && key.getAlgorithm() != ZEPKRYKey::ALGORITHM_DSA && !isEC)
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only RSA and DSA key algorithms are supported.");
     const ZEPBuffer objectId = id.empty() ? makeObjectId(key) : id;
 
     AttributeTemplate object;
     object.setBool(CKA_TOKEN, true);
     object.setBool(CKA_MODIFIABLE, true);
-    object.setULong(CKA_KEY_TYPE, key.getAlgorithm() == ZEPKRYKey::ALGORITHM_RSA ? CKK_RSA : CKK_DSA);
+    object.setULong(CKA_KEY_TYPE, keyTypeOf(key.getAlgorithm()));
     setLabel(object, item.getLabel());
     object.setAttribute(CKA_ID, objectId);
     if (!subject.empty()) object.setAttribute(CKA_SUBJECT, subject);
@@ -577,7 +610,10 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
         case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO:
             object.setULong(CKA_CLASS, CKO_PUBLIC_KEY);
             object.setBool(CKA_PRIVATE, false);
-            addPublicComponents(object, ZEPSubjectPublicKeyInfo(key.getKeyBlob()));
+            if (isEC)
+                addPublicComponents(object, ZEPECPublicKey(key.getKeyBlob()));
+            else
+                addPublicComponents(object, ZEPSubjectPublicKeyInfo(key.getKeyBlob()));
             break;
         case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
             object.setULong(CKA_CLASS, CKO_PRIVATE_KEY);
@@ -586,7 +622,10 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
             // there.
             object.setBool(CKA_SENSITIVE, true);
             object.setBool(CKA_EXTRACTABLE, false);
-            addPrivateComponents(object, ZEPPrivateKeyInfo(key.getKeyBlob()));
+            if (isEC)
+                addPrivateComponents(object, ZEPECPrivateKey::fromPrivateKeyInfo(key.getKeyBlob()));
+            else
+                addPrivateComponents(object, ZEPPrivateKeyInfo(key.getKeyBlob()));
             break;
         case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD: {
             // The key is on the token already: it only takes the label and
@@ -607,6 +646,24 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
     }
     slot.getClient()->createObject(slot.getSessionHandle(), object, handle);
     return true;
+}
+
+void SlotManagerUtility::requireKeyOfCertificate(const ZEPKeyCertItem& item) {
+    const ZEPKRYKey& key = item.getKey();
+    const bool keyIsEC = key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
+    x509_certificate certificate;
+    item.getCertItem().getCertificate(certificate);
+    const AlgorithmIdentifier& algorithm = certificate.get_subject_public_key_info().algorithm;
+    const bool certificateIsEC = ZEPECCurve::isKeyAlgorithm(algorithm);
+    // A key on the token is the certificate's by its id and subject.
+    if ((!keyIsEC && !certificateIsEC) || key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD) return;
+    const ZEPECCurve* keyCurve = nullptr;
+    if (keyIsEC && key.getFormat() == ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO)
+        keyCurve = &ZEPECPublicKey(key.getKeyBlob()).getCurve();
+    else if (keyIsEC && key.getFormat() == ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO)
+        keyCurve = &ZEPECPrivateKey::fromPrivateKeyInfo(key.getKeyBlob()).getCurve();
+    if (!keyCurve || keyCurve != (certificateIsEC ? ZEPECCurve::find(algorithm.parameters) : nullptr))
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The key is not on its certificate's curve.");
 }
 
 bool SlotManagerUtility::makeCertItem(SlotManager& slot, const ZEPCertItem& item, CK_OBJECT_HANDLE& handle,

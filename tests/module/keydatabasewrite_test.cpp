@@ -115,7 +115,7 @@ TEST_F(KeyDatabaseWrite, KeysThatCannotBeWrittenAreRefusedBeforeCreation) {
         int algorithm, format;
         std::string message;
     } cases[] = {
-        {3, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "Only RSA and DSA key algorithms are supported."},
+        {4, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "Only RSA and DSA key algorithms are supported."},
         {ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_CLEAR_BUFFER,
          "Can not insert keys with format=FORMAT_CLEAR_BUFFER"},
         {ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_NONE, "Can not insert keys with format=FORMAT_NONE"},

@@ -1,6 +1,7 @@
 // The key database's write side on a SoftHSM2 token, checked with
 // pkcs11-tool and openssl: what the module stores is what they see and use,
 // found by its plain label, and the imported secret stays on the token.
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -23,6 +24,7 @@
 #include "openssltool.h"
 #include "slotmanager.h"
 #include "softhsmtest.h"
+#include "testtokentest.h"
 
 namespace {
 
@@ -49,6 +51,20 @@ protected:
         const ZEPBuffer label = ZEPASNUtility::getDEREncoding(name_);
         return slot_->insertItem(
             ZEPKeyCertItem(ZEPKeyItem(key, label), ZEPCertItem(openssl_.readFile("cert.der"), label)));
+    }
+
+    // The key+certificate pairs the key database lists: label, key algorithm
+    // and key size of each.
+    std::multiset<std::string> listedPairs() {
+        std::multiset<std::string> pairs;
+        std::unique_ptr<ZEPSlotManager::Iterator> iterator(slot_->getKeyCertIterator());
+        while (std::unique_ptr<ZEPKeyCertItem> pair{slot_->getNextKeyCertItem(*iterator)}) {
+            const ZEPBuffer& label = pair->getLabel();  // the DER of a short UTF8String
+            pairs.insert(std::string(reinterpret_cast<const char*>(label.getValue()) + 2, label.getLength() - 2) +
+                         " " + std::to_string(pair->getKey().getAlgorithm()) + " " +
+                         std::to_string(ZEPPKCS11ASNKeyRecord(pair->getKey().getKeyBlob()).getKeySize()));
+        }
+        return pairs;
     }
 
     static size_t count(const std::string& text, const std::string& pattern) {
@@ -125,15 +141,45 @@ TEST_F(SoftHSMKeyDatabaseWrite, RsaAndEcPairsListOnceEach) {
     subject.setAttribute(CKA_SUBJECT, ZEPASNUtility::getDEREncoding(issued.get_subject()));
     client_.setAttributeValue(slot_->getSessionHandle(), keys[0], subject);
 
-    std::multiset<std::string> pairs;
-    std::unique_ptr<ZEPSlotManager::Iterator> iterator(slot_->getKeyCertIterator());
-    while (std::unique_ptr<ZEPKeyCertItem> pair{slot_->getNextKeyCertItem(*iterator)}) {
-        const ZEPBuffer& label = pair->getLabel();
-        pairs.insert(std::string(reinterpret_cast<const char*>(label.getValue()) + 2, label.getLength() - 2) + " " +
-                     std::to_string(pair->getKey().getAlgorithm()) + " " +
-                     std::to_string(ZEPPKCS11ASNKeyRecord(pair->getKey().getKeyBlob()).getKeySize()));
+    EXPECT_EQ(listedPairs(), (std::multiset<std::string>{"alice 1 1024", "eve 3 256"}));
+}
+
+// openssl's EC keys imported with their certificates: each private key is
+// sensitive, shares openssl's key identifier with its certificate as CKA_ID,
+// signs (through pkcs11-tool) what the certificate verifies, and each pair
+// lists once. A key of another curve than its certificate's writes nothing.
+TEST_F(SoftHSMKeyDatabaseWrite, ECKeysImportWithTheirCertificates) {
+    const auto pairOf = [&](const std::string& key, const std::string& certificate) {
+        const ZEPKRYKey privateKey(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_EC,
+                                   ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, OpenSSLTool::sharedKey(key + ".p8"));
+        openssl_.copySharedKey(certificate + ".pem", "key.pem");
+        openssl_.must("req -new -x509 -key key.pem -subj /CN=" + key + " -days 2 -outform DER -out " + key + ".der");
+        const ZEPBuffer label(key.size(), key.data());
+        return ZEPKeyCertItem(ZEPKeyItem(privateKey, label), ZEPCertItem(openssl_.readFile(key + ".der"), label));
+    };
+    expectFailure([&] { slot_->insertItem(pairOf("ec384", "ec")); }, 571002,
+                  "The key is not on its certificate's curve.");
+    EXPECT_EQ(count(pkcs11Tool("--list-objects"), "Object;"), 0u);
+
+    const std::string data = token_.folder() + "/data", digest = token_.folder() + "/digest",
+                      signature = token_.folder() + "/signature";
+    std::ofstream(data) << "signed on the token";
+    openssl_.must("dgst -sha256 -binary -out " + digest + " " + data);
+    for (const std::string key : {"ec", "ec384", "ec521"}) {
+        SCOPED_TRACE(key);
+        ASSERT_TRUE(slot_->insertItem(pairOf(key, key)));
+        const std::string keyId =
+            openssl_.must("x509 -inform DER -in " + key + ".der -noout -ext subjectKeyIdentifier");
+        std::string id;
+        for (char c : keyId.substr(keyId.find('\n') + 1))
+            if (std::isxdigit(static_cast<unsigned char>(c))) id += static_cast<char>(std::tolower(c));
+        EXPECT_EQ(count(pkcs11Tool("--list-objects"), "ID: +" + id + "\n"), 2u);
+        pkcs11Tool("--sign -m ECDSA --signature-format openssl --id " + id + " -i " + digest + " -o " + signature);
+        openssl_.must("x509 -inform DER -in " + key + ".der -pubkey -noout -out public.pem");
+        openssl_.must("dgst -sha256 -verify public.pem -signature " + signature + " " + data);
     }
-    EXPECT_EQ(pairs, (std::multiset<std::string>{"alice 1 1024", "eve 3 256"}));
+    EXPECT_EQ(count(pkcs11Tool("--list-objects"), "Access: +sensitive\n"), 3u);
+    EXPECT_EQ(listedPairs(), (std::multiset<std::string>{"ec 3 256", "ec384 3 384", "ec521 3 521"}));
 }
 
 }  // namespace
