@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <stdexcept>
 
 namespace testtoken {
@@ -77,6 +78,29 @@ bool isPss(CK_MECHANISM_TYPE mechanism) {
 bool isEcdsa(CK_MECHANISM_TYPE mechanism) {
     return mechanism == CKM_ECDSA || mechanism == CKM_ECDSA_SHA256 || mechanism == CKM_ECDSA_SHA384 ||
            mechanism == CKM_ECDSA_SHA512;
+}
+
+// The field length of the curve that CKA_EC_PARAMS name: P-256, P-384 or P-521.
+std::size_t fieldLengthOf(const AttributeValue& ecParams) {
+    const std::map<Bytes, std::size_t> curves = {
+        {{0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07}, 32},
+        {{0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x22}, 48},
+        {{0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x23}, 66}};
+    const auto curve = curves.find(ecParams);
+    if (curve == curves.end()) {
+        throw CryptokiError(CKR_KEY_TYPE_INCONSISTENT);
+    }
+    return curve->second;
+}
+
+Bytes ecdsaSign(std::size_t half, const Bytes& data) {
+    const std::size_t kept = std::min(data.size(), half);
+    Bytes signature(half - kept, 0);
+    signature.insert(signature.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(kept));
+    for (std::size_t i = 0; i < half; ++i) {
+        signature.push_back(static_cast<CK_BYTE>(~signature[i]));
+    }
+    return signature;
 }
 
 // The MGF1 that goes with a digest, as the standard pairs them.
@@ -170,7 +194,7 @@ CryptoOperation::CryptoOperation(OperationKind kind, const CK_MECHANISM& mechani
         return;
     }
     if (isEcdsa(mechanism_)) {
-        ecKey_.emplace(keyValueOf(required(key), rules, CKK_EC, CKA_EC_PARAMS));
+        ecdsaHalf_ = fieldLengthOf(keyValueOf(required(key), rules, CKK_EC, CKA_EC_PARAMS));
     } else {
         key_.emplace(keyValueOf(required(key), rules, CKK_RSA, CKA_MODULUS));
     }
@@ -182,7 +206,7 @@ Bytes CryptoOperation::output(const Bytes& data) const {
         case OperationKind::digest:
             return MessageDigest::of(mechanism_, input);
         case OperationKind::sign:
-            return ecKey_ ? ecKey_->sign(signedPart(input)) : key_->sign(signedPart(input));
+            return ecdsaHalf_ ? ecdsaSign(ecdsaHalf_, signedPart(input)) : key_->sign(signedPart(input));
         case OperationKind::encrypt:
             return key_->encrypt(input);
         case OperationKind::decrypt:
@@ -194,13 +218,18 @@ Bytes CryptoOperation::output(const Bytes& data) const {
 }
 
 CK_RV CryptoOperation::verify(const Bytes& data, const Bytes& signature) const {
-    const Bytes signedData = signedPart(collected(data));
-    return ecKey_ ? ecKey_->verify(signedData, signature) : key_->verify(signedData, signature);
+    if (!ecdsaHalf_) {
+        return key_->verify(signedPart(collected(data)), signature);
+    }
+    if (signature.size() != 2 * ecdsaHalf_) {
+        return CKR_SIGNATURE_LEN_RANGE;
+    }
+    return ecdsaSign(ecdsaHalf_, signedPart(collected(data))) == signature ? CKR_OK : CKR_SIGNATURE_INVALID;
 }
 
 Bytes CryptoOperation::signedPart(const Bytes& data) const {
     const std::optional<CK_MECHANISM_TYPE> digest = digestBefore(mechanism_);
-    if (ecKey_) {
+    if (ecdsaHalf_) {
         return digest ? MessageDigest::of(*digest, data) : data;
     }
     if (!pssDigest_) {

@@ -2,7 +2,6 @@
 #ifndef TESTTOKEN_CRYPTOOPERATION_H
 #define TESTTOKEN_CRYPTOOPERATION_H
 
-#include "ecdsastandin.h"
 #include "rsastandin.h"
 #include "token.h"
 
@@ -12,8 +11,10 @@ namespace testtoken {
 
 enum class OperationKind { encrypt, decrypt, digest, sign, verify };
 
-// The mechanism, the key as an RsaStandIn, or for ECDSA as an EcdsaStandIn (none
-// for a digest), and the parts that multi-part calls have passed. The token answers a multi-part
+// The mechanism, the key's modulus as an RsaStandIn or for ECDSA its curve's field
+// length (none for a digest), and the parts that multi-part calls have passed.
+// ECDSA signs r||s: r what is signed, its leftmost bytes kept and leading zeros
+// added up to the field's length, s r's bitwise complement. The token answers a multi-part
 // operation at its final call, over all parts, whatever the mechanism.
 class CryptoOperation {
 public:
@@ -50,7 +51,8 @@ private:
     // Of RSA-PSS: the digest its parameter names.
     std::optional<CK_MECHANISM_TYPE> pssDigest_;
     std::optional<RsaStandIn> key_;
-    std::optional<EcdsaStandIn> ecKey_;
+    // Of an ECDSA key: the field length; 0 otherwise.
+    std::size_t ecdsaHalf_ = 0;
     Bytes parts_;
 };
 

@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "asn/zepeccurve.h"
-#include "keystore/zepkeyitem.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkryalgorithmfactory.h"
 #include "kry/zepkrydecryptionalgorithm.h"
@@ -164,10 +163,13 @@ TEST_F(SoftHSMAlgorithms, SignaturesVerifyWithOpenSSLAndComeOutTheSameThroughThe
     }
 }
 
-// ECDSA signatures on each curve over each digest, whole, empty and in parts,
-// verify with openssl. The token offers CKM_ECDSA alone: the module gives it
+// An EC pair generated on each curve, on a token offering CKM_ECDSA alone:
+// both objects carry the SHA-1 of the point as CKA_ID (the key identifier
+// openssl gives a certificate of the returned public key) and its
+// hexadecimal text as label, and its ECDSA signatures over each digest,
+// whole, empty and in parts, verify with openssl: the module gives the token
 // the digest and turns its r||s into DER. EC keys refuse to encrypt.
-TEST_F(SoftHSMAlgorithms, ECDSASignaturesVerifyWithOpenSSL) {
+TEST_F(SoftHSMAlgorithms, ECKeyPairsAreNamedByTheirPointAndSignAsOpenSSLVerifies) {
     using Factory = ZEPKRYAlgorithmFactory;
     const struct {
         Maker maker;
@@ -178,66 +180,38 @@ TEST_F(SoftHSMAlgorithms, ECDSASignaturesVerifyWithOpenSSL) {
     token_.restrictMechanisms("CKM_ECDSA,CKM_EC_KEY_PAIR_GEN");
     factory_.reset();
     connect();
-    const ZEPBuffer data = text("signed on the token");
-    const std::string dataFile = write("data", data), emptyFile = write("empty", ZEPBuffer());
-    std::unique_ptr<ZEPKeyItem> item;
-    // openssl's keys, written to the token by pkcs11-tool.
-    for (const auto& [key, id] :
-         {std::pair<std::string, std::string>{"ec", "e1"}, {"ec384", "e2"}, {"ec521", "e3"}}) {
-        SCOPED_TRACE(key);
-        runPkcs11Tool(token_, "--write-object " + write(key, OpenSSLTool::sharedKey(key + ".p8")) +
-                                  " --type privkey --usage-sign --label " + key + " --id " + id);
-        openssl_.copySharedKey(key + ".spki", "public.der");
-        CK_OBJECT_HANDLE handle = 0;
-        ASSERT_TRUE(
-            SlotManagerUtility::findItem(*slot_, CKO_PRIVATE_KEY, MATCH_ID, OpenSSLTool::hexBytes(id), handle));
-        item.reset(SlotManagerUtility::makeKeyItem(*slot_, handle));
-        for (const auto& h : hashes) {
-            SCOPED_TRACE(h.digest);
-            const std::string verify =
-                std::string("dgst -") + h.digest + " -verify public.der -keyform DER -signature ";
-            const auto sign = [&](const ZEPBuffer& bytes) {
-                return signer(h.maker, item->getKey())->signData(bytes.get());
-            };
-            openssl_.must(verify + write("signature", sign(data)) + " " + dataFile);
-            openssl_.must(verify + write("signature", sign(ZEPBuffer())) + " " + emptyFile);
-            const auto multiPart = signer(h.maker, item->getKey());
-            multiPart->signDataInit();
-            for (const char* part : {"signed on", "", " the token"}) multiPart->signDataUpdate(text(part).get());
-            openssl_.must(verify + write("signature", multiPart->signDataFinal()) + " " + dataFile);
-        }
-    }
-    expectFailure([&] { delete factory_->make_RSAPKCS_EncryptionAlgorithm(item->getKey()); }, 571004,
-                  "EC keys cannot encrypt or decrypt.");
-    expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(item->getKey(), nullptr); }, 571004,
-                  "EC keys cannot encrypt or decrypt.");
-}
-
-// An EC pair generated on each curve: both objects carry the SHA-1 of the
-// point as CKA_ID (the key identifier openssl gives a certificate of the
-// returned public key) and its hexadecimal text as label, and the private
-// key signs what the public key verifies.
-TEST_F(SoftHSMAlgorithms, ECKeyPairsAreNamedByTheirPoint) {
     openssl_.copySharedKey("ec.pem", "issuer.pem");
     openssl_.writeFile("keyid.cnf", std::string("subjectKeyIdentifier=hash\n"));
-    const std::string dataFile = write("data", text("signed on the token"));
+    const ZEPBuffer data = text("signed on the token");
+    const std::string dataFile = write("data", data), emptyFile = write("empty", ZEPBuffer());
     std::vector<std::string> ids;
+    ZEPKRYKey privateKey;
     for (const ZEPECCurve* curve : {&ZEPECCurve::P256, &ZEPECCurve::P384, &ZEPECCurve::P521}) {
         SCOPED_TRACE(curve->getName());
         std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_EC_PublicKeyGenAlgorithm(*curve));
         const ZEPKRYKeyPair pair = generator->generateKeyPair();
-        const ZEPPKCS11ASNKeyRecord record(pair.getPrivateKey().getKeyBlob());
+        privateKey = pair.getPrivateKey();
+        const ZEPPKCS11ASNKeyRecord record(privateKey.getKeyBlob());
         EXPECT_EQ(record.getKeySize(), curve->getFieldBits());
         openssl_.writeFile("public.der", pair.getPublicKey().getKeyBlob());
         openssl_.must("x509 -new -subj /CN=ec -key issuer.pem -force_pubkey public.der -extfile keyid.cnf"
                       " -outform DER -out cert.der");
         const std::string keyId = openssl_.must("x509 -inform DER -in cert.der -noout -ext subjectKeyIdentifier");
         EXPECT_EQ(record.getObjectId(), OpenSSLTool::hexBytes(keyId.substr(keyId.find('\n') + 1)));
-        std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(
-            factory_->make_ECDSAWithSHA256_SignatureAlgorithm(pair.getPrivateKey()));
-        openssl_.must("dgst -sha256 -verify public.der -keyform DER -signature " +
-                      write("signature", signer->signData(text("signed on the token").get())) + " " + dataFile);
         ids.push_back(ZEPUtility::binaryToHexString(record.getObjectId()).str());
+        for (const auto& h : hashes) {
+            SCOPED_TRACE(h.digest);
+            const std::string verify =
+                std::string("dgst -") + h.digest + " -verify public.der -keyform DER -signature ";
+            openssl_.must(verify + write("signature", signer(h.maker, privateKey)->signData(data.get())) + " " +
+                          dataFile);
+            openssl_.must(verify + write("signature", signer(h.maker, privateKey)->signData(ZEPBuffer().get())) +
+                          " " + emptyFile);
+            const auto multiPart = signer(h.maker, privateKey);
+            multiPart->signDataInit();
+            for (const char* part : {"signed on", "", " the token"}) multiPart->signDataUpdate(text(part).get());
+            openssl_.must(verify + write("signature", multiPart->signDataFinal()) + " " + dataFile);
+        }
     }
     // Both objects of each pair.
     const std::string listed = runPkcs11Tool(token_, "--list-objects");
@@ -246,6 +220,9 @@ TEST_F(SoftHSMAlgorithms, ECKeyPairsAreNamedByTheirPoint) {
         EXPECT_EQ(std::distance(std::sregex_iterator(listed.begin(), listed.end(), named), std::sregex_iterator()), 2)
             << listed;
     }
+    const std::string refusal = "EC keys cannot encrypt or decrypt.";
+    expectFailure([&] { delete factory_->make_RSAPKCS_EncryptionAlgorithm(privateKey); }, 571004, refusal);
+    expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey, nullptr); }, 571004, refusal);
 }
 
 // Searches on the shared session wait for a signature to end: the token
