@@ -49,7 +49,7 @@ ZEPKRYKeyPair PKCS11KRYPublicKeyGenAlgorithm::generateKeyPair() {
         publicTemplate.setAttribute(CKA_EC_PARAMS, curve_->getECParams());
     }
     publicTemplate.setBool(CKA_TOKEN, true);
-    // EC keys only sign: they neither encrypt nor decrypt.
+    // CKA_ENCRYPT and CKA_DECRYPT are for RSA keys: EC keys only sign.
     if (kind_ == RSA) publicTemplate.setBool(CKA_ENCRYPT, false);
     publicTemplate.setBool(CKA_VERIFY, false);
     for (CK_ATTRIBUTE_TYPE type : {CKA_TOKEN, CKA_PRIVATE, CKA_SENSITIVE, CKA_DECRYPT, CKA_SIGN})
