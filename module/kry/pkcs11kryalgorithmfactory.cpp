@@ -75,6 +75,13 @@ ZEPKRYDigestAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1_DigestAlgorithm() co
 ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::signatureAlgorithm(uint32_t kind,
                                                                        const ZEPKRYKey& privateKey) const {
     if (!staysOnToken(privateKey)) return nullptr;
+    // ECDSA needs an EC key, and an EC key makes no RSA signature.
+    using Kind = PKCS11KRYSignatureAlgorithm::Kind;
+    const bool ecdsa =
+        kind == Kind::ECDSA_WITH_SHA256 || kind == Kind::ECDSA_WITH_SHA384 || kind == Kind::ECDSA_WITH_SHA512;
+    if (ecdsa != (privateKey.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC))
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED,
+                                 ecdsa ? "ECDSA signatures need an EC key." : "EC keys make no RSA signatures.");
     return new PKCS11KRYSignatureAlgorithm(kind, slot_.get(), privateKey);
 }
 

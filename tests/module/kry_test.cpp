@@ -512,6 +512,8 @@ TEST_F(TokenAlgorithms, KeysAreCheckedAgainstTheTokenAndFoundByClassAndId) {
     expectFailure([&] { delete factory_->make_SHA1WithRSA_SignatureAlgorithm(elsewhere); }, 577004, removed);
     expectFailure([&] { delete factory_->make_RSAPKCS_EncryptionAlgorithm(elsewhere); }, 577004, removed);
     expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(elsewhere, nullptr); }, 577004, removed);
+    expectFailure([&] { delete factory_->make_ECDSAWithSHA384_SignatureAlgorithm(privateKey()); }, 571004,
+                  "ECDSA signatures need an EC key.");
 
     // A secret key passes construction and fails where the object is
     // searched; so does a key whose object is gone.

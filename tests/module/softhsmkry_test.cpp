@@ -223,6 +223,8 @@ TEST_F(SoftHSMAlgorithms, ECKeyPairsAreNamedByTheirPointAndSignAsOpenSSLVerifies
     const std::string refusal = "EC keys cannot encrypt or decrypt.";
     expectFailure([&] { delete factory_->make_RSAPKCS_EncryptionAlgorithm(privateKey); }, 571004, refusal);
     expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey, nullptr); }, 571004, refusal);
+    expectFailure([&] { delete factory_->make_SHA256WithRSA_SignatureAlgorithm(privateKey); }, 571004,
+                  "EC keys make no RSA signatures.");
 }
 
 // Searches on the shared session wait for a signature to end: the token
