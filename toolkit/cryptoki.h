@@ -555,6 +555,7 @@ static_assert(sizeof(CK_ATTRIBUTE) == 24 && sizeof(CK_MECHANISM) == 24 && sizeof
 #define CKK_RSA 0x00000000UL
 #define CKK_DSA 0x00000001UL
 #define CKK_DH 0x00000002UL
+#define CKK_EC 0x00000003UL
 #define CKC_X_509 0x00000000UL
 
 // Attribute types.
@@ -601,6 +602,8 @@ static_assert(sizeof(CK_ATTRIBUTE) == 24 && sizeof(CK_MECHANISM) == 24 && sizeof
 #define CKA_NEVER_EXTRACTABLE 0x00000164UL
 #define CKA_ALWAYS_SENSITIVE 0x00000165UL
 #define CKA_MODIFIABLE 0x00000170UL
+#define CKA_EC_PARAMS 0x00000180UL
+#define CKA_EC_POINT 0x00000181UL
 #define CKA_VENDOR_DEFINED 0x80000000UL
 
 // Mechanisms used by name in the code (the full name table is elsewhere).
@@ -630,6 +633,11 @@ static_assert(sizeof(CK_ATTRIBUTE) == 24 && sizeof(CK_MECHANISM) == 24 && sizeof
 #define CKM_SHA224 0x00000255UL
 #define CKM_SHA384 0x00000260UL
 #define CKM_SHA512 0x00000270UL
+#define CKM_EC_KEY_PAIR_GEN 0x00001040UL
+#define CKM_ECDSA 0x00001041UL
+#define CKM_ECDSA_SHA256 0x00001044UL
+#define CKM_ECDSA_SHA384 0x00001045UL
+#define CKM_ECDSA_SHA512 0x00001046UL
 #define CKM_VENDOR_DEFINED 0x80000000UL
 
 // Mask generation functions of the RSA-PSS parameter.

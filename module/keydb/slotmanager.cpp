@@ -594,6 +594,7 @@ bool SlotManager::insertItem(const ZEPCertItem& item) {
 bool SlotManager::insertItem(const ZEPKeyCertItem& item) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::insertItem(ZEPKeyCertItem)");
     requireWriting();
+    SlotManagerUtility::requireKeyOfCertificate(item);
     const ZEPBuffer subject = subjectOf(certificateOf(item.getCertItem()));
     SlotManagerUtility::isUnique(*this, item.getCertItem());
     CK_OBJECT_HANDLE certificate = 0, privateKey = 0;

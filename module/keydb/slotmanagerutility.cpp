@@ -6,10 +6,14 @@
 #include "asn/asn_string.h"
 #include "asn/certificationrequest.h"
 #include "asn/issuerandserialnumber.h"
+#include "asn/privatekeyinfo.h"
 #include "asn/x509_certificate.h"
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
 #include "asn/zepdbutility.h"
+#include "asn/zepeccurve.h"
+#include "asn/zepecprivatekey.h"
+#include "asn/zepecpublickey.h"
 #include "attributetemplate.h"
 #include "errorcodes.h"
 #include "keystore/zepcertitem.h"
@@ -341,9 +345,44 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
     return makeKeyItem(slot, handle, tokenLabel);
 }
 
+namespace {
+
+// Key components the token does not give stand in as one blank byte.
+const ZEPBuffer& placeholder() {
+    static const ZEPBuffer blank(1, " ");
+    return blank;
+}
+
+// The SubjectPublicKeyInfo of an RSA key object's components. Public key
+// objects get the same record texts as private ones.
+ZEPBuffer rsaPublicKeyInfo(const AttributeTemplate& components) {
+    ZEPSubjectPublicKeyInfo publicKeyInfo;
+    publicKeyInfo.setModulus(
+        valueOrReport(components, CKA_MODULUS, "CKA_MODULUS missing on Private Key Object", placeholder()));
+    publicKeyInfo.setPublicExponent(valueOrReport(components, CKA_PUBLIC_EXPONENT,
+                                                  "CKA_PUBLIC_EXPONENT missing on Private Key Object", placeholder()));
+    publicKeyInfo.setAlgorithm(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT);
+    return publicKeyInfo.getDER();
+}
+
+ZEPBuffer ecParamsOf(const AttributeTemplate& components) {
+    return valueOrReport(components, CKA_EC_PARAMS, "CKA_EC_PARAMS missing on Key Object");
+}
+
+// The SubjectPublicKeyInfo of an EC public key object; CKA_EC_POINT may
+// hold the point in a DER OCTET STRING or bare.
+ZEPBuffer ecPublicKeyInfo(const AttributeTemplate& components) {
+    return ZEPECPublicKey::fromToken(ecParamsOf(components),
+                                     valueOrReport(components, CKA_EC_POINT, "CKA_EC_POINT missing on Key Object"))
+        .getDER();
+}
+
+}  // namespace
+
 ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE handle, TokenLabel& tokenLabel) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(CK_OBJECT_HANDLE)");
-    // The key's own attributes and its public components.
+    // The key's own attributes and, as most keys are RSA keys, the RSA
+    // public components.
     const std::vector<AttributeTemplate> read = readGroups(
         slot, handle, {{CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID}, {CKA_MODULUS, CKA_PUBLIC_EXPONENT}});
     const AttributeTemplate& object = read[0];
@@ -351,36 +390,30 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
     if (!object.getAttribute(CKA_CLASS, objectClass) ||
         (objectClass != CKO_PRIVATE_KEY && objectClass != CKO_PUBLIC_KEY))
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only PUBLIC and PRIVATE key types are supported.");
-    if (!object.getAttribute(CKA_KEY_TYPE, keyType) || keyType != CKK_RSA)
+    if (!object.getAttribute(CKA_KEY_TYPE, keyType) || (keyType != CKK_RSA && keyType != CKK_EC))
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only RSA Keys are supported.");
-    const bool isPrivate = objectClass == CKO_PRIVATE_KEY;
+    const bool isPrivate = objectClass == CKO_PRIVATE_KEY, isEC = keyType == CKK_EC;
     ZEPBuffer label = valueOrReport(object, CKA_LABEL, "CKA_LABEL missing on Key Object");
     ZEPBuffer subject = valueOrReport(object, CKA_SUBJECT, "CKA_SUBJECT missing on Key Object");
     ZEPBuffer id = valueOrReport(object, CKA_ID, "CKA_ID missing on Key Object");
 
-    // Components the token does not give stand in as one blank byte.
-    const ZEPBuffer placeholder(1, " ");
-    const AttributeTemplate& components = read[1];
-    ZEPSubjectPublicKeyInfo publicKeyInfo;
-    // Public key objects get the same record texts as private ones.
-    publicKeyInfo.setModulus(
-        valueOrReport(components, CKA_MODULUS, "CKA_MODULUS missing on Private Key Object", placeholder));
-    publicKeyInfo.setPublicExponent(valueOrReport(components, CKA_PUBLIC_EXPONENT,
-                                                  "CKA_PUBLIC_EXPONENT missing on Private Key Object", placeholder));
-    publicKeyInfo.setAlgorithm(ZEPASNOID::VALUE_RSA, ZEPASNOID::VALUE_RSA_COUNT);
-    const ZEPBuffer publicKeyDER = publicKeyInfo.getDER();
-
-    ZEPKRYKey key(isPrivate ? ZEPKRYKey::TYPE_PRIVATE : ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA);
+    ZEPKRYKey key(isPrivate ? ZEPKRYKey::TYPE_PRIVATE : ZEPKRYKey::TYPE_PUBLIC,
+                  isEC ? ZEPKRYKey::ALGORITHM_EC : ZEPKRYKey::ALGORITHM_RSA);
     if (isPrivate) {
-        // The private key stays on the token: the item names it.
-        ZEPKRYKey publicKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA,
-                            ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, publicKeyDER);
-        ZEPPKCS11ASNKeyRecord record(tokenLabel.of(slot), id, ZEPKRYUtility::getKeySizeInBits(publicKey), subject);
+        // The private key stays on the token: the item names it. An EC
+        // private key object holds no point, its curve gives the size.
+        const unsigned int bits =
+            isEC ? ZEPECCurve::fromECParams(ecParamsOf(readAttributes(slot, handle, {CKA_EC_PARAMS}))).getFieldBits()
+                 : ZEPKRYUtility::getKeySizeInBits(ZEPKRYKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA,
+                                                             ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO,
+                                                             rsaPublicKeyInfo(read[1])));
+        ZEPPKCS11ASNKeyRecord record(tokenLabel.of(slot), id, bits, subject);
         key.setFormat(ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD);
         key.setKeyBlob(record.getBuffer());
     } else {
         key.setFormat(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO);
-        key.setKeyBlob(publicKeyDER);
+        key.setKeyBlob(isEC ? ecPublicKeyInfo(readAttributes(slot, handle, {CKA_EC_PARAMS, CKA_EC_POINT}))
+                            : rsaPublicKeyInfo(read[1]));
     }
     return new ZEPKeyItem(key, normalizeLabel(label));
 }
@@ -465,12 +498,37 @@ CK_OBJECT_CLASS SlotManagerUtility::objectClassOf(const ZEPKRYKey& key) {
     }
 }
 
+namespace {
+
+// The key id of a public key: the SHA-1 of an EC key's uncompressed point,
+// of an RSA key's modulus without leading zero bytes.
+ZEPBuffer publicKeyId(const SubjectPublicKeyInfo& publicKeyInfo) {
+    const ZEPBuffer der = ZEPASNUtility::getDEREncoding(publicKeyInfo);
+    if (ZEPECCurve::isKeyAlgorithm(publicKeyInfo.algorithm))
+        return ZEPKRYUtility::digestData_SHA1(ZEPECPublicKey(der).getPoint());
+    return ZEPKRYUtility::digestData_SHA1(ZEPSubjectPublicKeyInfo(der).getModulus(true));
+}
+
+}  // namespace
+
 ZEPBuffer SlotManagerUtility::makeObjectId(const ZEPKRYKey& key) {
     switch (key.getFormat()) {
-        case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO:
-            return ZEPKRYUtility::digestData_SHA1(ZEPSubjectPublicKeyInfo(key.getKeyBlob()).getModulus(true));
-        case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
-            return ZEPKRYUtility::digestData_SHA1(ZEPPrivateKeyInfo(key.getKeyBlob()).getModulus(true));
+        case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO: {
+            SubjectPublicKeyInfo publicKeyInfo;
+            ZEPASNUtility::setDEREncoding(key.getKeyBlob(), publicKeyInfo);
+            return publicKeyId(publicKeyInfo);
+        }
+        case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO: {
+            PrivateKeyInfo privateKeyInfo;
+            ZEPASNUtility::setDEREncoding(key.getKeyBlob(), privateKeyInfo);
+            if (!ZEPECCurve::isKeyAlgorithm(privateKeyInfo.privateKeyAlgorithm))
+                return ZEPKRYUtility::digestData_SHA1(ZEPPrivateKeyInfo(key.getKeyBlob()).getModulus(true));
+            const ZEPBuffer point = ZEPECPrivateKey::fromPrivateKeyInfo(key.getKeyBlob()).getPublicPoint();
+            if (point.empty())
+                throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED,
+                                         "An EC private key without its public point gets no CKA_ID.");
+            return ZEPKRYUtility::digestData_SHA1(point);
+        }
         case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD: return ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId();
         default:
             ZEP_TRACE_INFO(MODULE_TRACE, "Can not create CKA_ID--unsupported key format");
@@ -479,8 +537,7 @@ ZEPBuffer SlotManagerUtility::makeObjectId(const ZEPKRYKey& key) {
 }
 
 ZEPBuffer SlotManagerUtility::makeObjectId(const x509_certificate& certificate) {
-    return ZEPKRYUtility::digestData_SHA1(
-        ZEPSubjectPublicKeyInfo(certificate.get_subject_public_key_info()).getModulus(true));
+    return publicKeyId(certificate.get_subject_public_key_info());
 }
 
 namespace {
@@ -512,6 +569,27 @@ void addPrivateComponents(AttributeTemplate& object, const ZEPPrivateKeyInfo& ke
     setBigInteger(object, CKA_COEFFICIENT, key.getCoefficient());
 }
 
+// An EC key's curve and point or private value as key object attributes.
+void addPublicComponents(AttributeTemplate& object, const ZEPECPublicKey& key) {
+    object.setAttribute(CKA_EC_PARAMS, key.getCurve().getECParams());
+    object.setAttribute(CKA_EC_POINT, key.getECPoint());
+}
+
+void addPrivateComponents(AttributeTemplate& object, const ZEPECPrivateKey& key) {
+    object.setAttribute(CKA_EC_PARAMS, key.getCurve().getECParams());
+    object.setAttribute(CKA_VALUE, key.getValue());
+    // An EC key is of use only for signing.
+    object.setBool(CKA_SIGN, true);
+}
+
+CK_KEY_TYPE keyTypeOf(int algorithm) {
+    switch (algorithm) {
+        case ZEPKRYKey::ALGORITHM_RSA: return CKK_RSA;
+        case ZEPKRYKey::ALGORITHM_EC: return CKK_EC;
+        default: return CKK_DSA;
+    }
+}
+
 const char* formatName(int format) {
     switch (format) {
         case ZEPKRYKey::FORMAT_NONE: return "FORMAT_NONE";
@@ -526,14 +604,15 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
                                      const ZEPBuffer& id, const ZEPBuffer& subject) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(ZEPKeyItem)");
     const ZEPKRYKey& key = item.getKey();
-    if (key.getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA && key.getAlgorithm() != ZEPKRYKey::ALGORITHM_DSA)
+    const bool isEC = key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
+    if (key.getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA && key.getAlgorithm() != ZEPKRYKey::ALGORITHM_DSA && !isEC)
         throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "Only RSA and DSA key algorithms are supported.");
     const ZEPBuffer objectId = id.empty() ? makeObjectId(key) : id;
 
     AttributeTemplate object;
     object.setBool(CKA_TOKEN, true);
     object.setBool(CKA_MODIFIABLE, true);
-    object.setULong(CKA_KEY_TYPE, key.getAlgorithm() == ZEPKRYKey::ALGORITHM_RSA ? CKK_RSA : CKK_DSA);
+    object.setULong(CKA_KEY_TYPE, keyTypeOf(key.getAlgorithm()));
     setLabel(object, item.getLabel());
     object.setAttribute(CKA_ID, objectId);
     if (!subject.empty()) object.setAttribute(CKA_SUBJECT, subject);
@@ -541,7 +620,10 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
         case ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO:
             object.setULong(CKA_CLASS, CKO_PUBLIC_KEY);
             object.setBool(CKA_PRIVATE, false);
-            addPublicComponents(object, ZEPSubjectPublicKeyInfo(key.getKeyBlob()));
+            if (isEC)
+                addPublicComponents(object, ZEPECPublicKey(key.getKeyBlob()));
+            else
+                addPublicComponents(object, ZEPSubjectPublicKeyInfo(key.getKeyBlob()));
             break;
         case ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO:
             object.setULong(CKA_CLASS, CKO_PRIVATE_KEY);
@@ -550,7 +632,10 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
             // there.
             object.setBool(CKA_SENSITIVE, true);
             object.setBool(CKA_EXTRACTABLE, false);
-            addPrivateComponents(object, ZEPPrivateKeyInfo(key.getKeyBlob()));
+            if (isEC)
+                addPrivateComponents(object, ZEPECPrivateKey::fromPrivateKeyInfo(key.getKeyBlob()));
+            else
+                addPrivateComponents(object, ZEPPrivateKeyInfo(key.getKeyBlob()));
             break;
         case ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD: {
             // The key is on the token already: it only takes the label and
@@ -571,6 +656,24 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
     }
     slot.getClient()->createObject(slot.getSessionHandle(), object, handle);
     return true;
+}
+
+void SlotManagerUtility::requireKeyOfCertificate(const ZEPKeyCertItem& item) {
+    const ZEPKRYKey& key = item.getKey();
+    const bool keyIsEC = key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
+    x509_certificate certificate;
+    item.getCertItem().getCertificate(certificate);
+    const AlgorithmIdentifier& algorithm = certificate.get_subject_public_key_info().algorithm;
+    const bool certificateIsEC = ZEPECCurve::isKeyAlgorithm(algorithm);
+    // A key on the token is the certificate's by its id and subject.
+    if ((!keyIsEC && !certificateIsEC) || key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD) return;
+    const ZEPECCurve* keyCurve = nullptr;
+    if (keyIsEC && key.getFormat() == ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO)
+        keyCurve = &ZEPECPublicKey(key.getKeyBlob()).getCurve();
+    else if (keyIsEC && key.getFormat() == ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO)
+        keyCurve = &ZEPECPrivateKey::fromPrivateKeyInfo(key.getKeyBlob()).getCurve();
+    if (!keyCurve || keyCurve != (certificateIsEC ? ZEPECCurve::find(algorithm.parameters) : nullptr))
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The key is not on its certificate's curve.");
 }
 
 bool SlotManagerUtility::makeCertItem(SlotManager& slot, const ZEPCertItem& item, CK_OBJECT_HANDLE& handle,

@@ -120,8 +120,14 @@ public:
     static bool makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, CK_OBJECT_HANDLE& handle, const ZEPBuffer& id,
                             const ZEPBuffer& subject);
     static bool makeCertItem(SlotManager& slot, const ZEPCertItem& item, CK_OBJECT_HANDLE& handle, ZEPBuffer& id);
+    // Throws 571002 when the key of a key+certificate pair is an EC key not
+    // on the curve of the certificate's key, or either of the two is an EC
+    // key and the other not. A key on the token (a key record) passes.
+    static void requireKeyOfCertificate(const ZEPKeyCertItem& item);
     // The CKA_ID tying a key pair and its certificates together: the SHA-1 of
-    // the RSA modulus without leading zero bytes; a key record's own id.
+    // the RSA modulus without leading zero bytes, of an EC key's uncompressed
+    // point; a key record's own id. An EC private key without its public
+    // point gets none (571004).
     static ZEPBuffer makeObjectId(const ZEPKRYKey& key);
     static ZEPBuffer makeObjectId(const x509_certificate& certificate);
     // The object class of a key's type: private, public, secret, else vendor

@@ -1,6 +1,7 @@
 #include "pkcs11kryalgorithmfactory.h"
 
 #include "errorcodes.h"
+#include "zepexception.h"
 #include "kry/zepkrykey.h"
 #include "pkcs11krydecryptionalgorithm.h"
 #include "pkcs11kryencryptionalgorithm.h"
@@ -15,6 +16,12 @@ namespace {
 // Keys held in software get nothing from this factory, not even the
 // toolkit's algorithms: a host that wants those asks the toolkit's factory.
 bool staysOnToken(const ZEPKRYKey& key) { return key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD; }
+
+// EC keys sign and nothing else.
+void refuseEC(const ZEPKRYKey& key) {
+    if (key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC)
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED, "EC keys cannot encrypt or decrypt.");
+}
 
 }  // namespace
 
@@ -48,6 +55,11 @@ ZEPKRYPublicKeyGenAlgorithm* PKCS11KRYAlgorithmFactory::make_RSA_PublicKeyGenAlg
     return new PKCS11KRYPublicKeyGenAlgorithm(PKCS11KRYPublicKeyGenAlgorithm::RSA, slot_.get(), keyBits);
 }
 
+ZEPKRYPublicKeyGenAlgorithm* PKCS11KRYAlgorithmFactory::make_EC_PublicKeyGenAlgorithm(const ZEPECCurve& curve) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_EC_PublicKeyGenAlgorithm()");
+    return new PKCS11KRYPublicKeyGenAlgorithm(slot_.get(), curve);
+}
+
 // No digests on the token: a null answer makes the toolkit's digest helpers
 // use the toolkit's own.
 ZEPKRYDigestAlgorithm* PKCS11KRYAlgorithmFactory::make_MD5_DigestAlgorithm() const {
@@ -63,6 +75,13 @@ ZEPKRYDigestAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1_DigestAlgorithm() co
 ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::signatureAlgorithm(uint32_t kind,
                                                                        const ZEPKRYKey& privateKey) const {
     if (!staysOnToken(privateKey)) return nullptr;
+    // ECDSA needs an EC key, and an EC key makes no RSA signature.
+    using Kind = PKCS11KRYSignatureAlgorithm::Kind;
+    const bool ecdsa =
+        kind == Kind::ECDSA_WITH_SHA256 || kind == Kind::ECDSA_WITH_SHA384 || kind == Kind::ECDSA_WITH_SHA512;
+    if (ecdsa != (privateKey.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC))
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::NOT_SUPPORTED,
+                                 ecdsa ? "ECDSA signatures need an EC key." : "EC keys make no RSA signatures.");
     return new PKCS11KRYSignatureAlgorithm(kind, slot_.get(), privateKey);
 }
 
@@ -120,6 +139,24 @@ ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA512WithRSAPSS_Signa
     return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::SHA512_WITH_RSA_PSS, privateKey);
 }
 
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA256_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA256_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::ECDSA_WITH_SHA256, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA384_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA384_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::ECDSA_WITH_SHA384, privateKey);
+}
+
+ZEPKRYSignatureAlgorithm* PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA512_SignatureAlgorithm(
+    const ZEPKRYKey& privateKey) const {
+    ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_ECDSAWithSHA512_SignatureAlgorithm()");
+    return signatureAlgorithm(PKCS11KRYSignatureAlgorithm::ECDSA_WITH_SHA512, privateKey);
+}
+
 // No verification on the token: it needs only the public key, which is no
 // secret, so hosts verify with the toolkit.
 ZEPKRYVerificationAlgorithm* PKCS11KRYAlgorithmFactory::make_MD5WithRSA_VerificationAlgorithm(
@@ -137,6 +174,7 @@ ZEPKRYVerificationAlgorithm* PKCS11KRYAlgorithmFactory::make_SHA1WithRSA_Verific
 ZEPKRYEncryptionAlgorithm* PKCS11KRYAlgorithmFactory::make_RSAPKCS_EncryptionAlgorithm(const ZEPKRYKey& key) const {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_RSAPKCS_EncryptionAlgorithm()");
     if (!staysOnToken(key)) return nullptr;
+    refuseEC(key);
     return new PKCS11KRYEncryptionAlgorithm(0, slot_.get(), key);
 }
 
@@ -144,6 +182,7 @@ ZEPKRYDecryptionAlgorithm* PKCS11KRYAlgorithmFactory::make_RSAPKCS_DecryptionAlg
                                                                                        const r_buffer_t*) const {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYAlgorithmFactory::make_RSAPKCS_DecryptionAlgorithm()");
     if (!staysOnToken(key)) return nullptr;
+    refuseEC(key);
     return new PKCS11KRYDecryptionAlgorithm(0, slot_.get(), key);
 }
 

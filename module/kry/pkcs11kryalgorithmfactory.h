@@ -1,7 +1,9 @@
 // The algorithm factory of one token slot: RSA signatures (PKCS#1 v1.5
-// over MD5, SHA-1 and SHA-2, RSASSA-PSS over SHA-256/384/512), RSA PKCS#1
-// encryption and decryption, RSA key-pair generation and random data run on
-// the token. The key makers serve only keys that stay on a token (format
+// over MD5, SHA-1 and SHA-2, RSASSA-PSS over SHA-256/384/512), ECDSA
+// signatures over SHA-256/384/512, RSA PKCS#1 encryption and decryption,
+// RSA and EC key-pair generation and random data run on the token. EC keys only
+// sign: the encryption and decryption makers refuse them (571004). The key
+// makers serve only keys that stay on a token (format
 // FORMAT_PKCS11_KEY_RECORD) and answer null for any other key, without
 // falling back to the toolkit; the MD5 and SHA-1 digest and verification
 // makers answer null, and every other maker is the toolkit's own.
@@ -30,6 +32,7 @@ public:
 
     ZEPKRYRandomDataGenAlgorithm* make_Default_RandomDataGenAlgorithm(const r_buffer_t* seed) const override;
     ZEPKRYPublicKeyGenAlgorithm* make_RSA_PublicKeyGenAlgorithm(unsigned int keyBits) const override;
+    ZEPKRYPublicKeyGenAlgorithm* make_EC_PublicKeyGenAlgorithm(const ZEPECCurve& curve) const override;
     ZEPKRYDigestAlgorithm* make_MD5_DigestAlgorithm() const override;
     ZEPKRYDigestAlgorithm* make_SHA1_DigestAlgorithm() const override;
     ZEPKRYSignatureAlgorithm* make_MD5WithRSA_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
@@ -41,6 +44,9 @@ public:
     ZEPKRYSignatureAlgorithm* make_SHA256WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
     ZEPKRYSignatureAlgorithm* make_SHA384WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
     ZEPKRYSignatureAlgorithm* make_SHA512WithRSAPSS_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA256_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA384_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
+    ZEPKRYSignatureAlgorithm* make_ECDSAWithSHA512_SignatureAlgorithm(const ZEPKRYKey& privateKey) const override;
     ZEPKRYVerificationAlgorithm* make_MD5WithRSA_VerificationAlgorithm(const ZEPKRYKey& publicKey) const override;
     ZEPKRYVerificationAlgorithm* make_SHA1WithRSA_VerificationAlgorithm(const ZEPKRYKey& publicKey) const override;
     ZEPKRYEncryptionAlgorithm* make_RSAPKCS_EncryptionAlgorithm(const ZEPKRYKey& key) const override;

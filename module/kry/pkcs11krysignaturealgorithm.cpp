@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "asn/zepecdsasignature.h"
 #include "errorcodes.h"
 #include "kry/zepkryalgorithmfactory.h"
 #include "kry/zepkrydigesttype.h"
@@ -47,6 +48,9 @@ const KindFacts& factsOf(uint32_t kind) {
          &Factory::make_SHA384_DigestAlgorithm},
         {CKM_SHA512_RSA_PKCS_PSS, CKM_RSA_PKCS_PSS, Digest::SHA512, CKM_SHA512, CKG_MGF1_SHA512,
          &Factory::make_SHA512_DigestAlgorithm},
+        {CKM_ECDSA_SHA256, CKM_ECDSA, Digest::SHA256, 0, 0, &Factory::make_SHA256_DigestAlgorithm},
+        {CKM_ECDSA_SHA384, CKM_ECDSA, Digest::SHA384, 0, 0, &Factory::make_SHA384_DigestAlgorithm},
+        {CKM_ECDSA_SHA512, CKM_ECDSA, Digest::SHA512, 0, 0, &Factory::make_SHA512_DigestAlgorithm},
     };
     return facts[kind];
 }
@@ -103,9 +107,13 @@ ZEPBuffer PKCS11KRYSignatureAlgorithm::toSign(const r_buffer_t& data) const {
 ZEPBuffer PKCS11KRYSignatureAlgorithm::toSignDigest(const ZEPBuffer& digest) const {
     const KindFacts& facts = factsOf(kind_);
     // CKM_RSA_PKCS pads what it is given: a DigestInfo signed that way is
-    // the signature the combined mechanism makes. CKM_RSA_PKCS_PSS takes
-    // the digest itself.
-    return facts.bare == CKM_RSA_PKCS_PSS ? digest : facts.digest->getDigestInfo(digest);
+    // the signature the combined mechanism makes. CKM_RSA_PKCS_PSS and
+    // CKM_ECDSA take the digest itself.
+    return facts.bare == CKM_RSA_PKCS ? facts.digest->getDigestInfo(digest) : digest;
+}
+
+ZEPBuffer PKCS11KRYSignatureAlgorithm::signatureOf(const ZEPBuffer& tokenOutput) const {
+    return factsOf(kind_).bare == CKM_ECDSA ? ZEPECDSASignature::encode(tokenOutput) : tokenOutput;
 }
 
 ZEPBuffer PKCS11KRYSignatureAlgorithm::signData(const r_buffer_t& data) {
@@ -114,7 +122,7 @@ ZEPBuffer PKCS11KRYSignatureAlgorithm::signData(const r_buffer_t& data) {
     // The mechanism first: its choice decides what toSign hands the token.
     CK_RSA_PKCS_PSS_PARAMS pss{};
     const CK_MECHANISM chosen = mechanism(pss);
-    return key_.runOneShot(&PKCS11Client::signInit, chosen, &PKCS11Client::sign, toSign(data));
+    return signatureOf(key_.runOneShot(&PKCS11Client::signInit, chosen, &PKCS11Client::sign, toSign(data)));
 }
 
 void PKCS11KRYSignatureAlgorithm::signDataInit() {
@@ -146,12 +154,12 @@ ZEPBuffer PKCS11KRYSignatureAlgorithm::signDataFinal() {
     }
     ZEPBuffer signature;
     key_.client().signFinal(key_.session(), signature);
-    return signature;
+    return signatureOf(signature);
 }
 
 ZEPBuffer PKCS11KRYSignatureAlgorithm::signDataFinal(const ZEPBuffer& data) {
     ZEP_TRACE(MODULE_TRACE, "PKCS11KRYSignatureAlgorithm::signDataFinal()");
     ZEPBuffer signature;
     key_.client().sign(key_.session(), data, signature);
-    return signature;
+    return signatureOf(signature);
 }

@@ -1,7 +1,8 @@
-// RSA signatures made on the token with a key that stays there: PKCS#1 v1.5
-// over MD5, SHA-1 and SHA-2 digests or over data as given, and RSASSA-PSS
-// over SHA-2 digests (MGF1 with the same digest, a salt as long as the
-// digest). A one-shot signature holds the slot lock throughout and the
+// Signatures made on the token with a key that stays there: RSA PKCS#1 v1.5
+// over MD5, SHA-1 and SHA-2 digests or over data as given, RSASSA-PSS over
+// SHA-2 digests (MGF1 with the same digest, a salt as long as the digest),
+// and ECDSA over SHA-2 digests, the token's r||s returned as the DER
+// Ecdsa-Sig-Value that X.509 and openssl use. A one-shot signature holds the slot lock throughout and the
 // session lock from C_SignInit to C_Sign; a multi-part signature holds the
 // session lock for its C_SignInit alone, and until signDataFinal the token
 // refuses the session's other signatures (CKR_OPERATION_ACTIVE).
@@ -30,6 +31,9 @@ public:
         SHA256_WITH_RSA_PSS = 7,
         SHA384_WITH_RSA_PSS = 8,
         SHA512_WITH_RSA_PSS = 9,
+        ECDSA_WITH_SHA256 = 10,
+        ECDSA_WITH_SHA384 = 11,
+        ECDSA_WITH_SHA512 = 12,
     };
 
     // Throws 577004 when the key record names another token.
@@ -50,8 +54,8 @@ public:
 
 private:
     // The kind's combined mechanism when the token lists it; otherwise the
-    // bare one (CKM_RSA_PKCS, CKM_RSA_PKCS_PSS), and from then on the token
-    // is given the digest, in a DigestInfo for PKCS#1 v1.5.
+    // bare one (CKM_RSA_PKCS, CKM_RSA_PKCS_PSS, CKM_ECDSA), and from then on
+    // the token is given the digest, in a DigestInfo for PKCS#1 v1.5.
     CK_MECHANISM_TYPE chooseMechanism();
     // The chosen mechanism with its parameter: for RSA-PSS, `pss` filled
     // in, which the caller keeps alive for the Init call.
@@ -61,6 +65,9 @@ private:
     ZEPBuffer toSign(const r_buffer_t& data) const;
     // What C_Sign is given for the toolkit's `digest` of the data.
     ZEPBuffer toSignDigest(const ZEPBuffer& digest) const;
+    // The signature of what the token gave: ECDSA's r||s as DER, any other
+    // as it is.
+    ZEPBuffer signatureOf(const ZEPBuffer& tokenOutput) const;
 
     const uint32_t kind_;
     PKCS11KRYTokenKey key_;

@@ -56,6 +56,10 @@ bool PKCS11KRYTokenKey::isStill(CK_OBJECT_HANDLE object, CK_OBJECT_CLASS objectC
 }
 
 CK_ULONG PKCS11KRYTokenKey::outputLength(CK_OBJECT_HANDLE object) const {
+    // An ECDSA signature is r and s, each as long as the curve's field; the
+    // record's key size is the field's size in bits.
+    if (key_.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC)
+        return 2 * ((ZEPPKCS11ASNKeyRecord(key_.getKeyBlob()).getKeySize() + 7) / 8);
     CK_ULONG length = 0;
     client().getAttributeLength(session(), object, CKA_MODULUS, length);
     return length;

@@ -68,7 +68,8 @@ private:
     // private, 577005 when there is no such object.
     TokenCache::KeptKey findObject() const;
     // The length of what the key object signs, encrypts or decrypts: an RSA
-    // key's modulus length; 0 for a key the token tells no such length of.
+    // key's modulus length, twice an EC key's field length; 0 for a key
+    // whose length is not known.
     CK_ULONG outputLength(CK_OBJECT_HANDLE object) const;
     // The object class of the key's type; throws 577006 for other types.
     CK_OBJECT_CLASS objectClass() const;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <stdexcept>
 
 namespace testtoken {
@@ -46,12 +47,15 @@ std::optional<CK_MECHANISM_TYPE> digestBefore(CK_MECHANISM_TYPE mechanism) {
             return CKM_SHA224;
         case CKM_SHA256_RSA_PKCS:
         case CKM_SHA256_RSA_PKCS_PSS:
+        case CKM_ECDSA_SHA256:
             return CKM_SHA256;
         case CKM_SHA384_RSA_PKCS:
         case CKM_SHA384_RSA_PKCS_PSS:
+        case CKM_ECDSA_SHA384:
             return CKM_SHA384;
         case CKM_SHA512_RSA_PKCS:
         case CKM_SHA512_RSA_PKCS_PSS:
+        case CKM_ECDSA_SHA512:
             return CKM_SHA512;
         default:
             return std::nullopt;
@@ -69,6 +73,34 @@ bool isPss(CK_MECHANISM_TYPE mechanism) {
         default:
             return false;
     }
+}
+
+bool isEcdsa(CK_MECHANISM_TYPE mechanism) {
+    return mechanism == CKM_ECDSA || mechanism == CKM_ECDSA_SHA256 || mechanism == CKM_ECDSA_SHA384 ||
+           mechanism == CKM_ECDSA_SHA512;
+}
+
+// The field length of the curve that CKA_EC_PARAMS name: P-256, P-384 or P-521.
+std::size_t fieldLengthOf(const AttributeValue& ecParams) {
+    const std::map<Bytes, std::size_t> curves = {
+        {{0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07}, 32},
+        {{0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x22}, 48},
+        {{0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x23}, 66}};
+    const auto curve = curves.find(ecParams);
+    if (curve == curves.end()) {
+        throw CryptokiError(CKR_KEY_TYPE_INCONSISTENT);
+    }
+    return curve->second;
+}
+
+Bytes ecdsaSign(std::size_t half, const Bytes& data) {
+    const std::size_t kept = std::min(data.size(), half);
+    Bytes signature(half - kept, 0);
+    signature.insert(signature.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(kept));
+    for (std::size_t i = 0; i < half; ++i) {
+        signature.push_back(static_cast<CK_BYTE>(~signature[i]));
+    }
+    return signature;
 }
 
 // The MGF1 that goes with a digest, as the standard pairs them.
@@ -95,7 +127,8 @@ bool canDo(OperationKind kind, CK_MECHANISM_TYPE mechanism) {
             return MessageDigest::isDigest(mechanism);
         case OperationKind::sign:
         case OperationKind::verify:
-            return mechanism == CKM_RSA_PKCS || mechanism == CKM_RSA_PKCS_PSS || digestBefore(mechanism).has_value();
+            return mechanism == CKM_RSA_PKCS || mechanism == CKM_RSA_PKCS_PSS || mechanism == CKM_ECDSA ||
+                   digestBefore(mechanism).has_value();
         default:
             return mechanism == CKM_RSA_PKCS;
     }
@@ -127,18 +160,20 @@ std::optional<CK_ULONG> ulongOf(const TokenObject& object, CK_ATTRIBUTE_TYPE typ
     return number;
 }
 
-// The modulus of a key fit for the kind's operation.
-const AttributeValue& modulusOf(const TokenObject& key, const KindRules& rules) {
-    const AttributeValue* modulus = key.find(CKA_MODULUS);
-    if (ulongOf(key, CKA_CLASS) != rules.keyClass || ulongOf(key, CKA_KEY_TYPE) != CKK_RSA || modulus == nullptr ||
-        modulus->empty()) {
+// The `attribute` (CKA_MODULUS, CKA_EC_PARAMS) of a key of `keyType` fit for the
+// kind's operation.
+const AttributeValue& keyValueOf(const TokenObject& key, const KindRules& rules, CK_KEY_TYPE keyType,
+                                 CK_ATTRIBUTE_TYPE attribute) {
+    const AttributeValue* value = key.find(attribute);
+    if (ulongOf(key, CKA_CLASS) != rules.keyClass || ulongOf(key, CKA_KEY_TYPE) != keyType || value == nullptr ||
+        value->empty()) {
         throw CryptokiError(CKR_KEY_TYPE_INCONSISTENT);
     }
     const AttributeValue* permitted = key.find(rules.usage);
     if (permitted != nullptr && (permitted->empty() || permitted->front() == CK_FALSE)) {
         throw CryptokiError(CKR_KEY_FUNCTION_NOT_PERMITTED);
     }
-    return *modulus;
+    return *value;
 }
 
 }  // namespace
@@ -155,8 +190,13 @@ CryptoOperation::CryptoOperation(OperationKind kind, const CK_MECHANISM& mechani
     } else if (mechanism.pParameter != nullptr || mechanism.ulParameterLen != 0) {
         throw CryptokiError(CKR_MECHANISM_PARAM_INVALID);
     }
-    if (kind != OperationKind::digest) {
-        key_.emplace(modulusOf(required(key), rules));
+    if (kind == OperationKind::digest) {
+        return;
+    }
+    if (isEcdsa(mechanism_)) {
+        ecdsaHalf_ = fieldLengthOf(keyValueOf(required(key), rules, CKK_EC, CKA_EC_PARAMS));
+    } else {
+        key_.emplace(keyValueOf(required(key), rules, CKK_RSA, CKA_MODULUS));
     }
 }
 
@@ -166,7 +206,7 @@ Bytes CryptoOperation::output(const Bytes& data) const {
         case OperationKind::digest:
             return MessageDigest::of(mechanism_, input);
         case OperationKind::sign:
-            return key_->sign(signedPart(input));
+            return ecdsaHalf_ ? ecdsaSign(ecdsaHalf_, signedPart(input)) : key_->sign(signedPart(input));
         case OperationKind::encrypt:
             return key_->encrypt(input);
         case OperationKind::decrypt:
@@ -178,11 +218,20 @@ Bytes CryptoOperation::output(const Bytes& data) const {
 }
 
 CK_RV CryptoOperation::verify(const Bytes& data, const Bytes& signature) const {
-    return key_->verify(signedPart(collected(data)), signature);
+    if (!ecdsaHalf_) {
+        return key_->verify(signedPart(collected(data)), signature);
+    }
+    if (signature.size() != 2 * ecdsaHalf_) {
+        return CKR_SIGNATURE_LEN_RANGE;
+    }
+    return ecdsaSign(ecdsaHalf_, signedPart(collected(data))) == signature ? CKR_OK : CKR_SIGNATURE_INVALID;
 }
 
 Bytes CryptoOperation::signedPart(const Bytes& data) const {
     const std::optional<CK_MECHANISM_TYPE> digest = digestBefore(mechanism_);
+    if (ecdsaHalf_) {
+        return digest ? MessageDigest::of(*digest, data) : data;
+    }
     if (!pssDigest_) {
         return digest ? MessageDigest::digestInfo(*digest, data) : data;
     }

@@ -41,8 +41,11 @@ using Bytes = std::vector<CK_BYTE>;
 // CKA_MODULUS, modulus-length: what one half of a key pair makes the other undoes
 // or verifies, a key with another modulus fails, and a combined mechanism signs
 // exactly as CKM_RSA_PKCS over the DigestInfo of the data's digest (RSA-PSS signs
-// the digest alone, the same way). A key needs
-// CKA_CLASS, CKA_KEY_TYPE CKK_RSA and CKA_MODULUS; CKA_SIGN, CKA_VERIFY,
+// the digest alone, the same way). ECDSA signatures are r||s of the key's curve,
+// r what is signed (the digest, under CKM_ECDSA_SHA256/384/512) cut or padded
+// with leading zeros to the field's length, s r's bitwise complement. A key needs
+// CKA_CLASS, CKA_KEY_TYPE CKK_RSA and CKA_MODULUS, or for ECDSA CKK_EC and
+// CKA_EC_PARAMS naming P-256, P-384 or P-521; CKA_SIGN, CKA_VERIFY,
 // CKA_ENCRYPT or CKA_DECRYPT set false forbids that use, missing allows it. A
 // multi-part operation answers at its final call. A null data pointer is refused
 // with CKR_ARGUMENTS_BAD even for no bytes, as SoftHSM2 refuses it. C_GenerateRandom

@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "asn/zepecpublickey.h"
+
 std::unique_ptr<TestCertificates> KeyDatabaseTest::certificates_;
 
 void KeyDatabaseTest::SetUpTestSuite() {
@@ -66,5 +68,20 @@ CK_OBJECT_HANDLE KeyDatabaseTest::addKey(CK_OBJECT_CLASS keyClass, const std::st
                              {CKA_MODULUS, bytesOf(certificates_->modulus)},
                              {CKA_PUBLIC_EXPONENT, bytesOf(certificates_->exponent)}};
     for (CK_ATTRIBUTE_TYPE type : without) attributes.erase(type);
+    return Control::addObject(kSlot, attributes);
+}
+
+CK_OBJECT_HANDLE KeyDatabaseTest::addECKey(CK_OBJECT_CLASS keyClass, const std::string& key, const ZEPBuffer& id,
+                                           const ZEPBuffer& subject, bool barePoint) {
+    const ZEPECPublicKey publicKey(OpenSSLTool::sharedKey(key + ".spki"));
+    Attributes attributes = {{CKA_CLASS, testtoken::ulongValue(keyClass)},
+                             {CKA_KEY_TYPE, testtoken::ulongValue(CKK_EC)},
+                             {CKA_PRIVATE, testtoken::boolValue(keyClass == CKO_PRIVATE_KEY)},
+                             {CKA_LABEL, testtoken::textValue(key)},
+                             {CKA_ID, bytesOf(id)},
+                             {CKA_SUBJECT, bytesOf(subject)},
+                             {CKA_EC_PARAMS, bytesOf(publicKey.getCurve().getECParams())}};
+    if (keyClass == CKO_PUBLIC_KEY)
+        attributes[CKA_EC_POINT] = bytesOf(barePoint ? publicKey.getPoint() : publicKey.getECPoint());
     return Control::addObject(kSlot, attributes);
 }

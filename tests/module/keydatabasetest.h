@@ -50,6 +50,11 @@ protected:
     // An RSA key object of the certificates' key; `without` leaves attributes out.
     static CK_OBJECT_HANDLE addKey(CK_OBJECT_CLASS keyClass, const std::string& label, const ZEPBuffer& id,
                                    const ZEPBuffer& subject, std::initializer_list<CK_ATTRIBUTE_TYPE> without = {});
+    // An EC key object of the openssl key `key` ("ec", "ec384", "ec521"): a
+    // private key holds the curve, a public key the curve and its point, as
+    // a DER OCTET STRING or, when `barePoint`, bare.
+    static CK_OBJECT_HANDLE addECKey(CK_OBJECT_CLASS keyClass, const std::string& key, const ZEPBuffer& id,
+                                     const ZEPBuffer& subject, bool barePoint = false);
 
     static std::unique_ptr<TestCertificates> certificates_;
     std::unique_ptr<PKCS11Manager> manager_;

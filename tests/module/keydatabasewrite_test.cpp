@@ -56,6 +56,42 @@ TEST_F(KeyDatabaseWrite, KeysAndCertificatesOfOneKeyPairShareTheIdOfTheirModulus
     EXPECT_EQ(attribute(handle, CKA_LABEL), testtoken::textValue("plain"));
 }
 
+// An EC key pair and its certificate, all made by openssl, share openssl's
+// key identifier as CKA_ID, and the public key holds the point openssl
+// prints. (SoftHSM2 signs with the private key.) A private key without its
+// point gets no id of its own.
+TEST_F(KeyDatabaseWrite, ECKeysAndCertificatesShareTheIdOfTheirPoint) {
+    OpenSSLTool openssl;
+    openssl.copySharedKey("ec384.pem", "key.pem");
+    openssl.must("req -new -x509 -key key.pem -subj /CN=ec -outform DER -out cert.der");
+    const std::string keyId = openssl.must("x509 -inform DER -in cert.der -noout -ext subjectKeyIdentifier");
+    const std::string text = openssl.must("pkey -in key.pem -noout -text");
+    const auto ecKey = [](int type, int format, const ZEPBuffer& blob) {
+        return ZEPKRYKey(type, ZEPKRYKey::ALGORITHM_EC, format, blob);
+    };
+    ASSERT_TRUE(slot().insertItem(keyItem(
+        ecKey(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, OpenSSLTool::sharedKey("ec384.p8")), "p")));
+    ASSERT_TRUE(slot().insertItem(keyItem(
+        ecKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO, OpenSSLTool::sharedKey("ec384.spki")),
+        "k")));
+    ASSERT_TRUE(slot().insertItem(certItem(openssl.readFile("cert.der"), "c")));
+    const auto objects = Control::objects(kSlot);
+    ASSERT_EQ(objects.size(), 3u);
+    for (const testtoken::ObjectInfo& object : objects)
+        EXPECT_EQ(object.attributes.at(CKA_ID), bytesOf(OpenSSLTool::hexBytes(keyId.substr(keyId.find('\n') + 1))));
+    const size_t pub = text.find("pub:") + 4;
+    AttributeValue point = bytesOf(OpenSSLTool::hexBytes(text.substr(pub, text.find("ASN1") - pub)));
+    point.insert(point.begin(), {0x04, static_cast<CK_BYTE>(point.size())});
+    EXPECT_EQ(objects[1].attributes.at(CKA_EC_POINT), point);
+
+    openssl.must("ec -in key.pem -no_public -out bare.pem");
+    openssl.must("pkcs8 -topk8 -nocrypt -in bare.pem -outform DER -out bare.p8");
+    const ZEPKRYKey bare =
+        ecKey(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, openssl.readFile("bare.p8"));
+    expectFailure([&] { slot().insertItem(keyItem(bare, "b")); }, 571004,
+                  "An EC private key without its public point gets no CKA_ID.");
+}
+
 TEST_F(KeyDatabaseWrite, DuplicatesAreRefusedAndCreateNothing) {
     ASSERT_TRUE(slot().insertItem(certItem(certificates_->first, "alice")));
     ASSERT_TRUE(slot().insertItem(keyItem(privateKey(), "key")));
@@ -114,7 +150,7 @@ TEST_F(KeyDatabaseWrite, KeysThatCannotBeWrittenAreRefusedBeforeCreation) {
         int algorithm, format;
         std::string message;
     } cases[] = {
-        {3, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "Only RSA and DSA key algorithms are supported."},
+        {4, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO, "Only RSA and DSA key algorithms are supported."},
         {ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_CLEAR_BUFFER,
          "Can not insert keys with format=FORMAT_CLEAR_BUFFER"},
         {ZEPKRYKey::ALGORITHM_RSA, ZEPKRYKey::FORMAT_NONE, "Can not insert keys with format=FORMAT_NONE"},

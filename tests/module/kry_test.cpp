@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 
+#include "asn/zepecdsasignature.h"
 #include "keydatabasetest.h"
 #include "keystore/zepkeyitem.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
@@ -68,8 +69,9 @@ protected:
 
     using Maker = ZEPKRYSignatureAlgorithm* (ZEPKRYAlgorithmFactory::*)(const ZEPKRYKey&) const;
 
-    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(Maker maker) {
-        return std::unique_ptr<ZEPKRYSignatureAlgorithm>((factory_.get()->*maker)(privateKey()));
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(Maker maker) { return signer(maker, privateKey()); }
+    std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(Maker maker, const ZEPKRYKey& key) {
+        return std::unique_ptr<ZEPKRYSignatureAlgorithm>((factory_.get()->*maker)(key));
     }
     ZEPBuffer sign(Maker maker, const ZEPBuffer& data) { return signer(maker)->signData(data.get()); }
 
@@ -83,7 +85,10 @@ protected:
 // right digest and DigestInfo. RSA-PSS tells the token the digest, its MGF1
 // and a salt of the digest's length; the bare CKM_RSA_PKCS_PSS is given the
 // digest alone. The SHA-2 kinds digest the parts of a multi-part signature
-// in the module when the token is given the digest.
+// in the module when the token is given the digest. ECDSA (of an EC key
+// object) gets the digest alone too; the token's r||s comes back as DER of
+// minimal INTEGERs (the test token's r is the digest after leading zeros,
+// its s r's complement) from one C_Sign into twice the field's length.
 TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrTheDigestThatSignsTheSame) {
     using Factory = ZEPKRYAlgorithmFactory;
     struct Case {
@@ -92,6 +97,7 @@ TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrTheDigestThatSignsThe
         std::string digestInfoHeader;
         size_t digestLength;
         std::optional<CK_RSA_PKCS_PSS_PARAMS> pss;
+        const char* ecKey = nullptr;  // the openssl EC key, or the RSA key
     };
     const std::string sha2 = "\x30\x0d\x06\x09\x60\x86\x48\x01\x65\x03\x04\x02";
     const Case cases[] = {
@@ -113,10 +119,14 @@ TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrTheDigestThatSignsThe
          CK_RSA_PKCS_PSS_PARAMS{CKM_SHA384, CKG_MGF1_SHA384, 48}},
         {&Factory::make_SHA512WithRSAPSS_SignatureAlgorithm, CKM_SHA512_RSA_PKCS_PSS, CKM_RSA_PKCS_PSS, "", 64,
          CK_RSA_PKCS_PSS_PARAMS{CKM_SHA512, CKG_MGF1_SHA512, 64}},
+        {&Factory::make_ECDSAWithSHA256_SignatureAlgorithm, CKM_ECDSA_SHA256, CKM_ECDSA, "", 32, {}, "ec"},
+        {&Factory::make_ECDSAWithSHA256_SignatureAlgorithm, CKM_ECDSA_SHA256, CKM_ECDSA, "", 32, {}, "ec384"},
+        {&Factory::make_ECDSAWithSHA384_SignatureAlgorithm, CKM_ECDSA_SHA384, CKM_ECDSA, "", 48, {}, "ec384"},
+        {&Factory::make_ECDSAWithSHA512_SignatureAlgorithm, CKM_ECDSA_SHA512, CKM_ECDSA, "", 64, {}, "ec521"},
     };
     testtoken::MechanismTable combined = testtoken::rsaMechanisms(), bare = testtoken::bareRsaMechanisms();
     for (const Case& c : cases) combined[c.combined] = {512, 4096, CKF_SIGN | CKF_VERIFY};
-    bare[CKM_RSA_PKCS_PSS] = {512, 4096, CKF_SIGN | CKF_VERIFY};
+    bare[CKM_RSA_PKCS_PSS] = bare[CKM_ECDSA] = {512, 4096, CKF_SIGN | CKF_VERIFY};
     const ZEPBuffer data = bufferOf("the data to be signed");
     const auto expectInit = [](const Case& c, CK_MECHANISM_TYPE mechanism) {
         const CallRecord init = Control::callsOf("C_SignInit").at(0);
@@ -129,8 +139,8 @@ TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrTheDigestThatSignsThe
     };
     // The SHA-2 kinds in three parts: the token gets them under the combined
     // mechanism, the module's digest under the bare one.
-    const auto inParts = [&](Maker maker) {
-        const auto multiPart = signer(maker);
+    const auto inParts = [&](Maker maker, const ZEPKRYKey& key) {
+        const auto multiPart = signer(maker, key);
         multiPart->signDataInit();
         for (const char* part : {"the data", "", " to be signed"}) multiPart->signDataUpdate(bufferOf(part).get());
         return multiPart->signDataFinal();
@@ -138,27 +148,40 @@ TEST_F(TokenAlgorithms, SignaturesUseTheCombinedMechanismOrTheDigestThatSignsThe
     for (const Case& c : cases) {
         SCOPED_TRACE(c.combined);
         const bool digestsParts = c.combined != CKM_SHA1_RSA_PKCS && c.combined != CKM_MD5_RSA_PKCS;
+        const ZEPKRYKey key =
+            c.ecKey ? std::unique_ptr<ZEPKeyItem>(SlotManagerUtility::makeKeyItem(
+                          slot(), addECKey(CKO_PRIVATE_KEY, c.ecKey, bufferOf(c.ecKey), ZEPBuffer())))
+                          ->getKey()
+                    : privateKey();
         offer(combined);
         Control::clearCalls();
-        const ZEPBuffer signature = sign(c.maker, data);
+        const ZEPBuffer signature = signer(c.maker, key)->signData(data.get());
         expectInit(c, c.combined);
         EXPECT_EQ(bytes(Control::callsOf("C_Sign").at(0).input("pData")), data);
         if (digestsParts) {
             Control::clearCalls();
-            EXPECT_EQ(inParts(c.maker), signature);
+            EXPECT_EQ(inParts(c.maker, key), signature);
             EXPECT_EQ(Control::callCount("C_SignUpdate"), 3u);
         }
 
         offer(bare);
         Control::clearCalls();
-        EXPECT_EQ(sign(c.maker, data), signature);
+        EXPECT_EQ(signer(c.maker, key)->signData(data.get()), signature);
         expectInit(c, c.bare);
         const ZEPBuffer sent = bytes(Control::callsOf("C_Sign").at(0).input("pData"));
         ASSERT_EQ(sent.getLength(), c.digestInfoHeader.size() + c.digestLength);
         EXPECT_EQ(ZEPBuffer(c.digestInfoHeader.size(), sent.getValue()), bufferOf(c.digestInfoHeader));
+        if (c.ecKey) {
+            const size_t half = (ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getKeySize() + 7) / 8;
+            std::string r(half - sent.getLength(), '\0'), s;
+            r.append(reinterpret_cast<const char*>(sent.getValue()), sent.getLength());
+            for (char byte : r) s += static_cast<char>(~byte);
+            EXPECT_EQ(ZEPECDSASignature::decode(signature, half), bufferOf(r + s));
+            EXPECT_EQ(Control::callsOf("C_Sign").at(0).arg("pulSignatureLen.in"), 2 * half);
+        }
         if (digestsParts) {
             Control::clearCalls();
-            EXPECT_EQ(inParts(c.maker), signature);
+            EXPECT_EQ(inParts(c.maker, key), signature);
             EXPECT_EQ(Control::callCount("C_SignUpdate"), 0u);
             EXPECT_EQ(bytes(Control::callsOf("C_Sign").at(0).input("pData")), sent);
         }
@@ -489,6 +512,8 @@ TEST_F(TokenAlgorithms, KeysAreCheckedAgainstTheTokenAndFoundByClassAndId) {
     expectFailure([&] { delete factory_->make_SHA1WithRSA_SignatureAlgorithm(elsewhere); }, 577004, removed);
     expectFailure([&] { delete factory_->make_RSAPKCS_EncryptionAlgorithm(elsewhere); }, 577004, removed);
     expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(elsewhere, nullptr); }, 577004, removed);
+    expectFailure([&] { delete factory_->make_ECDSAWithSHA384_SignatureAlgorithm(privateKey()); }, 571004,
+                  "ECDSA signatures need an EC key.");
 
     // A secret key passes construction and fails where the object is
     // searched; so does a key whose object is gone.

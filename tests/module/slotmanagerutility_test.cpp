@@ -251,6 +251,27 @@ TEST_F(ItemsFromObjects, OnlyPublicAndPrivateRsaKeysMakeKeyItems) {
                   "Only PUBLIC and PRIVATE key types are supported.");
 }
 
+// The private key's record is sized by the curve; the public key is the
+// SubjectPublicKeyInfo openssl writes, whichever form CKA_EC_POINT has.
+TEST_F(ItemsFromObjects, ECKeysBecomeItemsOfTheirCurve) {
+    const struct {
+        const char* key;
+        unsigned bits;
+        bool barePoint;
+    } cases[] = {{"ec", 256, false}, {"ec384", 384, true}, {"ec521", 521, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        std::unique_ptr<ZEPKeyItem> privateItem(
+            Utility::makeKeyItem(slot(), addECKey(CKO_PRIVATE_KEY, c.key, bufferOf("1"), ZEPBuffer())));
+        EXPECT_EQ(privateItem->getKey().getAlgorithm(), ZEPKRYKey::ALGORITHM_EC);
+        EXPECT_EQ(ZEPPKCS11ASNKeyRecord(privateItem->getKey().getKeyBlob()).getKeySize(), c.bits);
+        std::unique_ptr<ZEPKeyItem> publicItem(
+            Utility::makeKeyItem(slot(), addECKey(CKO_PUBLIC_KEY, c.key, bufferOf("1"), ZEPBuffer(), c.barePoint)));
+        EXPECT_EQ(publicItem->getKey().getAlgorithm(), ZEPKRYKey::ALGORITHM_EC);
+        EXPECT_EQ(publicItem->getKey().getKeyBlob(), OpenSSLTool::sharedKey(std::string(c.key) + ".spki"));
+    }
+}
+
 TEST_F(ItemsFromObjects, PairsNeedAPrivateKeyOfTheSameIdAndSubject) {
     const ZEPBuffer subject = subjectOf(certificates_->first);
     CK_OBJECT_HANDLE certificate = addCertificate(certificates_->first, "Alice", bufferOf("1"));

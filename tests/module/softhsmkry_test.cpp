@@ -8,11 +8,15 @@
 #include <atomic>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <memory>
 #include <thread>
 
+#include "asn/zepeccurve.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkryalgorithmfactory.h"
+#include "kry/zepkrydecryptionalgorithm.h"
+#include "kry/zepkryencryptionalgorithm.h"
 #include "kry/zepkrykeypair.h"
 #include "kry/zepkrypublickeygenalgorithm.h"
 #include "kry/zepkrysignaturealgorithm.h"
@@ -23,6 +27,7 @@
 #include "slotmanager.h"
 #include "slotmanagerutility.h"
 #include "softhsmtest.h"
+#include "testtokentest.h"
 #include "zeputility.h"
 
 namespace {
@@ -156,6 +161,70 @@ TEST_F(SoftHSMAlgorithms, SignaturesVerifyWithOpenSSLAndComeOutTheSameThroughThe
             EXPECT_EQ(signature, combined[&c]);
         }
     }
+}
+
+// An EC pair generated on each curve, on a token offering CKM_ECDSA alone:
+// both objects carry the SHA-1 of the point as CKA_ID (the key identifier
+// openssl gives a certificate of the returned public key) and its
+// hexadecimal text as label, and its ECDSA signatures over each digest,
+// whole, empty and in parts, verify with openssl: the module gives the token
+// the digest and turns its r||s into DER. EC keys refuse to encrypt.
+TEST_F(SoftHSMAlgorithms, ECKeyPairsAreNamedByTheirPointAndSignAsOpenSSLVerifies) {
+    using Factory = ZEPKRYAlgorithmFactory;
+    const struct {
+        Maker maker;
+        const char* digest;
+    } hashes[] = {{&Factory::make_ECDSAWithSHA256_SignatureAlgorithm, "sha256"},
+                  {&Factory::make_ECDSAWithSHA384_SignatureAlgorithm, "sha384"},
+                  {&Factory::make_ECDSAWithSHA512_SignatureAlgorithm, "sha512"}};
+    token_.restrictMechanisms("CKM_ECDSA,CKM_EC_KEY_PAIR_GEN");
+    factory_.reset();
+    connect();
+    openssl_.copySharedKey("ec.pem", "issuer.pem");
+    openssl_.writeFile("keyid.cnf", std::string("subjectKeyIdentifier=hash\n"));
+    const ZEPBuffer data = text("signed on the token");
+    const std::string dataFile = write("data", data), emptyFile = write("empty", ZEPBuffer());
+    std::vector<std::string> ids;
+    ZEPKRYKey privateKey;
+    for (const ZEPECCurve* curve : {&ZEPECCurve::P256, &ZEPECCurve::P384, &ZEPECCurve::P521}) {
+        SCOPED_TRACE(curve->getName());
+        std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_EC_PublicKeyGenAlgorithm(*curve));
+        const ZEPKRYKeyPair pair = generator->generateKeyPair();
+        privateKey = pair.getPrivateKey();
+        const ZEPPKCS11ASNKeyRecord record(privateKey.getKeyBlob());
+        EXPECT_EQ(record.getKeySize(), curve->getFieldBits());
+        openssl_.writeFile("public.der", pair.getPublicKey().getKeyBlob());
+        openssl_.must("x509 -new -subj /CN=ec -key issuer.pem -force_pubkey public.der -extfile keyid.cnf"
+                      " -outform DER -out cert.der");
+        const std::string keyId = openssl_.must("x509 -inform DER -in cert.der -noout -ext subjectKeyIdentifier");
+        EXPECT_EQ(record.getObjectId(), OpenSSLTool::hexBytes(keyId.substr(keyId.find('\n') + 1)));
+        ids.push_back(ZEPUtility::binaryToHexString(record.getObjectId()).str());
+        for (const auto& h : hashes) {
+            SCOPED_TRACE(h.digest);
+            const std::string verify =
+                std::string("dgst -") + h.digest + " -verify public.der -keyform DER -signature ";
+            openssl_.must(verify + write("signature", signer(h.maker, privateKey)->signData(data.get())) + " " +
+                          dataFile);
+            openssl_.must(verify + write("signature", signer(h.maker, privateKey)->signData(ZEPBuffer().get())) +
+                          " " + emptyFile);
+            const auto multiPart = signer(h.maker, privateKey);
+            multiPart->signDataInit();
+            for (const char* part : {"signed on", "", " the token"}) multiPart->signDataUpdate(text(part).get());
+            openssl_.must(verify + write("signature", multiPart->signDataFinal()) + " " + dataFile);
+        }
+    }
+    // Both objects of each pair.
+    const std::string listed = runPkcs11Tool(token_, "--list-objects");
+    for (const std::string& id : ids) {
+        const std::regex named("label: +" + id + "\n +ID: +" + id + "\n");
+        EXPECT_EQ(std::distance(std::sregex_iterator(listed.begin(), listed.end(), named), std::sregex_iterator()), 2)
+            << listed;
+    }
+    const std::string refusal = "EC keys cannot encrypt or decrypt.";
+    expectFailure([&] { delete factory_->make_RSAPKCS_EncryptionAlgorithm(privateKey); }, 571004, refusal);
+    expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey, nullptr); }, 571004, refusal);
+    expectFailure([&] { delete factory_->make_SHA256WithRSA_SignatureAlgorithm(privateKey); }, 571004,
+                  "EC keys make no RSA signatures.");
 }
 
 // Searches on the shared session wait for a signature to end: the token

@@ -76,6 +76,8 @@ void TokenItems::claim(TokenItem& item, Belongs belongs) {
 void TokenItems::addPairsAndRequests(ZEPSlotManager& slot) {
     for (const ZEPKeyCertItem& pair : walk(slot, &ZEPSlotManager::getKeyCertIterator,
                                            &ZEPSlotManager::getNextKeyCertItem)) {
+        // Items of keys other than RSA keys stay with the other objects.
+        if (pair.getKey().getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA) continue;
         const ZEPPKCS11ASNKeyRecord record(pair.getKey().getKeyBlob());
         TokenItem item = itemOf(ItemKind::pair, pair.getLabel(), record.getObjectId());
         claim(item, [&](const TokenObject& object) {
@@ -87,6 +89,7 @@ void TokenItems::addPairsAndRequests(ZEPSlotManager& slot) {
     }
     for (const ZEPKeyCertReqItem& request : walk(slot, &ZEPSlotManager::getKeyCertReqIterator,
                                                  &ZEPSlotManager::getNextKeyCertReqItem)) {
+        if (request.getPrivateKeyItem().getKey().getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA) continue;
         const ZEPPKCS11ASNKeyRecord record(request.getPrivateKeyItem().getKey().getKeyBlob());
         TokenItem item = itemOf(ItemKind::request, request.getLabel(), record.getObjectId());
         claim(item, [&](const TokenObject& object) { return ofRecord(object, record); });

@@ -10,20 +10,22 @@
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeycertreqitem.h"
 #include "keystore/zepkeyitem.h"
+#include "kry/zepkrykey.h"
 
 namespace {
 
 using Iterator = ZEPSlotManager::Iterator;
 
-// Certificates of other keys are shown with the other objects.
+// Keys of other algorithms, and items and certificates of such keys, are
+// shown with the other objects.
 bool ofRSAKey(const ZEPCertItem& item) {
     return CertificateFacts::ofDER(item.getCertificateDER()).key.algorithm == "RSA";
 }
 
-template <typename Item>
-bool ofRSAKey(const Item&) {
-    return true;
-}
+bool ofRSAKey(const ZEPKRYKey& key) { return key.getAlgorithm() == ZEPKRYKey::ALGORITHM_RSA; }
+bool ofRSAKey(const ZEPKeyItem& item) { return ofRSAKey(item.getKey()); }
+bool ofRSAKey(const ZEPKeyCertItem& item) { return ofRSAKey(item.getKey()); }
+bool ofRSAKey(const ZEPKeyCertReqItem& item) { return ofRSAKey(item.getPrivateKeyItem().getKey()); }
 
 // One listing's records: the key database's items, walked with its
 // iterators, and the token's other objects.
