@@ -132,7 +132,7 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
         {{"delete", "--uri", "pkcs11:object=shared;type=private"}, "1234",
          "2 items of the URI: pair 5a and key 5b; name one with the URI's id or --kind; --all deletes them all"},
         {{"sign", "--uri", "pkcs11:id=%5c;type=cert"}, "1234", "no private key of the URI: it is a certificate"},
-        {{"list", "--uri", "pkcs11:token=elsewhere"}, "1234", "no initialised token fits the URI"},
+        {{"list", "--uri", "pkcs11:token=elsewhere"}, "1234", "no token fits the URI"},
         {{"list", "--uri", "pkcs11:token=test?pin-source=" + path("none")}, "", "cannot read the PIN from " +
                                                                                    path("none")},
         {{"list"}, "4321",
@@ -188,8 +188,9 @@ TEST_F(ItemsTest, EachUriListedSelectsItsItemAndTokenUrisTheirToken) {
         EXPECT_EQ(one["id"], item["id"]) << uri;
     }
     const auto second = nlohmann::json::parse(onToken({"slots", "--json"}).out).at(1);
-    mustRun({"init-token", "--slot", std::to_string(second["id"].get<unsigned long>()), "--label", "second",
-             "--so-pin", token_.soPin()});
+    // A URI may name an uninitialised token when no initialised one fits.
+    mustRun({"init-token", "--uri", "pkcs11:slot-id=" + std::to_string(second["id"].get<unsigned long>()), "--label",
+             "second", "--so-pin", token_.soPin()});
     for (const auto& slot : nlohmann::json::parse(onToken({"slots", "--json"}).out)) {
         if (slot["label"] == "") continue;
         // The new token has no user PIN: the public objects are listed.

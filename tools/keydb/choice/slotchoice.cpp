@@ -42,11 +42,17 @@ SlotChoice::SlotChoice(CLI::App& command, UriOption& uri) : uri_(uri) {
 }
 
 CK_SLOT_ID SlotChoice::fitting(const Pkcs11Uri& wanted, const std::vector<SlotInfo>& slots) {
+    // Initialised tokens first; an uninitialised one is chosen only when no
+    // initialised token fits, so that init-token can be given a URI.
     std::vector<const SlotInfo*> found;
-    for (const SlotInfo& info : slots)
-        if (info.tokenInitialised() && fits(wanted, info)) found.push_back(&info);
+    for (const bool initialised : {true, false}) {
+        for (const SlotInfo& info : slots)
+            if (info.tokenPresent() && info.tokenInitialised() == initialised && fits(wanted, info))
+                found.push_back(&info);
+        if (!found.empty()) break;
+    }
     if (found.size() == 1) return found.front()->id;
-    if (found.empty()) throw std::runtime_error("no initialised token fits the URI");
+    if (found.empty()) throw std::runtime_error("no token fits the URI");
     std::string candidates;
     for (const SlotInfo* info : found)
         candidates += (candidates.empty() ? "" : ", ") + std::string("slot ") + std::to_string(info->id) + " (" +
