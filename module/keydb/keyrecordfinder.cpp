@@ -4,6 +4,7 @@
 
 #include "attributetemplate.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
+#include "objectreader.h"
 #include "pkcs11client.h"
 #include "slotmanager.h"
 #include "slotmanagerutility.h"
@@ -50,10 +51,7 @@ const KeyRecordFinder::Index& KeyRecordFinder::indexOf(SlotManager& slot, CK_OBJ
 }
 
 KeyRecordFinder::Identity KeyRecordFinder::identityOf(SlotManager& slot, CK_OBJECT_HANDLE object) {
-    AttributeTemplate request, values;
-    request.addAttribute(CKA_ID);
-    request.addAttribute(CKA_SUBJECT);
-    slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, values);
+    const AttributeTemplate values = ObjectReader::read(slot, object, {CKA_ID, CKA_SUBJECT});
     ZEPBuffer id, subject;
     values.getAttribute(CKA_ID, id);
     values.getAttribute(CKA_SUBJECT, subject);
