@@ -114,8 +114,7 @@ AttributeTemplate readObject(SlotManager& slot, CK_OBJECT_HANDLE handle, CK_OBJE
     if (objectClass == CKO_CERTIFICATE)
         return ObjectReader::read(slot, handle, {CKA_CLASS, CKA_LABEL, CKA_VALUE, CKA_ID, CKA_SUBJECT});
     if (objectClass == CKO_PRIVATE_KEY || objectClass == CKO_PUBLIC_KEY)
-        return ObjectReader::read(
-            slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID, CKA_MODULUS, CKA_PUBLIC_EXPONENT});
+        return ObjectReader::read(slot, handle, ObjectReader::keyItemAttributes());
     return ObjectReader::read(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_LABEL, CKA_ID, CKA_SUBJECT});
 }
 

@@ -38,7 +38,7 @@ private:
     using Index = std::map<Identity, CK_OBJECT_HANDLE>;
 
     const Index& indexOf(SlotManager& slot, CK_OBJECT_CLASS objectClass);
-    static Identity identityOf(SlotManager& slot, CK_OBJECT_HANDLE object);
+    static Identity identityOf(SlotManager& slot, CK_OBJECT_CLASS objectClass, CK_OBJECT_HANDLE object);
 
     Mode mode_;
     std::map<CK_OBJECT_CLASS, Index> indexes_;

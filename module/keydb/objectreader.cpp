@@ -24,15 +24,14 @@ bool ObjectReader::readAll(SlotManager& slot, CK_OBJECT_HANDLE object, const std
 }
 
 AttributeTemplate ObjectReader::read(SlotManager& slot, CK_OBJECT_HANDLE object,
-                                     std::initializer_list<CK_ATTRIBUTE_TYPE> types) {
+                                     const std::vector<CK_ATTRIBUTE_TYPE>& types) {
     AttributeTemplate values;
     readAll(slot, object, types, values);
     return values;
 }
 
-std::vector<AttributeTemplate> ObjectReader::readGroups(
-    SlotManager& slot, CK_OBJECT_HANDLE object,
-    std::initializer_list<std::initializer_list<CK_ATTRIBUTE_TYPE>> groups) {
+std::vector<AttributeTemplate> ObjectReader::readGroups(SlotManager& slot, CK_OBJECT_HANDLE object,
+                                                        const std::vector<std::vector<CK_ATTRIBUTE_TYPE>>& groups) {
     std::vector<CK_ATTRIBUTE_TYPE> types;
     for (const auto& group : groups) types.insert(types.end(), group.begin(), group.end());
     AttributeTemplate batch;
@@ -55,4 +54,25 @@ std::vector<AttributeTemplate> ObjectReader::readGroups(
         }
     }
     return results;
+}
+
+namespace {
+const std::vector<std::vector<CK_ATTRIBUTE_TYPE>>& keyItemGroups() {
+    static const std::vector<std::vector<CK_ATTRIBUTE_TYPE>> groups = {
+        {CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID}, {CKA_MODULUS, CKA_PUBLIC_EXPONENT}};
+    return groups;
+}
+}  // namespace
+
+std::vector<AttributeTemplate> ObjectReader::readKeyItem(SlotManager& slot, CK_OBJECT_HANDLE object) {
+    return readGroups(slot, object, keyItemGroups());
+}
+
+const std::vector<CK_ATTRIBUTE_TYPE>& ObjectReader::keyItemAttributes() {
+    static const std::vector<CK_ATTRIBUTE_TYPE> types = [] {
+        std::vector<CK_ATTRIBUTE_TYPE> all;
+        for (const auto& group : keyItemGroups()) all.insert(all.end(), group.begin(), group.end());
+        return all;
+    }();
+    return types;
 }

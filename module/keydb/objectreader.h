@@ -6,7 +6,6 @@
 #ifndef MERVIL7_OBJECTREADER_H
 #define MERVIL7_OBJECTREADER_H
 
-#include <initializer_list>
 #include <vector>
 
 #include "attributetemplate.h"
@@ -20,15 +19,21 @@ public:
     // call for their lengths and one for their values; sensitive and unknown
     // ones are left out.
     static AttributeTemplate read(SlotManager& slot, CK_OBJECT_HANDLE object,
-                                  std::initializer_list<CK_ATTRIBUTE_TYPE> types);
+                                  const std::vector<CK_ATTRIBUTE_TYPE>& types);
     // The attributes of every group of `groups`, read in one batch. A token
     // that answers the batch with CKR_ATTRIBUTE_SENSITIVE,
     // CKR_ATTRIBUTE_TYPE_INVALID or CKR_BUFFER_TOO_SMALL may have left the
     // rest of it unfilled, so then each group is read on its own instead, as
     // it would be without the batch.
-    static std::vector<AttributeTemplate> readGroups(
-        SlotManager& slot, CK_OBJECT_HANDLE object,
-        std::initializer_list<std::initializer_list<CK_ATTRIBUTE_TYPE>> groups);
+    static std::vector<AttributeTemplate> readGroups(SlotManager& slot, CK_OBJECT_HANDLE object,
+                                                     const std::vector<std::vector<CK_ATTRIBUTE_TYPE>>& groups);
+    // What a key item is made of, as readGroups reads it: the key's own
+    // attributes (CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID) and
+    // the RSA public components most keys have.
+    static std::vector<AttributeTemplate> readKeyItem(SlotManager& slot, CK_OBJECT_HANDLE object);
+    // The same attributes for a read in one call: a key read so is made
+    // into its item without reading again.
+    static const std::vector<CK_ATTRIBUTE_TYPE>& keyItemAttributes();
 
 private:
     // The values of `types`, kept or read; true when the token gave them all

@@ -352,8 +352,7 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(CK_OBJECT_HANDLE)");
     // The key's own attributes and, as most keys are RSA keys, the RSA
     // public components.
-    const std::vector<AttributeTemplate> read = ObjectReader::readGroups(
-        slot, handle, {{CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID}, {CKA_MODULUS, CKA_PUBLIC_EXPONENT}});
+    const std::vector<AttributeTemplate> read = ObjectReader::readKeyItem(slot, handle);
     const AttributeTemplate& object = read[0];
     CK_ULONG objectClass = CKO_DATA, keyType = CKK_DSA;
     if (!object.getAttribute(CKA_CLASS, objectClass) ||
