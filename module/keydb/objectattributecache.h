@@ -43,8 +43,10 @@ private:
         TimePoint readAt;
     };
 
+    // A read that the clock puts after `now` (a clock set back) is no
+    // longer trusted either.
     bool fresh(const Entry& entry, uint64_t writes, TimePoint now) const {
-        return entry.writes == writes && now - entry.readAt < window_;
+        return entry.writes == writes && entry.readAt <= now && now - entry.readAt < window_;
     }
     // Drops the entries past their window, at most once a window, so that
     // objects never listed again are not kept.

@@ -414,6 +414,7 @@ TEST_F(KeyDatabaseLookup, ListingsReadEachObjectOncePerSecond) {
         {"nothing", [] {}, 1},
         {"a module write", [&] { EXPECT_EQ(p11_setObjectLabel(&slot(), data, nullptr, 0, nullptr), 0); }, reads},
         {"the second's end", [&] { now += std::chrono::seconds(1); }, reads},
+        {"a clock set back", [&] { now -= std::chrono::milliseconds(1); }, reads},
     };
     for (const auto& c : cases) {
         c.between();
