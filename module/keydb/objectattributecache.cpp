@@ -4,11 +4,8 @@ std::optional<AttributeTemplate> ObjectAttributeCache::find(CK_OBJECT_HANDLE obj
                                                             const std::vector<CK_ATTRIBUTE_TYPE>& types,
                                                             uint64_t writes, TimePoint now) {
     const auto kept = entries_.find(object);
-    if (kept == entries_.end()) return std::nullopt;
-    if (!fresh(kept->second, writes, now)) {
-        entries_.erase(kept);
-        return std::nullopt;
-    }
+    // A stale entry is replaced by the next read kept, or swept.
+    if (kept == entries_.end() || !fresh(kept->second, writes, now)) return std::nullopt;
     AttributeTemplate values;
     for (CK_ATTRIBUTE_TYPE type : types) {
         ZEPBuffer value;
