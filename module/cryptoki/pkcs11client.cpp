@@ -139,6 +139,7 @@ CK_BYTE* PKCS11Client::dataOf(const ZEPBuffer& buffer) {
 }
 
 CK_RV PKCS11Client::check(CK_RV rv, const char* name, long family, const Outcome& outcome) {
+    calls_.fetch_add(1, std::memory_order_relaxed);
     if (rv == CKR_OK || std::find(outcome.accepted.begin(), outcome.accepted.end(), rv) != outcome.accepted.end())
         return rv;
     if (outcome.session && sessionIsGone(rv)) *outcome.session = 0;
@@ -183,7 +184,7 @@ CK_RV PKCS11Client::initialize(bool withArguments) {
 
 CK_RV PKCS11Client::finalize() {
     return run("PKCS11Client::finalize()", CRYPTOKI_FUNCTION(C_Finalize, errorcode::GENERAL_FAILED), Locking::none,
-               [](CK_C_Finalize finalizeLibrary) {
+               [this](CK_C_Finalize finalizeLibrary) {
                    return check(finalizeLibrary(nullptr), "C_Finalize", errorcode::GENERAL_FAILED, {});
                });
 }

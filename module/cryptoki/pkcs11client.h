@@ -48,6 +48,11 @@ public:
     // generation, token and PIN initialisation) the client has made on any
     // token of the library; each counts once its call has returned.
     uint64_t writeCount() const { return writes_; }
+    // How many Cryptoki calls the client has made whose answer it judged:
+    // all but a search's last C_FindObjects when it delivered nothing, a
+    // one-call output's CKR_BUFFER_TOO_SMALL and the C_FindObjectsFinal that
+    // ends a failed search. Benchmarks report it per operation.
+    uint64_t callCount() const { return calls_; }
 
     // General, slot and token functions.
     CK_RV getInfo(CK_INFO* info);
@@ -215,9 +220,9 @@ private:
     // cannot refuse the next search on the same session.
     void abandonSearch(CK_SESSION_HANDLE session) noexcept;
 
-    // Returns `rv` when `outcome` accepts it, otherwise applies the session
-    // rule and throws `family` with the function's name.
-    static CK_RV check(CK_RV rv, const char* name, long family, const Outcome& outcome);
+    // Counts the call; returns `rv` when `outcome` accepts it, otherwise
+    // applies the session rule and throws `family` with the function's name.
+    CK_RV check(CK_RV rv, const char* name, long family, const Outcome& outcome);
 
     // The two-call protocol of list functions: asks for the count, then for
     // the items, and appends what the second call delivered.
@@ -245,6 +250,7 @@ private:
     CK_FUNCTION_LIST* functions_ = nullptr;
     SessionLocks sessionLocks_;
     std::atomic<uint64_t> writes_{0};
+    std::atomic<uint64_t> calls_{0};
 };
 
 #endif

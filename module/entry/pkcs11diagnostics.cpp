@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeyitem.h"
 #include "mechanisminfolist.h"
+#include "objectreader.h"
 #include "pkcs11client.h"
 #include "pkcs11manager.h"
 #include "slotmanager.h"
@@ -66,13 +68,6 @@ ZEPBuffer bytesOf(const AttributeTemplate& attributes, CK_ATTRIBUTE_TYPE type) {
     return value;
 }
 
-AttributeTemplate read(SlotManager& slot, CK_OBJECT_HANDLE object, std::initializer_list<CK_ATTRIBUTE_TYPE> types) {
-    AttributeTemplate request, result;
-    for (CK_ATTRIBUTE_TYPE type : types) request.addAttribute(type);
-    slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, result);
-    return result;
-}
-
 // The words of an item maker's failure: its message, or for an ASN.1
 // failure without one (key components are not named) the code's meaning.
 std::string failureWords(const ZEPException& failure) {
@@ -112,22 +107,33 @@ const char* missingCertificateAttribute(bool label, bool value, bool id) {
     return id ? nullptr : "CKA_ID";
 }
 
-void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, p11_objectVisitor visit, void* context,
-                 TokenLabel& tokenLabel) {
-    AttributeTemplate common = read(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_LABEL, CKA_ID, CKA_SUBJECT});
+// What the listing reads of an object: of keys and certificates, with the
+// attributes the key database makes its items of, so that the damage check
+// and the key database's listings after it find them read (ObjectReader).
+AttributeTemplate readObject(SlotManager& slot, CK_OBJECT_HANDLE handle, CK_OBJECT_CLASS objectClass) {
+    if (objectClass == CKO_CERTIFICATE)
+        return ObjectReader::read(slot, handle, {CKA_CLASS, CKA_LABEL, CKA_VALUE, CKA_ID, CKA_SUBJECT});
+    if (objectClass == CKO_PRIVATE_KEY || objectClass == CKO_PUBLIC_KEY)
+        return ObjectReader::read(slot, handle, ObjectReader::keyItemAttributes());
+    return ObjectReader::read(slot, handle, {CKA_CLASS, CKA_KEY_TYPE, CKA_LABEL, CKA_ID, CKA_SUBJECT});
+}
+
+void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, CK_OBJECT_CLASS searchedClass,
+                 p11_objectVisitor visit, void* context, TokenLabel& tokenLabel) {
+    const AttributeTemplate read = readObject(slot, handle, searchedClass);
     p11_object object{};
     object.handle = handle;
     object.objectClass = CK_UNAVAILABLE_INFORMATION;
     object.keyType = CK_UNAVAILABLE_INFORMATION;
-    common.getAttribute(CKA_CLASS, object.objectClass);
-    common.getAttribute(CKA_KEY_TYPE, object.keyType);
-    ZEPBuffer label, id, value, modulus, subject = bytesOf(common, CKA_SUBJECT);
-    const bool hasLabel = common.getAttribute(CKA_LABEL, label), hasId = common.getAttribute(CKA_ID, id);
+    read.getAttribute(CKA_CLASS, object.objectClass);
+    read.getAttribute(CKA_KEY_TYPE, object.keyType);
+    ZEPBuffer label, id, value, modulus, subject = bytesOf(read, CKA_SUBJECT);
+    const bool hasLabel = read.getAttribute(CKA_LABEL, label), hasId = read.getAttribute(CKA_ID, id);
     bool hasValue = false;
-    if (object.objectClass == CKO_CERTIFICATE) hasValue = read(slot, handle, {CKA_VALUE}).getAttribute(CKA_VALUE, value);
+    if (object.objectClass == CKO_CERTIFICATE) hasValue = read.getAttribute(CKA_VALUE, value);
     const bool rsaKey = (object.objectClass == CKO_PRIVATE_KEY || object.objectClass == CKO_PUBLIC_KEY) &&
                         object.keyType == CKK_RSA;
-    if (rsaKey) modulus = bytesOf(read(slot, handle, {CKA_MODULUS}), CKA_MODULUS);
+    if (rsaKey) modulus = bytesOf(read, CKA_MODULUS);
     const std::string damage =
         damageOf(slot, object, missingCertificateAttribute(hasLabel, hasValue, hasId), tokenLabel);
     object.label = label.getValue();
@@ -142,6 +148,21 @@ void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, p11_objectVisitor v
     object.subjectLength = subject.getLength();
     object.damage = damage.empty() ? nullptr : damage.c_str();
     visit(&object, context);
+}
+
+// The class of each object of the classes the key database handles, found
+// by a search per class, so that each object is read once for what its
+// class needs; other objects are absent.
+std::map<CK_OBJECT_HANDLE, CK_OBJECT_CLASS> keyDatabaseClasses(SlotManager& slot) {
+    std::map<CK_OBJECT_HANDLE, CK_OBJECT_CLASS> classes;
+    for (CK_OBJECT_CLASS objectClass : {CKO_CERTIFICATE, CKO_PRIVATE_KEY, CKO_PUBLIC_KEY}) {
+        AttributeTemplate search;
+        search.setULong(CKA_CLASS, objectClass);
+        std::vector<CK_OBJECT_HANDLE> handles;
+        slot.getClient()->findObjects(slot.getSessionHandle(), search, handles);
+        for (CK_OBJECT_HANDLE handle : handles) classes.emplace(handle, objectClass);
+    }
+    return classes;
 }
 
 }  // namespace
@@ -174,8 +195,12 @@ int p11_listObjects(ZEPSlotManager* slotManager, p11_objectVisitor visit, void* 
         AttributeTemplate everything;
         std::vector<CK_OBJECT_HANDLE> handles;
         slot.getClient()->findObjects(slot.getSessionHandle(), everything, handles);
+        const std::map<CK_OBJECT_HANDLE, CK_OBJECT_CLASS> classes = keyDatabaseClasses(slot);
         TokenLabel tokenLabel;
-        for (CK_OBJECT_HANDLE handle : handles) visitObject(slot, handle, visit, context, tokenLabel);
+        for (CK_OBJECT_HANDLE handle : handles) {
+            const auto known = classes.find(handle);
+            visitObject(slot, handle, known == classes.end() ? CKO_DATA : known->second, visit, context, tokenLabel);
+        }
     });
 }
 

@@ -4,6 +4,7 @@
 
 #include "attributetemplate.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
+#include "objectreader.h"
 #include "pkcs11client.h"
 #include "slotmanager.h"
 #include "slotmanagerutility.h"
@@ -25,7 +26,7 @@ bool KeyRecordFinder::find(SlotManager& slot, CK_OBJECT_CLASS objectClass, const
     handle = 0;
     if (found == index.end()) return false;
     try {
-        if (identityOf(slot, found->second) == wanted) {
+        if (identityOf(slot, objectClass, found->second) == wanted) {
             handle = found->second;
             return true;
         }
@@ -45,15 +46,18 @@ const KeyRecordFinder::Index& KeyRecordFinder::indexOf(SlotManager& slot, CK_OBJ
     Index& index = indexes_[objectClass];
     // The first object of an identity in the token's order is the one a
     // search would find.
-    for (CK_OBJECT_HANDLE object : objects) index.emplace(identityOf(slot, object), object);
+    for (CK_OBJECT_HANDLE object : objects) index.emplace(identityOf(slot, objectClass, object), object);
     return index;
 }
 
-KeyRecordFinder::Identity KeyRecordFinder::identityOf(SlotManager& slot, CK_OBJECT_HANDLE object) {
-    AttributeTemplate request, values;
-    request.addAttribute(CKA_ID);
-    request.addAttribute(CKA_SUBJECT);
-    slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, values);
+KeyRecordFinder::Identity KeyRecordFinder::identityOf(SlotManager& slot, CK_OBJECT_CLASS objectClass,
+                                                      CK_OBJECT_HANDLE object) {
+    // A key is read with what its key item is made of, in the same calls,
+    // so that making the item of a key found reads nothing more.
+    const AttributeTemplate values =
+        ObjectReader::read(slot, object,
+                           objectClass == CKO_CERTIFICATE ? std::vector<CK_ATTRIBUTE_TYPE>{CKA_ID, CKA_SUBJECT}
+                                                          : ObjectReader::keyItemAttributes());
     ZEPBuffer id, subject;
     values.getAttribute(CKA_ID, id);
     values.getAttribute(CKA_SUBJECT, subject);

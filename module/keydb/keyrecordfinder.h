@@ -7,8 +7,9 @@
 // that index: a listing of n pairs then costs one search per class instead
 // of one per item, which a token that scans all its objects per search
 // makes quadratic. An object found in the index is read back before it is
-// trusted; one that has vanished or changed since is looked for with
-// findItem, so the answers stay those of the search.
+// trusted, unless it was read within the last second with no write by the
+// module since (ObjectReader); one that has vanished or changed since is
+// looked for with findItem, so the answers stay those of the search.
 #ifndef MERVIL7_KEYRECORDFINDER_H
 #define MERVIL7_KEYRECORDFINDER_H
 
@@ -37,7 +38,7 @@ private:
     using Index = std::map<Identity, CK_OBJECT_HANDLE>;
 
     const Index& indexOf(SlotManager& slot, CK_OBJECT_CLASS objectClass);
-    static Identity identityOf(SlotManager& slot, CK_OBJECT_HANDLE object);
+    static Identity identityOf(SlotManager& slot, CK_OBJECT_CLASS objectClass, CK_OBJECT_HANDLE object);
 
     Mode mode_;
     std::map<CK_OBJECT_CLASS, Index> indexes_;

@@ -27,6 +27,7 @@
 #include "kry/zepkryutility.h"
 #include "pkcs11client.h"
 #include "keyrecordfinder.h"
+#include "objectreader.h"
 #include "slotmanager.h"
 #include "tokenlabel.h"
 #include "zepsubjectpublickeyinfo.h"
@@ -41,39 +42,6 @@ AttributeTemplate readAttributes(SlotManager& slot, CK_OBJECT_HANDLE object,
     for (CK_ATTRIBUTE_TYPE type : types) request.addAttribute(type);
     slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, result);
     return result;
-}
-
-// Reads the attributes of every group of `groups` in one batch: one call
-// for their lengths, one for their values. A token that answers the batch
-// with CKR_ATTRIBUTE_SENSITIVE, CKR_ATTRIBUTE_TYPE_INVALID or
-// CKR_BUFFER_TOO_SMALL may have left the rest of it unfilled, so then each
-// group is read on its own instead, as it would be without the batch.
-std::vector<AttributeTemplate> readGroups(SlotManager& slot, CK_OBJECT_HANDLE object,
-                                          std::initializer_list<std::initializer_list<CK_ATTRIBUTE_TYPE>> groups) {
-    AttributeTemplate request, batch;
-    for (const auto& group : groups)
-        for (CK_ATTRIBUTE_TYPE type : group) request.addAttribute(type);
-    bool whole = false;
-    try {
-        // A sensitive or unknown attribute is left out of the result.
-        whole = slot.getClient()->getAttributeValue(slot.getSessionHandle(), object, request, batch) == CKR_OK &&
-                batch.size() == request.size();
-    } catch (const ZEPPKCS11Exception& failure) {
-        if (failure.getReturnValue() != CKR_BUFFER_TOO_SMALL) throw;
-    }
-    std::vector<AttributeTemplate> results;
-    for (const auto& group : groups) {
-        if (!whole) {
-            results.push_back(readAttributes(slot, object, group));
-            continue;
-        }
-        AttributeTemplate& result = results.emplace_back();
-        for (CK_ATTRIBUTE_TYPE type : group) {
-            ZEPBuffer value;
-            if (batch.getAttribute(type, value)) result.setAttribute(type, value);
-        }
-    }
-    return results;
 }
 
 // The attribute's value; an attribute the token did not return is empty.
@@ -178,7 +146,8 @@ bool SlotManagerUtility::getCert(SlotManager& slot, CK_OBJECT_HANDLE handle, Mat
                                  const asn_object& criterion, ZEPBuffer& certificateDER, ZEPBuffer& label,
                                  ZEPBuffer& id) {
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::getCert()");
-    AttributeTemplate object = readAttributes(slot, handle, {CKA_LABEL, CKA_VALUE, CKA_ID});
+    // The class lets the read be kept with the certificate's CKA_VALUE.
+    AttributeTemplate object = ObjectReader::read(slot, handle, {CKA_CLASS, CKA_LABEL, CKA_VALUE, CKA_ID});
     ZEPBuffer objectLabel, value, objectId;
     if (!object.getAttribute(CKA_LABEL, objectLabel)) {
         ZEP_TRACE_INFO(MODULE_TRACE, "CKA_LABEL missing on Cert Object");
@@ -383,8 +352,7 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
     ZEP_TRACE(MODULE_TRACE, "SlotManagerUtility::makeKeyItem(CK_OBJECT_HANDLE)");
     // The key's own attributes and, as most keys are RSA keys, the RSA
     // public components.
-    const std::vector<AttributeTemplate> read = readGroups(
-        slot, handle, {{CKA_CLASS, CKA_KEY_TYPE, CKA_SUBJECT, CKA_LABEL, CKA_ID}, {CKA_MODULUS, CKA_PUBLIC_EXPONENT}});
+    const std::vector<AttributeTemplate> read = ObjectReader::readKeyItem(slot, handle);
     const AttributeTemplate& object = read[0];
     CK_ULONG objectClass = CKO_DATA, keyType = CKK_DSA;
     if (!object.getAttribute(CKA_CLASS, objectClass) ||
@@ -403,7 +371,7 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
         // The private key stays on the token: the item names it. An EC
         // private key object holds no point, its curve gives the size.
         const unsigned int bits =
-            isEC ? ZEPECCurve::fromECParams(ecParamsOf(readAttributes(slot, handle, {CKA_EC_PARAMS}))).getFieldBits()
+            isEC ? ZEPECCurve::fromECParams(ecParamsOf(ObjectReader::read(slot, handle, {CKA_EC_PARAMS}))).getFieldBits()
                  : ZEPKRYUtility::getKeySizeInBits(ZEPKRYKey(ZEPKRYKey::TYPE_PUBLIC, ZEPKRYKey::ALGORITHM_RSA,
                                                              ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO,
                                                              rsaPublicKeyInfo(read[1])));
@@ -412,7 +380,7 @@ ZEPKeyItem* SlotManagerUtility::makeKeyItem(SlotManager& slot, CK_OBJECT_HANDLE 
         key.setKeyBlob(record.getBuffer());
     } else {
         key.setFormat(ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO);
-        key.setKeyBlob(isEC ? ecPublicKeyInfo(readAttributes(slot, handle, {CKA_EC_PARAMS, CKA_EC_POINT}))
+        key.setKeyBlob(isEC ? ecPublicKeyInfo(ObjectReader::read(slot, handle, {CKA_EC_PARAMS, CKA_EC_POINT}))
                             : rsaPublicKeyInfo(read[1]));
     }
     return new ZEPKeyItem(key, normalizeLabel(label));

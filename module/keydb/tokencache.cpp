@@ -10,6 +10,7 @@ void TokenCache::follow(SlotManager& slot) {
     session_ = current;
     mechanisms_.reset();
     keyObjects_.clear();
+    objectAttributes_.clear();
 }
 
 TokenCache::KeyName TokenCache::nameOf(CK_OBJECT_CLASS objectClass, const ZEPBuffer& id) {
@@ -62,6 +63,20 @@ void TokenCache::forgetKeyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass,
     std::lock_guard lock(mutex_);
     follow(slot);
     keyObjects_.erase(nameOf(objectClass, id));
+}
+
+std::optional<AttributeTemplate> TokenCache::objectAttributes(SlotManager& slot, CK_OBJECT_HANDLE object,
+                                                              const std::vector<CK_ATTRIBUTE_TYPE>& types) {
+    std::lock_guard lock(mutex_);
+    follow(slot);
+    return objectAttributes_.find(object, types, slot.getClient()->writeCount(), clock_());
+}
+
+void TokenCache::keepObjectAttributes(SlotManager& slot, CK_OBJECT_HANDLE object, const AttributeTemplate& values,
+                                      uint64_t writes) {
+    std::lock_guard lock(mutex_);
+    follow(slot);
+    objectAttributes_.keep(object, values, writes, clock_());
 }
 
 void TokenCache::setClock(Clock clock) {

@@ -5,7 +5,9 @@
 // slot manager opens a new one (the old one was lost, or the token was
 // initialised), the cache starts empty. A kept key handle holds until the
 // client makes its next write on a token; it is trusted for a second after
-// it was found or last read back (see PKCS11KRYTokenKey).
+// it was found or last read back (see PKCS11KRYTokenKey). The attributes
+// listings read of objects are kept by the same rules
+// (ObjectAttributeCache).
 #ifndef MERVIL7_TOKENCACHE_H
 #define MERVIL7_TOKENCACHE_H
 
@@ -18,8 +20,10 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cryptoki.h"
+#include "objectattributecache.h"
 #include "zepbuffer.h"
 
 class MechanismInfoList;
@@ -54,6 +58,15 @@ public:
     void confirmKeyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id);
     void forgetKeyObject(SlotManager& slot, CK_OBJECT_CLASS objectClass, const ZEPBuffer& id);
 
+    // The object's attributes `types` as read within the last second, with
+    // no write by the client since; none when one of them is not kept.
+    std::optional<AttributeTemplate> objectAttributes(SlotManager& slot, CK_OBJECT_HANDLE object,
+                                                      const std::vector<CK_ATTRIBUTE_TYPE>& types);
+    // Keeps what a read of the object gave that began when the client's
+    // write count was `writes`.
+    void keepObjectAttributes(SlotManager& slot, CK_OBJECT_HANDLE object, const AttributeTemplate& values,
+                              uint64_t writes);
+
     // The clock the confirmation window is measured by.
     void setClock(Clock clock);
 
@@ -75,6 +88,7 @@ private:
     uint64_t session_ = 0;
     std::shared_ptr<const MechanismInfoList> mechanisms_;
     std::map<KeyName, Entry> keyObjects_;
+    ObjectAttributeCache objectAttributes_{kConfirmationWindow};
     Clock clock_ = [] { return std::chrono::steady_clock::now(); };
 };
 

@@ -1,4 +1,5 @@
 // Listing, lookups and counts of the key database on the test token.
+#include <chrono>
 #include <functional>
 #include <map>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkrykey.h"
 #include "slotmanagerutility.h"
+#include "tokencache.h"
 
 namespace {
 
@@ -76,11 +78,13 @@ TEST_F(KeyDatabaseLookup, CertificateIteratorSkipsObjectsThatAreNoCertificateIte
 // Objects whose attributes make no item (a value that is no certificate, an
 // RSA key without its components, a key of another type) stand first in the
 // token's order: every listing and lookup passes over them to the readable
-// objects of the same label. A failed read still fails them, and leaves an
-// iterator on the object it failed at.
+// objects of the same label. A failed read still fails them once what was
+// read is past its second, and leaves an iterator on the object it failed at.
 TEST_F(KeyDatabaseLookup, UnreadableObjectsArePassedOverButFailedReadsFail) {
     using testtoken::textValue;
     using testtoken::ulongValue;
+    auto now = std::chrono::steady_clock::now();
+    slot().getTokenCache().setClock([&] { return now; });
     // Request lookups sign the request.
     Control::setMechanisms(kSlot, testtoken::rsaMechanisms());
     const ZEPBuffer subject = subjectOf(certificates_->first);
@@ -147,6 +151,7 @@ TEST_F(KeyDatabaseLookup, UnreadableObjectsArePassedOverButFailedReadsFail) {
     EXPECT_EQ(ZEPPKCS11ASNKeyRecord(key->getKey().getKeyBlob()).getObjectId(), bufferOf("c"));
 
     for (const auto& listing : listings) {
+        now += std::chrono::seconds(1);
         Control::failOnCall("C_GetAttributeValue", CKR_DEVICE_ERROR);
         EXPECT_THROW(listing.count(), ZEPPKCS11Exception) << listing.listing;
     }
@@ -357,6 +362,65 @@ TEST_F(KeyDatabaseLookup, ListingsReadTheTokenInfoOncePerListing) {
         Control::clearCalls();
         EXPECT_EQ(list(), 2u);
         EXPECT_EQ(Control::callCount("C_GetTokenInfo"), tokenInfoCalls);
+    }
+}
+
+// A listing as the host makes one: the host's object listing, then the
+// four views. Every object is read once: the views and a second listing
+// within the second find the attributes read, until a write through the
+// module or the second's end, with the same items.
+TEST_F(KeyDatabaseLookup, ListingsReadEachObjectOncePerSecond) {
+    const ZEPBuffer subject = subjectOf(certificates_->first);
+    addCertificate(certificates_->first, "pair", bufferOf("p"));
+    addKey(CKO_PRIVATE_KEY, "pair", bufferOf("p"), subject);
+    addKey(CKO_PRIVATE_KEY, "request", bufferOf("r"), subject);
+    addKey(CKO_PUBLIC_KEY, "request", bufferOf("r"), subject);
+    const CK_OBJECT_HANDLE data = Control::addObject(kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_DATA)}});
+    auto now = std::chrono::steady_clock::now();
+    slot().getTokenCache().setClock([&] { return now; });
+    const auto list = [&] {
+        std::vector<std::string> listed;
+        auto visit = [](const p11_object* object, void* context) {
+            static_cast<std::vector<std::string>*>(context)->push_back(
+                std::string(reinterpret_cast<const char*>(object->label), object->labelLength));
+        };
+        p11_status status{};
+        EXPECT_EQ(p11_listObjects(&slot(), visit, &listed, &status), 0) << status.message;
+        const auto walk = [&](auto makeIterator, auto next) {
+            auto items = iterator((slot().*makeIterator)());
+            while (auto item = owned((slot().*next)(*items)))
+                listed.emplace_back(reinterpret_cast<const char*>(item->getLabel().getValue()),
+                                    item->getLabel().getLength());
+        };
+        walk(&SlotManager::getKeyIterator, &SlotManager::getNextKeyItem);
+        walk(&SlotManager::getCertIterator, &SlotManager::getNextCertItem);
+        walk(&SlotManager::getKeyCertIterator, &SlotManager::getNextKeyCertItem);
+        walk(&SlotManager::getKeyCertReqIterator, &SlotManager::getNextKeyCertReqItem);
+        return listed;
+    };
+    Control::clearCalls();
+    const std::vector<std::string> first = list();
+    // Lengths and values of each key database object; the data object gives
+    // its class in the first call and no other attribute, so it is read
+    // again each time.
+    const size_t reads = Control::callCount("C_GetAttributeValue");
+    EXPECT_EQ(reads, 4 * 2 + 1u);
+    EXPECT_EQ(first.size(), 5 + 3 + 1 + 1 + 1u);
+    const struct {
+        const char* name;
+        std::function<void()> between;
+        size_t reads;
+    } cases[] = {
+        {"nothing", [] {}, 1},
+        {"a module write", [&] { EXPECT_EQ(p11_setObjectLabel(&slot(), data, nullptr, 0, nullptr), 0); }, reads},
+        {"the second's end", [&] { now += std::chrono::seconds(1); }, reads},
+        {"a clock set back", [&] { now -= std::chrono::milliseconds(1); }, reads},
+    };
+    for (const auto& c : cases) {
+        c.between();
+        Control::clearCalls();
+        EXPECT_EQ(list(), first) << c.name;
+        EXPECT_EQ(Control::callCount("C_GetAttributeValue"), c.reads) << c.name;
     }
 }
 
