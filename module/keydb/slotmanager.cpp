@@ -690,6 +690,11 @@ bool SlotManager::updateItem(const ZEPKeyCertItem& oldItem, const ZEPKeyCertItem
     if (!certificate || !privateKey) return false;
     AttributeTemplate keys, certificateAttributes;
     if (oldItem.getCertificateDER() != newItem.getCertificateDER()) {
+        // Only an EC key's public key object is read, for its point.
+        const bool ec = oldItem.getKey().getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
+        SlotManagerUtility::requireKeyOfCertificate(
+            *this, oldItem.getKey(), privateKey, ec ? findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record) : 0,
+            newItem.getCertItem());
         const ZEPBuffer subject = subjectOf(certificateOf(newItem.getCertItem()));
         CK_OBJECT_HANDLE created = 0;
         ZEPBuffer id;
@@ -737,6 +742,8 @@ bool SlotManager::updateItem(const ZEPKeyCertReqItem& oldItem, const ZEPCertItem
     const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_KEY_RECORD, record);
     const CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record);
     if (!privateKey || !publicKey) return false;
+    SlotManagerUtility::requireKeyOfCertificate(*this, oldItem.getPrivateKeyItem().getKey(), privateKey, publicKey,
+                                                newItem);
     CK_OBJECT_HANDLE certificate = 0;
     ZEPBuffer id;
     SlotManagerUtility::makeCertItem(*this, newItem, certificate, id);

@@ -19,6 +19,7 @@
 #include "openssltool.h"
 #include "slotmanager.h"
 #include "softhsmtest.h"
+#include "testtokentest.h"
 
 namespace {
 
@@ -103,6 +104,46 @@ TEST_F(SoftHSMECRequest, RequestIsFoundOnceJoinedByItsCertificateAndDeletedWhole
         EXPECT_EQ(tokenObjects(), 3u);
         EXPECT_TRUE(slot_->deleteItem(ZEPSlotManager::KeyCertUniqueIndex::LABEL, name_));
         EXPECT_EQ(tokenObjects(), 0u);
+    }
+}
+
+// A certificate of another key, on the request's curve or another or of
+// RSA, is refused as the CA's reply and as the new certificate of the
+// pair, and writes nothing.
+TEST_F(SoftHSMECRequest, CertificateOfAnotherKeyIsRefusedOnUpdates) {
+    const struct {
+        const char* key;
+        const char* refusal;
+    } others[] = {{"ec", "The key is not its certificate's key."},
+                  {"ec384", "The key is not on its certificate's curve."},
+                  {"rsa1024", "The key is not on its certificate's curve."}};
+    const ZEPBuffer label = ZEPASNUtility::getDEREncoding(name_);
+    const auto certificateOf = [&](const std::string& key) {
+        openssl_.copySharedKey(key + ".pem", "other.pem");
+        openssl_.must("req -new -x509 -key other.pem -subj /CN=ecreq -days 2 -outform DER -out other.der");
+        return ZEPCertItem(openssl_.readFile("other.der"), label);
+    };
+    ASSERT_TRUE(slot_->insertItem(generateRequest(ZEPECCurve::P256)));
+    std::unique_ptr<ZEPKeyCertReqItem> request(slot_->getItem(ZEPSlotManager::KeyCertReqUniqueIndex::LABEL, name_));
+    ASSERT_TRUE(request);
+    for (const auto& other : others) {
+        SCOPED_TRACE(other.key);
+        expectFailure([&] { slot_->updateItem(*request, certificateOf(other.key)); }, 571002, other.refusal);
+        EXPECT_EQ(listed(), "request ecreq;");
+        EXPECT_EQ(tokenObjects(), 2u);
+    }
+
+    openssl_.writeFile("request.der", request->getSignedRequestDER());
+    openssl_.must("x509 -req -inform DER -in request.der -CA ca.crt -CAkey ca.pem -days 2 -outform DER -out cert.der");
+    ASSERT_TRUE(slot_->updateItem(*request, ZEPCertItem(openssl_.readFile("cert.der"), label)));
+    std::unique_ptr<ZEPKeyCertItem> pair(slot_->getItem(ZEPSlotManager::KeyCertUniqueIndex::LABEL, name_));
+    ASSERT_TRUE(pair);
+    for (const auto& other : others) {
+        SCOPED_TRACE(other.key);
+        expectFailure([&] { slot_->updateItem(*pair, ZEPKeyCertItem(pair->getKeyItem(), certificateOf(other.key))); },
+                      571002, other.refusal);
+        EXPECT_EQ(listed(), "pair ecreq;");
+        EXPECT_EQ(tokenObjects(), 3u);
     }
 }
 
