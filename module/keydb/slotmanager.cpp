@@ -595,6 +595,15 @@ bool SlotManager::insertItem(const ZEPKeyCertItem& item) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::insertItem(ZEPKeyCertItem)");
     requireWriting();
     SlotManagerUtility::requireKeyOfCertificate(item);
+    const ZEPKRYKey& key = item.getKey();
+    if (key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD && key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC) {
+        // An EC key on the token is checked by its objects; a key that is
+        // not there is reported by the key step.
+        const ZEPBuffer id = ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId();
+        if (const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_ID, id))
+            SlotManagerUtility::requireKeyOfCertificate(
+                *this, key, privateKey, findObject(CKO_PUBLIC_KEY, MATCH_ID, id), item.getCertItem());
+    }
     const ZEPBuffer subject = subjectOf(certificateOf(item.getCertItem()));
     SlotManagerUtility::isUnique(*this, item.getCertItem());
     CK_OBJECT_HANDLE certificate = 0, privateKey = 0;

@@ -108,8 +108,8 @@ TEST_F(SoftHSMECRequest, RequestIsFoundOnceJoinedByItsCertificateAndDeletedWhole
 }
 
 // A certificate of another key, on the request's curve or another or of
-// RSA, is refused as the CA's reply and as the new certificate of the
-// pair, and writes nothing.
+// RSA, is refused as the CA's reply, as the certificate of a pair with the
+// request's key and as the new certificate of the pair, and writes nothing.
 TEST_F(SoftHSMECRequest, CertificateOfAnotherKeyIsRefusedOnUpdates) {
     const struct {
         const char* key;
@@ -129,6 +129,9 @@ TEST_F(SoftHSMECRequest, CertificateOfAnotherKeyIsRefusedOnUpdates) {
     for (const auto& other : others) {
         SCOPED_TRACE(other.key);
         expectFailure([&] { slot_->updateItem(*request, certificateOf(other.key)); }, 571002, other.refusal);
+        const ZEPKeyItem& key = request->getPrivateKeyItem();
+        expectFailure([&] { slot_->insertItem(ZEPKeyCertItem(key, certificateOf(other.key))); }, 571002,
+                      other.refusal);
         EXPECT_EQ(listed(), "request ecreq;");
         EXPECT_EQ(tokenObjects(), 2u);
     }
