@@ -16,6 +16,7 @@
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeycertreqitem.h"
+#include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkryalgorithmfactory.h"
 #include "kry/zepkrykeypair.h"
 #include "kry/zepkrypublickeygenalgorithm.h"
@@ -23,6 +24,7 @@
 #include "slotmanager.h"
 #include "softhsmtest.h"
 #include "testtokentest.h"
+#include "zeputility.h"
 
 namespace {
 
@@ -74,7 +76,8 @@ protected:
 // deleted unanswered. On P-256 a scheme for RSA keys is refused, and so is
 // a certificate of another key (of P-256, P-384 or RSA) as the CA's reply,
 // as the certificate of a pair with the request's key and as the pair's
-// new certificate: nothing is written then.
+// new certificate, also when the key has lost its public key object:
+// nothing is written then.
 TEST_F(SoftHSMECRequest, RequestIsSignedFoundAndJoinedByItsOwnCertificateOnly) {
     using Scheme = ZEPKRYSignatureScheme;
     const struct {
@@ -144,6 +147,17 @@ TEST_F(SoftHSMECRequest, RequestIsSignedFoundAndJoinedByItsOwnCertificateOnly) {
             expectFailure([&] { slot_->updateItem(*pair, ZEPKeyCertItem(key, certificate(other.key))); }, 571002,
                           other.refusal);
             EXPECT_EQ(listed(), "pair 3") << other.key;
+        }
+        if (refusals) {
+            // Without its public key object the key tells its curve only.
+            runPkcs11Tool(token_, "--delete-object --type pubkey --id " +
+                                      ZEPUtility::binaryToHexString(
+                                          ZEPPKCS11ASNKeyRecord(pair->getKey().getKeyBlob()).getObjectId())
+                                          .str());
+            const ZEPKeyItem& key = pair->getKeyItem();
+            expectFailure([&] { slot_->updateItem(*pair, ZEPKeyCertItem(key, certificate("rsa1024"))); }, 571002,
+                          "The key is not on its certificate's curve.");
+            EXPECT_EQ(listed(), "pair 2");
         }
         EXPECT_TRUE(slot_->deleteItem(ZEPSlotManager::KeyCertUniqueIndex::LABEL, name_));
         EXPECT_EQ(listed(), "0");
