@@ -2,10 +2,8 @@
 // openssl as the CA: signed with the scheme asked for, listed and found
 // once, joined into one pair by the CA's reply or deleted, and never joined
 // with a certificate of another key; pkcs11-tool counts what stays.
-#include <iterator>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 
 #include "asn/asn_string.h"
@@ -48,9 +46,10 @@ protected:
         std::unique_ptr<ZEPSlotManager::Iterator> pairs(slot_->getKeyCertIterator());
         while (std::unique_ptr<ZEPKeyCertItem> pair{slot_->getNextKeyCertItem(*pairs)}) items += "pair ";
         const std::string objects = runPkcs11Tool(token_, "--list-objects");
-        const std::regex object("Object;");
-        return items + std::to_string(std::distance(std::sregex_iterator(objects.begin(), objects.end(), object),
-                                                    std::sregex_iterator()));
+        std::size_t count = 0;
+        for (std::size_t at = objects.find("Object;"); at != std::string::npos; at = objects.find("Object;", at + 1))
+            ++count;
+        return items + std::to_string(count);
     }
 
     // A certificate labelled "ecreq", signed by openssl's CA (`key` empty)
