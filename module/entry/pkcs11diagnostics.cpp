@@ -75,13 +75,23 @@ std::string failureWords(const ZEPException& failure) {
     return message.empty() ? asn_error_text(static_cast<int>(failure.getCode())) : message;
 }
 
+// The attributes of a certificate or an RSA or EC key object from which
+// the key database could make no item.
+const char* unreadablePart(const p11_object& object) {
+    if (object.objectClass == CKO_CERTIFICATE) return "CKA_VALUE is no X.509 certificate";
+    if (object.keyType == CKK_RSA) return "CKA_MODULUS and CKA_PUBLIC_EXPONENT make no RSA public key";
+    // A private EC key object gives the key database its curve only.
+    return object.objectClass == CKO_PUBLIC_KEY ? "CKA_EC_PARAMS and CKA_EC_POINT make no EC public key"
+                                                : "CKA_EC_PARAMS names no curve of an EC key";
+}
+
 // Why the key database makes no item of the object, as p11_object::damage
 // says; `missing` names the first certificate attribute it lacks.
 std::string damageOf(SlotManager& slot, const p11_object& object, const char* missing, TokenLabel& tokenLabel) {
     const bool key = object.objectClass == CKO_PRIVATE_KEY || object.objectClass == CKO_PUBLIC_KEY;
     if (key && object.keyType == CK_UNAVAILABLE_INFORMATION) return "no CKA_KEY_TYPE";
     try {
-        if (key && object.keyType == CKK_RSA) {
+        if (key && (object.keyType == CKK_RSA || object.keyType == CKK_EC)) {
             std::unique_ptr<ZEPKeyItem> item(SlotManagerUtility::makeKeyItem(slot, object.handle, tokenLabel));
         } else if (object.objectClass == CKO_CERTIFICATE) {
             const asn_x500name anyName;
@@ -92,9 +102,7 @@ std::string damageOf(SlotManager& slot, const p11_object& object, const char* mi
         return "";
     } catch (const ZEPException& failure) {
         if (!SlotManagerUtility::isUnreadable(failure)) throw;
-        const char* what = key ? "CKA_MODULUS and CKA_PUBLIC_EXPONENT make no RSA public key"
-                               : "CKA_VALUE is no X.509 certificate";
-        return std::string(what) + " (" + failureWords(failure) + ")";
+        return std::string(unreadablePart(object)) + " (" + failureWords(failure) + ")";
     }
 }
 

@@ -595,6 +595,15 @@ bool SlotManager::insertItem(const ZEPKeyCertItem& item) {
     ZEP_TRACE(MODULE_TRACE, "SlotManager::insertItem(ZEPKeyCertItem)");
     requireWriting();
     SlotManagerUtility::requireKeyOfCertificate(item);
+    const ZEPKRYKey& key = item.getKey();
+    if (key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD && key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC) {
+        // An EC key on the token is checked by its objects; a key that is
+        // not there is reported by the key step.
+        const ZEPBuffer id = ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId();
+        if (const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_ID, id))
+            SlotManagerUtility::requireKeyOfCertificate(
+                *this, key, privateKey, findObject(CKO_PUBLIC_KEY, MATCH_ID, id), item.getCertItem());
+    }
     const ZEPBuffer subject = subjectOf(certificateOf(item.getCertItem()));
     SlotManagerUtility::isUnique(*this, item.getCertItem());
     CK_OBJECT_HANDLE certificate = 0, privateKey = 0;
@@ -690,6 +699,11 @@ bool SlotManager::updateItem(const ZEPKeyCertItem& oldItem, const ZEPKeyCertItem
     if (!certificate || !privateKey) return false;
     AttributeTemplate keys, certificateAttributes;
     if (oldItem.getCertificateDER() != newItem.getCertificateDER()) {
+        // Only an EC key's public key object is read, for its point.
+        const bool ec = oldItem.getKey().getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
+        SlotManagerUtility::requireKeyOfCertificate(
+            *this, oldItem.getKey(), privateKey, ec ? findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record) : 0,
+            newItem.getCertItem());
         const ZEPBuffer subject = subjectOf(certificateOf(newItem.getCertItem()));
         CK_OBJECT_HANDLE created = 0;
         ZEPBuffer id;
@@ -737,6 +751,8 @@ bool SlotManager::updateItem(const ZEPKeyCertReqItem& oldItem, const ZEPCertItem
     const CK_OBJECT_HANDLE privateKey = findObject(CKO_PRIVATE_KEY, MATCH_KEY_RECORD, record);
     const CK_OBJECT_HANDLE publicKey = findObject(CKO_PUBLIC_KEY, MATCH_KEY_RECORD, record);
     if (!privateKey || !publicKey) return false;
+    SlotManagerUtility::requireKeyOfCertificate(*this, oldItem.getPrivateKeyItem().getKey(), privateKey, publicKey,
+                                                newItem);
     CK_OBJECT_HANDLE certificate = 0;
     ZEPBuffer id;
     SlotManagerUtility::makeCertItem(*this, newItem, certificate, id);

@@ -626,22 +626,64 @@ bool SlotManagerUtility::makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, 
     return true;
 }
 
+namespace {
+
+// An EC key's curve (null for a key of another algorithm) and its point
+// (empty when the key does not tell it).
+struct ECKeyFacts {
+    ECKeyFacts() = default;
+    ECKeyFacts(const ZEPECCurve& ofCurve, const ZEPBuffer& ofPoint) : curve(&ofCurve), point(ofPoint) {}
+    explicit ECKeyFacts(const ZEPECPublicKey& key) : ECKeyFacts(key.getCurve(), key.getPoint()) {}
+
+    const ZEPECCurve* curve = nullptr;
+    ZEPBuffer point;
+};
+
+// Throws 571002 unless the key and the certificate's key are both of
+// another algorithm than EC, or on the same curve with the same point
+// where the key tells its point.
+void requireKeyOfCertificate(const ECKeyFacts& key, const ZEPCertItem& certificateItem) {
+    x509_certificate certificate;
+    certificateItem.getCertificate(certificate);
+    const SubjectPublicKeyInfo& publicKeyInfo = certificate.get_subject_public_key_info();
+    ECKeyFacts certified;
+    if (ZEPECCurve::isKeyAlgorithm(publicKeyInfo.algorithm))
+        certified = ECKeyFacts(ZEPECPublicKey(ZEPASNUtility::getDEREncoding(publicKeyInfo)));
+    if (key.curve != certified.curve)
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The key is not on its certificate's curve.");
+    if (!key.point.empty() && key.point != certified.point)
+        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The key is not its certificate's key.");
+}
+
+}  // namespace
+
 void SlotManagerUtility::requireKeyOfCertificate(const ZEPKeyCertItem& item) {
     const ZEPKRYKey& key = item.getKey();
-    const bool keyIsEC = key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
-    x509_certificate certificate;
-    item.getCertItem().getCertificate(certificate);
-    const AlgorithmIdentifier& algorithm = certificate.get_subject_public_key_info().algorithm;
-    const bool certificateIsEC = ZEPECCurve::isKeyAlgorithm(algorithm);
     // A key on the token is the certificate's by its id and subject.
-    if ((!keyIsEC && !certificateIsEC) || key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD) return;
-    const ZEPECCurve* keyCurve = nullptr;
-    if (keyIsEC && key.getFormat() == ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO)
-        keyCurve = &ZEPECPublicKey(key.getKeyBlob()).getCurve();
-    else if (keyIsEC && key.getFormat() == ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO)
-        keyCurve = &ZEPECPrivateKey::fromPrivateKeyInfo(key.getKeyBlob()).getCurve();
-    if (!keyCurve || keyCurve != (certificateIsEC ? ZEPECCurve::find(algorithm.parameters) : nullptr))
-        throw ZEPPKCS11Exception(ZEP_HERE, errorcode::BAD_ARGUMENT, "The key is not on its certificate's curve.");
+    if (key.getFormat() == ZEPKRYKey::FORMAT_PKCS11_KEY_RECORD) return;
+    ECKeyFacts facts;
+    if (key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC && key.getFormat() == ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO) {
+        facts = ECKeyFacts(ZEPECPublicKey(key.getKeyBlob()));
+    } else if (key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC &&
+               key.getFormat() == ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO) {
+        const ZEPECPrivateKey privateKey = ZEPECPrivateKey::fromPrivateKeyInfo(key.getKeyBlob());
+        facts = ECKeyFacts(privateKey.getCurve(), privateKey.getPublicPoint());
+    }
+    ::requireKeyOfCertificate(facts, item.getCertItem());
+}
+
+void SlotManagerUtility::requireKeyOfCertificate(SlotManager& slot, const ZEPKRYKey& key,
+                                                 CK_OBJECT_HANDLE privateKey, CK_OBJECT_HANDLE publicKey,
+                                                 const ZEPCertItem& certificate) {
+    ECKeyFacts facts;
+    // The public key object tells the point; the private one only the curve.
+    if (key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC && publicKey)
+        facts = ECKeyFacts(
+            ZEPECPublicKey(ecPublicKeyInfo(readAttributes(slot, publicKey, {CKA_EC_PARAMS, CKA_EC_POINT}))));
+    else if (key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC)
+        facts = ECKeyFacts(ZEPECCurve::fromECParams(ecParamsOf(readAttributes(slot, privateKey, {CKA_EC_PARAMS}))),
+                           ZEPBuffer());
+    ::requireKeyOfCertificate(facts, certificate);
 }
 
 bool SlotManagerUtility::makeCertItem(SlotManager& slot, const ZEPCertItem& item, CK_OBJECT_HANDLE& handle,

@@ -120,10 +120,14 @@ public:
     static bool makeKeyItem(SlotManager& slot, const ZEPKeyItem& item, CK_OBJECT_HANDLE& handle, const ZEPBuffer& id,
                             const ZEPBuffer& subject);
     static bool makeCertItem(SlotManager& slot, const ZEPCertItem& item, CK_OBJECT_HANDLE& handle, ZEPBuffer& id);
-    // Throws 571002 when the key of a key+certificate pair is an EC key not
-    // on the curve of the certificate's key, or either of the two is an EC
-    // key and the other not. A key on the token (a key record) passes.
+    // Throw 571002 when a key is an EC key not on the curve of the
+    // certificate's key or with another point, or either of the two is an
+    // EC key and the other not. The first checks the key of a pair, where a
+    // key on the token (a key record) passes; the second a key on the token
+    // by its objects, the public one (0 when there is none) giving its point.
     static void requireKeyOfCertificate(const ZEPKeyCertItem& item);
+    static void requireKeyOfCertificate(SlotManager& slot, const ZEPKRYKey& key, CK_OBJECT_HANDLE privateKey,
+                                        CK_OBJECT_HANDLE publicKey, const ZEPCertItem& certificate);
     // The CKA_ID tying a key pair and its certificates together: the SHA-1 of
     // the RSA modulus without leading zero bytes, of an EC key's uncompressed
     // point; a key record's own id. An EC private key without its public

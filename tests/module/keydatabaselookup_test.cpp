@@ -164,7 +164,7 @@ TEST_F(KeyDatabaseLookup, UnreadableObjectsArePassedOverButFailedReadsFail) {
 }
 
 // The host diagnostics list every object and say why the key database
-// makes no item of a certificate or an RSA key (or a key of no type).
+// makes no item of a certificate or an RSA or EC key (or a key of no type).
 TEST_F(KeyDatabaseLookup, ListedObjectsSayWhyTheyMakeNoItem) {
     using testtoken::textValue;
     using testtoken::ulongValue;
@@ -176,6 +176,22 @@ TEST_F(KeyDatabaseLookup, ListedObjectsSayWhyTheyMakeNoItem) {
         for (CK_ATTRIBUTE_TYPE type : without) attributes.erase(type);
         return Control::addObject(kSlot, attributes);
     };
+    // EC keys: named curves (P-256 and one the key database does not know)
+    // and uncompressed points of a length.
+    const AttributeValue P256 = {0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07},
+                         secp256k1 = {0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x0a};
+    const auto point = [](std::size_t length) {
+        AttributeValue bytes(length, 0x01);
+        bytes[0] = 0x04;
+        return bytes;
+    };
+    const auto ecKey = [&](CK_OBJECT_CLASS objectClass, const AttributeValue& curve, const AttributeValue& ecPoint) {
+        Attributes attributes = {{CKA_CLASS, ulongValue(objectClass)}, {CKA_KEY_TYPE, ulongValue(CKK_EC)}};
+        if (!curve.empty()) attributes[CKA_EC_PARAMS] = curve;
+        if (!ecPoint.empty()) attributes[CKA_EC_POINT] = ecPoint;
+        return Control::addObject(kSlot, attributes);
+    };
+    const std::string ecPublicKey = "CKA_EC_PARAMS and CKA_EC_POINT make no EC public key ";
     const std::map<CK_OBJECT_HANDLE, std::string> expected = {
         {certificate({}, bytesOf(certificates_->first)), ""},
         {certificate({CKA_LABEL}, bytesOf(certificates_->first)), "no CKA_LABEL"},
@@ -189,6 +205,13 @@ TEST_F(KeyDatabaseLookup, ListedObjectsSayWhyTheyMakeNoItem) {
                                     {CKA_MODULUS, {}},
                                     {CKA_PUBLIC_EXPONENT, {}}}),
          "CKA_MODULUS and CKA_PUBLIC_EXPONENT make no RSA public key (bad argument for ASN.1 value)"},
+        {ecKey(CKO_PUBLIC_KEY, P256, point(65)), ""},
+        {ecKey(CKO_PRIVATE_KEY, P256, {}), ""},
+        {ecKey(CKO_PUBLIC_KEY, {}, point(65)), ecPublicKey + "(DER input truncated)"},
+        {ecKey(CKO_PUBLIC_KEY, P256, point(64)), ecPublicKey + "(EC point of 64 bytes; prime256v1 takes 65)"},
+        {ecKey(CKO_PRIVATE_KEY, secp256k1, {}),
+         "CKA_EC_PARAMS names no curve of an EC key (EC curve 1.3.132.0.10 is not supported (prime256v1, secp384r1 "
+         "and secp521r1 are))"},
         {Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_PUBLIC_KEY)}, {CKA_KEY_TYPE, ulongValue(CKK_DSA)}}), ""},
         {Control::addObject(kSlot, {{CKA_CLASS, ulongValue(CKO_DATA)}}), ""},
     };
