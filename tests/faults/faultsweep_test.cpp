@@ -221,13 +221,19 @@ protected:
 
 std::vector<FaultSweep::Scenario> FaultSweep::scenarios() {
     const auto nothing = [] {};
-    const auto labels = [](auto* item) {
-        std::unique_ptr<std::remove_pointer_t<decltype(item)>> owned(item);
-        return owned ? text(owned->getLabel()) : std::string("none");
+    // Owns what the slot manager hands out.
+    const auto owned = [](auto* made) { return std::unique_ptr<std::remove_pointer_t<decltype(made)>>(made); };
+    // The label of the item an index finds, or how many items one finds,
+    // among the population.
+    const auto item = [owned](const char* name, auto index, const auto& value) {
+        return Scenario{name, addPopulation, [=](FaultSweep& f) {
+                            const auto found = owned(f.slot().getItem(index, value));
+                            return found ? text(found->getLabel()) : std::string("none");
+                        }};
     };
-    const auto size = [](auto* container) {
-        std::unique_ptr<std::remove_pointer_t<decltype(container)>> owned(container);
-        return std::to_string(owned->size());
+    const auto items = [owned](const char* name, auto index, const auto& value) {
+        return Scenario{name, addPopulation,
+                        [=](FaultSweep& f) { return std::to_string(owned(f.slot().getItems(index, value))->size()); }};
     };
     // Every item of a listing, by label.
     const auto listing = [](auto makeIterator, auto next) {
@@ -274,53 +280,24 @@ std::vector<FaultSweep::Scenario> FaultSweep::scenarios() {
         {"list pairs", addPopulation, listing(&SlotManager::getKeyCertIterator, &SlotManager::getNextKeyCertItem)},
         {"list requests", addPopulation,
          listing(&SlotManager::getKeyCertReqIterator, &SlotManager::getNextKeyCertReqItem)},
-        {"key by label", addPopulation,
-         [=](FaultSweep& f) { return labels(f.slot().getItem(Index::KeyUniqueIndex::LABEL, labelValue("pair"))); }},
-        {"request by label", addPopulation,
-         [=](FaultSweep& f) {
-             return labels(f.slot().getItem(Index::KeyCertReqUniqueIndex::LABEL, labelValue("request")));
-         }},
-        {"certificate by label", addPopulation,
-         [=](FaultSweep& f) { return labels(f.slot().getItem(Index::CertUniqueIndex::LABEL, labelValue("bob"))); }},
-        {"certificate by signature", addPopulation,
-         [=](FaultSweep& f) { return labels(f.slot().getItem(Index::CertUniqueIndex::SIGNATURE, signature)); }},
-        {"certificate by unsigned certificate", addPopulation,
-         [=](FaultSweep& f) {
-             return labels(f.slot().getItem(Index::CertUniqueIndex::UNSIGNED_CERTIFICATE, unsignedCertificate));
-         }},
-        {"certificate by issuer and serial number", addPopulation,
-         [=](FaultSweep& f) {
-             return labels(f.slot().getItem(Index::CertUniqueIndex::ISSUER_AND_SERIAL, issuerAndSerial));
-         }},
-        {"pair by label", addPopulation,
-         [=](FaultSweep& f) { return labels(f.slot().getItem(Index::KeyCertUniqueIndex::LABEL, labelValue("pair"))); }},
-        {"pair by signature", addPopulation,
-         [=](FaultSweep& f) { return labels(f.slot().getItem(Index::KeyCertUniqueIndex::SIGNATURE, signature)); }},
-        {"pair by unsigned certificate", addPopulation,
-         [=](FaultSweep& f) {
-             return labels(f.slot().getItem(Index::KeyCertUniqueIndex::UNSIGNED_CERTIFICATE, unsignedCertificate));
-         }},
-        {"pair by issuer and serial number", addPopulation,
-         [=](FaultSweep& f) {
-             return labels(f.slot().getItem(Index::KeyCertUniqueIndex::ISSUER_AND_SERIAL, issuerAndSerial));
-         }},
-        {"all keys", addPopulation, [=](FaultSweep& f) { return size(f.slot().getItems(Index::KeyMultiIndex::ALL, anyValue)); }},
-        {"all certificates", addPopulation,
-         [=](FaultSweep& f) { return size(f.slot().getItems(Index::CertMultiIndex::ALL, anyValue)); }},
-        {"certificates of a subject", addPopulation,
-         [=](FaultSweep& f) { return size(f.slot().getItems(Index::CertMultiIndex::SUBJECT_NAME, subject)); }},
-        {"certificates of a key", addPopulation,
-         [=](FaultSweep& f) { return size(f.slot().getItems(Index::CertMultiIndex::SUBJECT_PUBLIC_KEY_INFO, key)); }},
-        {"all pairs", addPopulation,
-         [=](FaultSweep& f) { return size(f.slot().getItems(Index::KeyCertMultiIndex::ALL, anyValue)); }},
-        {"pairs of a subject", addPopulation,
-         [=](FaultSweep& f) { return size(f.slot().getItems(Index::KeyCertMultiIndex::SUBJECT_NAME, subject)); }},
-        {"pairs of a key", addPopulation,
-         [=](FaultSweep& f) {
-             return size(f.slot().getItems(Index::KeyCertMultiIndex::SUBJECT_PUBLIC_KEY_INFO, key));
-         }},
-        {"all requests", addPopulation,
-         [=](FaultSweep& f) { return size(f.slot().getItems(Index::KeyCertReqMultiIndex::ALL, anyValue)); }},
+        item("key by label", Index::KeyUniqueIndex::LABEL, labelValue("pair")),
+        item("request by label", Index::KeyCertReqUniqueIndex::LABEL, labelValue("request")),
+        item("certificate by label", Index::CertUniqueIndex::LABEL, labelValue("bob")),
+        item("certificate by signature", Index::CertUniqueIndex::SIGNATURE, signature),
+        item("certificate by unsigned certificate", Index::CertUniqueIndex::UNSIGNED_CERTIFICATE, unsignedCertificate),
+        item("certificate by issuer and serial number", Index::CertUniqueIndex::ISSUER_AND_SERIAL, issuerAndSerial),
+        item("pair by label", Index::KeyCertUniqueIndex::LABEL, labelValue("pair")),
+        item("pair by signature", Index::KeyCertUniqueIndex::SIGNATURE, signature),
+        item("pair by unsigned certificate", Index::KeyCertUniqueIndex::UNSIGNED_CERTIFICATE, unsignedCertificate),
+        item("pair by issuer and serial number", Index::KeyCertUniqueIndex::ISSUER_AND_SERIAL, issuerAndSerial),
+        items("all keys", Index::KeyMultiIndex::ALL, anyValue),
+        items("all certificates", Index::CertMultiIndex::ALL, anyValue),
+        items("certificates of a subject", Index::CertMultiIndex::SUBJECT_NAME, subject),
+        items("certificates of a key", Index::CertMultiIndex::SUBJECT_PUBLIC_KEY_INFO, key),
+        items("all pairs", Index::KeyCertMultiIndex::ALL, anyValue),
+        items("pairs of a subject", Index::KeyCertMultiIndex::SUBJECT_NAME, subject),
+        items("pairs of a key", Index::KeyCertMultiIndex::SUBJECT_PUBLIC_KEY_INFO, key),
+        items("all requests", Index::KeyCertReqMultiIndex::ALL, anyValue),
         {"requests of a subject", addPopulation,
          [=](FaultSweep& f) {
              return std::to_string(f.slot().getItemCount(Index::KeyCertReqMultiIndex::SUBJECT_NAME, subject));

@@ -1,5 +1,7 @@
 // The client's initialisation choices and its wrapper rules, observed at the
 // test token.
+#include <map>
+
 #include "testtokentest.h"
 #include "tracecapture.h"
 
@@ -11,51 +13,45 @@ protected:
     TraceCapture trace_;
 };
 
-TEST_F(ClientInitialisation, OperatingSystemLockingSwitchesOwnLockingOff) {
-    auto manager = connect();
-    EXPECT_FALSE(manager->getClient()->isLockingOn());
-    EXPECT_EQ(usingRecords(), std::vector<std::string>{"Using C_Initialize(initArgs=OS)"});
-    auto init = Control::callsOf("C_Initialize");
-    ASSERT_EQ(init.size(), 1u);
-    EXPECT_EQ(init[0].arg("flags"), CKF_OS_LOCKING_OK);
-    EXPECT_EQ(init[0].arg("CreateMutex"), 0u);
-}
-
-TEST_F(ClientInitialisation, CantLockLeadsToTheModulesMutexCallbacks) {
-    Control::scriptInitialize({CKR_CANT_LOCK});
-    addTokenSlot();
-    auto manager = connect();
-    EXPECT_FALSE(manager->getClient()->isLockingOn());
-    EXPECT_EQ(usingRecords(), std::vector<std::string>{"Using C_Initialize(initArgs=ZEP)"});
-    auto init = Control::callsOf("C_Initialize");
-    ASSERT_EQ(init.size(), 2u);
-    EXPECT_EQ(init[1].arg("flags"), 0u);
-    EXPECT_EQ(init[1].arg("CreateMutex"), 1u);
-    EXPECT_EQ(init[1].arg("UnlockMutex"), 1u);
-    // The token locks every call with the callbacks it was given.
-    EXPECT_EQ(manager->getSlotCount(), 1u);
-}
-
-TEST_F(ClientInitialisation, VersionTwoZeroIsInitialisedAgainWithoutArguments) {
-    testtoken::LibraryInfo info;
-    info.cryptokiVersion = {2, 0};
-    Control::setInfo(info);
-    auto manager = connect();
-    EXPECT_TRUE(manager->getClient()->isLockingOn());
-    EXPECT_EQ(usingRecords(),
-              (std::vector<std::string>{"Using C_Initialize(initArgs=OS)", "Using C_Initialize(initArgs=NULL)"}));
-    EXPECT_EQ(Control::callCount("C_Finalize"), 1u);
-    auto init = Control::callsOf("C_Initialize");
-    ASSERT_EQ(init.size(), 2u);
-    EXPECT_EQ(init[1].arg("pInitArgs"), 0u);
-}
-
-TEST_F(ClientInitialisation, OtherRefusalGoesStraightToNoArguments) {
-    Control::scriptInitialize({CKR_ARGUMENTS_BAD});
-    auto manager = connect();
-    EXPECT_TRUE(manager->getClient()->isLockingOn());
-    EXPECT_EQ(usingRecords(), std::vector<std::string>{"Using C_Initialize(initArgs=NULL)"});
-    EXPECT_EQ(Control::callCount("C_Initialize"), 2u);
+// The answers of C_Initialize and the library's version decide how the
+// library is initialised and whether the module locks calls itself; the last
+// C_Initialize gets the arguments of the choice. With the module's mutex
+// callbacks the token locks every call with them.
+TEST_F(ClientInitialisation, AnswersAndVersionChooseTheArgumentsAndTheLocking) {
+    const struct {
+        std::vector<CK_RV> answers;
+        CK_VERSION version;
+        bool lockingOn;
+        std::vector<std::string> records;
+        size_t initializeCalls, finalizeCalls;
+        std::map<std::string, CK_ULONG> lastArguments;
+    } cases[] = {
+        {{}, {2, 40}, false, {"Using C_Initialize(initArgs=OS)"}, 1, 0,
+         {{"flags", CKF_OS_LOCKING_OK}, {"CreateMutex", 0}}},
+        {{CKR_CANT_LOCK}, {2, 40}, false, {"Using C_Initialize(initArgs=ZEP)"}, 2, 0,
+         {{"flags", 0}, {"CreateMutex", 1}, {"UnlockMutex", 1}}},
+        {{}, {2, 0}, true, {"Using C_Initialize(initArgs=OS)", "Using C_Initialize(initArgs=NULL)"}, 2, 1,
+         {{"pInitArgs", 0}}},
+        {{CKR_ARGUMENTS_BAD}, {2, 40}, true, {"Using C_Initialize(initArgs=NULL)"}, 2, 0, {{"pInitArgs", 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        Control::reset();
+        trace_.clear();
+        Control::scriptInitialize(c.answers);
+        testtoken::LibraryInfo info;
+        info.cryptokiVersion = c.version;
+        Control::setInfo(info);
+        addTokenSlot();
+        auto manager = connect();
+        EXPECT_EQ(manager->getClient()->isLockingOn(), c.lockingOn);
+        EXPECT_EQ(usingRecords(), c.records);
+        EXPECT_EQ(Control::callCount("C_Finalize"), c.finalizeCalls);
+        const auto init = Control::callsOf("C_Initialize");
+        ASSERT_EQ(init.size(), c.initializeCalls);
+        for (const auto& [name, value] : c.lastArguments) EXPECT_EQ(init.back().arg(name), value) << name;
+        EXPECT_EQ(manager->getSlotCount(), 1u);
+    }
 }
 
 TEST_F(ClientInitialisation, LastRefusalIsThrownAndTheLibraryReleased) {
@@ -63,6 +59,9 @@ TEST_F(ClientInitialisation, LastRefusalIsThrownAndTheLibraryReleased) {
     expectFailure([] { connect(); }, 577901, "C_Initialize", CKR_HOST_MEMORY);
     EXPECT_EQ(Control::callCount("C_Initialize"), 3u);
     EXPECT_EQ(Control::callCount("C_Finalize"), 0u);
+    // Nothing was kept: the next manager initialises the library again.
+    auto manager = connect();
+    EXPECT_TRUE(Control::isInitialized());
 }
 
 TEST_F(ClientInitialisation, UsingRecordsNeedTheModulesComponent) {

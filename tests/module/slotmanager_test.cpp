@@ -50,21 +50,18 @@ TEST_F(SlotManagerTest, SessionClearedByAClientCallIsOpenedAgain) {
     EXPECT_EQ(Control::callCount("C_OpenSession"), 2u);
 }
 
-TEST_F(SlotManagerTest, SessionTypeOneIsFinal) {
+// Session type 1 is final; an open read-only session stays read-only.
+TEST_F(SlotManagerTest, SessionTypes) {
     auto slot = slotManager(1);
     slot->setSessionType(0);
     EXPECT_EQ(slot->getSessionType(), 1);
     auto other = slotManager(2);
     other->setSessionType(0);
     EXPECT_EQ(other->getSessionType(), 0);
-}
-
-TEST_F(SlotManagerTest, ReadOnlySessionStaysReadOnly) {
-    auto slot = slotManager(0);
-    slot->login(pin("1234"));
+    other->login(pin("1234"));
     EXPECT_EQ(Control::callsOf("C_OpenSession")[0].arg("flags"), CKF_SERIAL_SESSION);
-    slot->setSessionType(1);
-    EXPECT_FALSE(slot->isOpenedForWriting());
+    other->setSessionType(1);
+    EXPECT_FALSE(other->isOpenedForWriting());
     EXPECT_EQ(Control::callCount("C_OpenSession"), 1u);
 }
 
@@ -120,14 +117,9 @@ TEST_F(SlotManagerTest, PinsAreChangedAndInitialised) {
     EXPECT_EQ(slot->getSessionHandle(), 0u);
 }
 
-TEST_F(SlotManagerTest, InitTokenOpensNoSession) {
-    auto slot = slotManager();
-    slot->initToken(pin("12345678"), "fresh");
-    EXPECT_EQ(Control::token(kSlot).label, "fresh");
-    EXPECT_EQ(Control::callCount("C_OpenSession"), 0u);
-}
-
-TEST_F(SlotManagerTest, LabelKeepsItsPadding) {
+// The token's label keeps its padding; neither the predicates nor the
+// token's initialisation open a session.
+TEST_F(SlotManagerTest, TokenPredicatesAndInitialisationOpenNoSession) {
     auto slot = slotManager();
     EXPECT_EQ(slot->getLabel().str(), "abc" + std::string(29, ' '));
     EXPECT_EQ(slot->getSlotId(), kSlot);
@@ -135,6 +127,8 @@ TEST_F(SlotManagerTest, LabelKeepsItsPadding) {
     EXPECT_FALSE(slot->isReadOnly());
     EXPECT_TRUE(slot->isKindOf("SlotManager"));
     EXPECT_TRUE(slot->isKindOf("ZEPSlotManager"));
+    slot->initToken(pin("12345678"), "fresh");
+    EXPECT_EQ(Control::token(kSlot).label, "fresh");
     EXPECT_EQ(Control::callCount("C_OpenSession"), 0u);
 }
 

@@ -159,11 +159,6 @@ TEST_F(DuplicateCheck, OnlyCertificatesOfTheSameSubjectCount) {
     EXPECT_EQ(reasonFor(openssl.readFile("bob.der"), "stored"), 0);
 }
 
-TEST_F(DuplicateCheck, IsUniqueThrowsTheReasonWithAnEmptyMessage) {
-    expectFailure([&] { Utility::isUnique(slot(), ZEPCertItem(certificates_->first, bufferOf("new"))); }, 577010, "");
-    EXPECT_TRUE(Utility::isUnique(slot(), ZEPCertItem(certificates_->otherSerial, bufferOf("new"))));
-}
-
 TEST_F(DuplicateCheck, KeysAreDuplicatesByLabelOrByTokenKey) {
     const ZEPBuffer subject = subjectOf(certificates_->first);
     addKey(CKO_PRIVATE_KEY, "mine", bufferOf("id"), subject);

@@ -102,16 +102,10 @@ TEST(ThreadsafeTime, ConvertsAndZeroFillsOnFailure) {
     EXPECT_TRUE(tm.tm_year == 0 && tm.tm_mday == 0 && tm.tm_sec == 0);
 }
 
-}  // namespace
-
 TEST(GeneralizedTime, ConvertsWithItsZeroBasedMonth) {
     asn_generalizedtime time;
-    ASSERT_EQ(time.set_value(2024, 1, 29, 23, 59, 59, 250), 0);
-    utcDateTime t = gen2utc(time);
-    EXPECT_EQ(t.year, 2024u);
-    EXPECT_EQ(t.month, 2u);
-    EXPECT_EQ(t.day, 29u);
-    EXPECT_EQ(t.hour, 23u);
-    EXPECT_EQ(t.second, 59u);
-    EXPECT_EQ(t.millisecond, 0u);
+    ASSERT_EQ(time.set_value(2024, 1, 29, 23, 58, 59, 250), 0);
+    EXPECT_EQ(fields(gen2utc(time)), fields({2024, 2, 29, 23, 58, 59}));  // milliseconds are dropped
 }
+
+}  // namespace
