@@ -5,6 +5,8 @@
 // two form no pair.
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <regex>
 #include <set>
 
 #include "tokentest.h"
@@ -149,38 +151,57 @@ TEST_F(DatabaseTest, ObjectsSharingIdAndSubjectAreAPairOrARequest) {
     EXPECT_EQ(kinds, (std::set<std::string>{"private-key", "public-key", "certificate", "key-certificate"}));
 }
 
-TEST_F(DatabaseTest, ObjectsTheKeyDatabaseDoesNotHandleAreListedAsWhatTheyAre) {
-    auto tool = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"--token-label", token_.label(), "--login", "--pin", token_.userPin()});
-        ProgramResult result = pkcs11Tool(arguments);
-        ASSERT_EQ(result.status, 0) << result.err;
-    };
-    tool({"--keypairgen", "--key-type", "EC:prime256v1", "--label", "ec", "--id", "e1"});
-    tool({"--keygen", "--key-type", "AES:16", "--label", "aes", "--id", "a1"});
+TEST_F(DatabaseTest, EcPairsListBesideRsaItemsAndOtherObjectsAsWhatTheyAre) {
+    // An EC key pair pkcs11-tool generated, certified by openssl for its
+    // public key, adopted as a pair.
+    pkcs11({"--keypairgen", "--key-type", "EC:prime256v1", "--label", "ec", "--id", "e1"});
+    pkcs11({"--read-object", "--type", "pubkey", "--id", "e1", "--output-file", path("ec.spki")});
+    toOpenssl("ec.spki");
+    openssl_.writeFile("ski.ext", std::string("subjectKeyIdentifier=hash\n"));
+    openssl_.must("req -new -key key.pem -subj /CN=ec -out ec.csr");
+    openssl_.must("x509 -req -in ec.csr -CA cert.pem -CAkey key.pem -force_pubkey ec.spki -keyform DER -set_serial 5 "
+                  "-days 1 -extfile ski.ext -outform DER -out ec.der");
+    write("ec.der", "cert", "ec", "e1");
+    mustRun({"pair", "--id", "e1"});
+    // Objects the key database holds not.
+    pkcs11({"--keygen", "--key-type", "AES:16", "--label", "aes", "--id", "a1"});
     openssl_.writeFile("data.txt", std::string("some data"));
     writeObject("data.txt", "data", "notes", "");
-    openssl_.must("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ec.key -out ec.pem -days 1"
-                  " -subj /CN=ec");
-    openssl_.must("x509 -in ec.pem -outform DER -out ec.der");
-    write("ec.der", "cert", "ec", "e1");
+    openssl_.must("req -x509 -newkey ed25519 -nodes -keyout ed.key -out ed.pem -outform DER -days 1 -subj /CN=ed");
+    write("ed.pem", "cert", "ed", "ed");
 
     nlohmann::json listed = list(true);
-    std::multiset<std::string> others;
+    std::multiset<std::string> others, kinds;
     for (const auto& item : listed) {
+        kinds.insert(item["kind"].get<std::string>() + " " + item.value("keyAlgorithm", "") + " " +
+                     item["label"].get<std::string>());
         if (item["kind"] != "other") continue;
         others.insert(item["type"].get<std::string>() + " " + item.value("keyType", "") + " " +
                       item["label"].get<std::string>() + " " + item["id"].get<std::string>());
     }
-    EXPECT_EQ(others, (std::multiset<std::string>{"private-key EC ec e1", "public-key EC ec e1",
-                                                  "secret-key AES aes a1", "certificate  ec e1", "data  notes "}))
+    EXPECT_EQ(others, (std::multiset<std::string>{"secret-key AES aes a1", "certificate  ed ed", "data  notes "}))
         << listed.dump();
-    EXPECT_EQ(listed.size(), others.size() + 3) << "the RSA items are listed too";
+    EXPECT_EQ(kinds, (std::multiset<std::string>{"private-key RSA alice", "private-key RSA bob",
+                                                 "private-key EC ec", "public-key EC ec", "other  aes",
+                                                 "certificate RSA alice", "certificate EC ec", "other ED25519 ed",
+                                                 "key-certificate EC ec", "other  notes"}))
+        << listed.dump();
+    const nlohmann::json pair = nlohmann::json::parse(onToken({"list", "--pairs", "--json"}, true).out).at(0);
+    std::string keyId = openssl_.must("x509 -in ec.der -inform DER -noout -ext subjectKeyIdentifier");
+    keyId = std::regex_replace(keyId.substr(keyId.find('\n') + 1), std::regex("[^0-9A-F]"), "");
+    std::transform(keyId.begin(), keyId.end(), keyId.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_EQ(std::tie(pair["curve"], pair["bits"], pair["id"], pair["keyId"]),
+              std::make_tuple("P-256", 256, "e1", keyId))
+        << pair;
 
     for (std::vector<std::string> arguments :
          {std::vector<std::string>{"list"}, {"list", "--keys"}, {"list", "--requests"}, {"show", "--label", "ec"}}) {
         ProgramResult result = onToken(arguments, true);
         EXPECT_EQ(result.status, 0) << testing::PrintToString(arguments) << result.err;
     }
+    const std::map<std::string, std::string> shown = fields(onToken({"show", "--label", "ec"}, true).out);
+    EXPECT_EQ(std::tie(shown.at("Kind"), shown.at("Key algorithm"), shown.at("Curve")),
+              std::make_tuple("key-certificate", "EC", "P-256"));
     EXPECT_EQ(fields(onToken({"show", "--label", "aes"}, true).out)["Key type"], "AES");
 }
 
