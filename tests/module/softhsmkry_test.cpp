@@ -10,9 +10,14 @@
 #include <map>
 #include <regex>
 #include <memory>
+#include <optional>
 #include <thread>
 
+#include "asn/asn_x500name.h"
+#include "asn/certificationrequest.h"
+#include "asn/zepasnutility.h"
 #include "asn/zepeccurve.h"
+#include "keystore/zepkeycertreqitem.h"
 #include "keystore/zeppkcs11asnkeyrecord.h"
 #include "kry/zepkryalgorithmfactory.h"
 #include "kry/zepkrydecryptionalgorithm.h"
@@ -225,6 +230,66 @@ TEST_F(SoftHSMAlgorithms, ECKeyPairsAreNamedByTheirPointAndSignAsOpenSSLVerifies
     expectFailure([&] { delete factory_->make_RSAPKCS_DecryptionAlgorithm(privateKey, nullptr); }, 571004, refusal);
     expectFailure([&] { delete factory_->make_SHA256WithRSA_SignatureAlgorithm(privateKey); }, 571004,
                   "EC keys make no RSA signatures.");
+}
+
+// Requests of EC keys signed on the token verify with openssl and name
+// their scheme, the key's default one when the caller names none; a scheme
+// of the other algorithm is refused before the token is asked.
+TEST_F(SoftHSMAlgorithms, ECRequestsVerifyWithOpenSSLAndNameTheirScheme) {
+    using Scheme = ZEPKRYSignatureScheme;
+    const struct {
+        const ZEPECCurve& curve;
+        std::optional<Scheme> scheme;
+        const char* named;
+    } rows[] = {{ZEPECCurve::P256, std::nullopt, "ecdsa-with-SHA256"},
+                {ZEPECCurve::P256, Scheme::SHA512_WITH_ECDSA, "ecdsa-with-SHA512"},
+                {ZEPECCurve::P384, Scheme::SHA384_WITH_ECDSA, "ecdsa-with-SHA384"},
+                {ZEPECCurve::P521, Scheme::SHA512_WITH_ECDSA, "ecdsa-with-SHA512"},
+                {ZEPECCurve::P521, Scheme::SHA256_WITH_ECDSA, "ecdsa-with-SHA256"}};
+    asn_x500name subject;
+    ASSERT_EQ(ASN_OK, subject.from_string("CN=ec"));
+    const auto request = [&](const ZEPKRYKeyPair& pair) {
+        return ZEPKeyCertReqItem(pair.getPublicKey(), pair.getPrivateKey(), ZEPASNUtility::getDEREncoding(subject),
+                                 text("ec"));
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.named);
+        std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory_->make_EC_PublicKeyGenAlgorithm(row.curve));
+        ZEPKeyCertReqItem item = request(generator->generateKeyPair());
+        CertificationRequest out;
+        if (row.scheme)
+            item.getSignedCertificationRequest(out, *factory_, *row.scheme);
+        else
+            item.getSignedCertificationRequest(out, *factory_);
+        openssl_.writeFile("request.der", item.getSignedRequestDER());
+        EXPECT_EQ("Certificate request self-signature verify OK\n",
+                  openssl_.run("req -inform DER -in request.der -verify -noout 2>&1"));
+        EXPECT_NE(openssl_.must("req -inform DER -in request.der -noout -text")
+                      .find(std::string("Signature Algorithm: ") + row.named + "\n"),
+                  std::string::npos);
+    }
+
+    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> ecGenerator(factory_->make_EC_PublicKeyGenAlgorithm(ZEPECCurve::P256));
+    const struct {
+        ZEPKRYKeyPair pair;
+        Scheme scheme;
+        const char* refusal;
+    } mismatches[] = {{ecGenerator->generateKeyPair(), Scheme::SHA256_WITH_RSA,
+                       "the request's private key makes no SHA-256 with RSA signature"},
+                      {generate(), Scheme::SHA256_WITH_ECDSA,
+                       "the request's private key makes no SHA-256 with ECDSA signature"}};
+    for (const auto& mismatch : mismatches) {
+        ZEPKeyCertReqItem item = request(mismatch.pair);
+        CertificationRequest out;
+        try {
+            item.getSignedCertificationRequest(out, *factory_, mismatch.scheme);
+            ADD_FAILURE() << "signed with " << mismatch.scheme.getName();
+        } catch (const ZEPException& refusal) {
+            EXPECT_EQ(571004, refusal.getCode());
+            EXPECT_EQ(mismatch.refusal, refusal.getMessage().str());
+        }
+        EXPECT_TRUE(item.getSignedRequestDER().empty());
+    }
 }
 
 // Searches on the shared session wait for a signature to end: the token

@@ -37,8 +37,13 @@ void ZEPKeyCertReqItem::getSignedCertificationRequest(CertificationRequest& out,
     ZEPASNUtility::setDEREncoding(subjectName_, info.subject);
     ZEPASNUtility::setDEREncoding(publicKey.getKeyBlob(), info.subjectPKInfo);
 
+    const ZEPKRYKey& privateKey = privateKeyItem_.getKey();
+    if (privateKey.getAlgorithm() != scheme.getKeyAlgorithm())
+        throw ZEPException(ZEP_HERE, NOT_SUPPORTED,
+                           ZEPString(std::string("the request's private key makes no ") + scheme.getName() +
+                                     " signature"));
     std::unique_ptr<ZEPKRYSignatureAlgorithm> signer(
-        scheme.makeSignatureAlgorithm(factory, privateKeyItem_.getKey()));
+        scheme.makeSignatureAlgorithm(factory, privateKey));
     if (!signer)
         throw ZEPException(ZEP_HERE, NOT_SUPPORTED,
                            ZEPString(std::string("the algorithm factory has no ") + scheme.getName() +
@@ -50,4 +55,9 @@ void ZEPKeyCertReqItem::getSignedCertificationRequest(CertificationRequest& out,
     ZEPBuffer der = ZEPASNUtility::getDEREncoding(request);
     ZEPASNUtility::setDEREncoding(der, out);
     signedRequestDER_ = der;
+}
+
+void ZEPKeyCertReqItem::getSignedCertificationRequest(CertificationRequest& out,
+                                                      const ZEPKRYAlgorithmFactory& factory) {
+    getSignedCertificationRequest(out, factory, ZEPKRYSignatureScheme::defaultFor(privateKeyItem_.getKey()));
 }

@@ -24,14 +24,18 @@ public:
 
     // Makes the PKCS#10 request for the subject and the public key (format
     // FORMAT_SUBJECT_PUBLIC_KEY_INFO), signed by the factory's signature
-    // algorithm of `scheme` (SHA-1 with RSA unless the caller chooses
-    // another) for the private key, its signatureAlgorithm naming that
-    // scheme; keeps its DER in the item and decodes it into `out`. Throws
-    // ZEPException when the public key has another format or the factory
-    // has no such signature algorithm for the key, ZEPASNException when the
-    // subject or the public key is no valid DER; the item is unchanged then.
+    // algorithm of `scheme` for the private key, its signatureAlgorithm
+    // naming that scheme; keeps its DER in the item and decodes it into
+    // `out`. Throws ZEPException 571004 when the public key has another
+    // format, the scheme is for another key algorithm than the private
+    // key's, or the factory has no such signature algorithm for the key;
+    // ZEPASNException when the subject or the public key is no valid DER;
+    // the item is unchanged then.
     void getSignedCertificationRequest(CertificationRequest& out, const ZEPKRYAlgorithmFactory& factory,
-                                       ZEPKRYSignatureScheme scheme = ZEPKRYSignatureScheme::SHA1_WITH_RSA);
+                                       ZEPKRYSignatureScheme scheme);
+    // As above with the private key's default scheme: SHA-256 with ECDSA
+    // for an EC key, SHA-1 with RSA for an RSA key.
+    void getSignedCertificationRequest(CertificationRequest& out, const ZEPKRYAlgorithmFactory& factory);
 
 private:
     ZEPKeyItem publicKeyItem_;

@@ -4,6 +4,7 @@
 #include "asn/zepasnoid.h"
 #include "kry/zepasncheck.h"
 #include "kry/zepkryalgorithmfactory.h"
+#include "kry/zepkrykey.h"
 #include "zeptrace.h"
 
 namespace {
@@ -16,7 +17,7 @@ struct SchemeFacts {
     ZEPKRYDigestType::Id digest;
     Padding padding;
     Maker maker;
-    // The PKCS#1 v1.5 signature identifier; RSASSA-PSS has one for all digests.
+    // The signature identifier; RSASSA-PSS has one for all digests.
     const unsigned long* oid;
     unsigned oidCount;
 };
@@ -49,6 +50,15 @@ const SchemeFacts& factsOf(ZEPKRYSignatureScheme::Id id) {
         {"SHA-512 with RSA-PSS", ZEPKRYDigestType::SHA512, Padding::RSA_PSS,
          &Factory::make_SHA512WithRSAPSS_SignatureAlgorithm, ZEPASNOID::VALUE_RSASSAPSS,
          ZEPASNOID::VALUE_RSASSAPSS_COUNT},
+        {"SHA-256 with ECDSA", ZEPKRYDigestType::SHA256, Padding::ECDSA,
+         &Factory::make_ECDSAWithSHA256_SignatureAlgorithm, ZEPASNOID::VALUE_ECDSAWithSHA256,
+         ZEPASNOID::VALUE_ECDSAWithSHA256_COUNT},
+        {"SHA-384 with ECDSA", ZEPKRYDigestType::SHA384, Padding::ECDSA,
+         &Factory::make_ECDSAWithSHA384_SignatureAlgorithm, ZEPASNOID::VALUE_ECDSAWithSHA384,
+         ZEPASNOID::VALUE_ECDSAWithSHA384_COUNT},
+        {"SHA-512 with ECDSA", ZEPKRYDigestType::SHA512, Padding::ECDSA,
+         &Factory::make_ECDSAWithSHA512_SignatureAlgorithm, ZEPASNOID::VALUE_ECDSAWithSHA512,
+         ZEPASNOID::VALUE_ECDSAWithSHA512_COUNT},
     };
     return facts[id];
 }
@@ -73,9 +83,17 @@ RSASSAPSSParams pssParameters(ZEPKRYDigestType digest) {
 
 }  // namespace
 
+ZEPKRYSignatureScheme ZEPKRYSignatureScheme::defaultFor(const ZEPKRYKey& key) {
+    return key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC ? SHA256_WITH_ECDSA : SHA1_WITH_RSA;
+}
+
 ZEPKRYDigestType ZEPKRYSignatureScheme::getDigestType() const { return factsOf(id_).digest; }
 
 ZEPKRYSignatureScheme::Padding ZEPKRYSignatureScheme::getPadding() const { return factsOf(id_).padding; }
+
+int ZEPKRYSignatureScheme::getKeyAlgorithm() const {
+    return getPadding() == Padding::ECDSA ? ZEPKRYKey::ALGORITHM_EC : ZEPKRYKey::ALGORITHM_RSA;
+}
 
 const char* ZEPKRYSignatureScheme::getName() const { return factsOf(id_).name; }
 
@@ -86,10 +104,15 @@ ZEPKRYSignatureAlgorithm* ZEPKRYSignatureScheme::makeSignatureAlgorithm(const ZE
 
 void ZEPKRYSignatureScheme::getAlgorithmIdentifier(AlgorithmIdentifier& out) const {
     const SchemeFacts& facts = factsOf(id_);
-    if (getPadding() == Padding::RSA_PKCS1) {
-        zep_asn_check(ZEP_HERE, out.set_value_with_null(facts.oid, facts.oidCount));
-        return;
+    switch (getPadding()) {
+        case Padding::RSA_PKCS1: zep_asn_check(ZEP_HERE, out.set_value_with_null(facts.oid, facts.oidCount)); return;
+        case Padding::RSA_PSS:
+            zep_asn_check(ZEP_HERE, out.algorithm.set_value(facts.oid, facts.oidCount));
+            zep_asn_check(ZEP_HERE, out.parameters.set_value(pssParameters(getDigestType())));
+            return;
+        case Padding::ECDSA:
+            zep_asn_check(ZEP_HERE, out.algorithm.set_value(facts.oid, facts.oidCount));
+            out.parameters.reset();
+            return;
     }
-    zep_asn_check(ZEP_HERE, out.algorithm.set_value(facts.oid, facts.oidCount));
-    zep_asn_check(ZEP_HERE, out.parameters.set_value(pssParameters(getDigestType())));
 }
