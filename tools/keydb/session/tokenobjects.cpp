@@ -30,7 +30,8 @@ std::optional<ZEPBuffer> TokenObjects::publicKeyId(const PublicKeyFacts& key, co
     const auto fits = [&](const TokenObject& object) {
         return object.isPublicKeyOf(key) && labelText(object.label) == text;
     };
-    const TokenObject* found = find([&](const TokenObject& object) { return fits(object) && lowerHex(object.id) == key.keyId; });
+    const TokenObject* found =
+        find([&](const TokenObject& object) { return fits(object) && lowerHex(object.id) == key.keyId; });
     if (!found) found = find(fits);
     return found ? std::optional(found->id) : std::nullopt;
 }
