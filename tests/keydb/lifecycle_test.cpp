@@ -229,6 +229,40 @@ TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
     }
 }
 
+// openssl's EC keys in each form keydb reads, imported with their
+// certificates: one pair each, named by the certificate's key identifier,
+// the key sensitive on the token and signing as the certificate verifies.
+TEST_F(LifecycleTest, ImportedEcKeysPairSignAndRefuseAnotherCurve) {
+    // The form keydb reads: PKCS#8 PEM, SEC1 PEM, PKCS#8 DER.
+    const struct {
+        std::string key, form;
+    } keys[] = {
+        {"ec", "pkey"},
+        {"ec384", "ec"},
+        {"ec521", "pkey -outform DER"},
+    };
+    for (const auto& key : keys) {
+        selfSigned(key.key, key.key, "/CN=" + key.key);
+        openssl_.must(key.form + " -in " + key.key + ".key -out " + key.key + ".in");
+        ProgramResult imported = onToken({"import", "--cert", copyOut(openssl_, key.key + ".pem").string(), "--key",
+                                          copyOut(openssl_, key.key + ".in").string()});
+        ASSERT_EQ(imported.status, 0) << imported.err;
+        std::string keyId = openssl_.must("x509 -in " + key.key + ".pem -noout -ext subjectKeyIdentifier");
+        keyId = std::regex_replace(keyId.substr(keyId.find('\n') + 1), std::regex("[^0-9A-F]"), "");
+        std::transform(keyId.begin(), keyId.end(), keyId.begin(), [](unsigned char c) { return std::tolower(c); });
+        EXPECT_EQ(fields(imported.out)["Id"], keyId) << key.key;
+        EXPECT_EQ(pairs().size(), static_cast<std::size_t>(&key - keys + 1)) << key.key;
+        expectSignatureVerifies(key.key, key.key + ".pem");
+    }
+    EXPECT_EQ(occurrences(objects(), "Access:     sensitive\n"), 3u) << objects();
+    const std::string before = objects();
+    ProgramResult otherCurve = onToken({"import", "--cert", copyOut(openssl_, "ec384.pem").string(), "--key",
+                                        copyOut(openssl_, "ec.key").string(), "--label", "other"});
+    EXPECT_EQ(otherCurve.err, "keydb: the key in " + copyOut(openssl_, "ec.key").string() + " is on P-256, the "
+                              "certificate's in " + copyOut(openssl_, "ec384.pem").string() + " on P-384\n");
+    EXPECT_EQ(objects(), before);
+}
+
 TEST_F(LifecycleTest, PairAdoptsWhatPkcs11ToolWrote) {
     selfSigned("carol", "rsa2048", "/O=Example/CN=Carol");
     openssl_.must("pkey -in carol.key -outform DER -out carol.p8");
