@@ -160,8 +160,25 @@ TEST_F(DatabaseTest, EcPairsListBesideRsaItemsAndOtherObjectsAsWhatTheyAre) {
     openssl_.must("x509 -req -in ec.csr -CA cert.pem -CAkey key.pem -force_pubkey ec.spki -keyform DER -set_serial 5 "
                   "-days 1 -extfile ski.ext -out ec.pem");
     openssl_.must("x509 -in ec.pem -outform DER -out ec.der");
-    write("ec.der", "cert", "ec", "e1");
-    mustRun({"pair", "--id", "e1"});
+    // And an openssl P-384 key without a public key object. A certificate of
+    // another key is refused: by the key id where the key has a public key
+    // object, by the curve where not.
+    openssl_.copySharedKey("ec384.pem", "ec384.pem");
+    openssl_.must("pkey -in ec384.pem -outform DER -out ec384.der");
+    openssl_.must("req -x509 -key ec384.pem -outform DER -out ec384.crt -days 1 -subj /CN=ec384");
+    write("ec384.der", "privkey", "ec384", "e3");
+    openssl_.must("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout other.key -outform DER "
+                  "-out other.der -days 1 -subj /CN=other");
+    for (const auto& [id, label, certificate] :
+         {std::tuple{"e1", "ec", "ec.der"}, std::tuple{"e3", "ec384", "ec384.crt"}}) {
+        write("other.der", "cert", label, id);
+        EXPECT_EQ(onToken({"pair", "--id", id}, true).err, std::string("keydb: the certificate with the CKA_ID of the "
+                                                                       "private key with id ") +
+                                                               id + " is of another key\n");
+        pkcs11({"--delete-object", "--type", "cert", "--id", id});
+        write(certificate, "cert", label, id);
+        mustRun({"pair", "--id", id});
+    }
     // Objects the key database holds not.
     pkcs11({"--keygen", "--key-type", "AES:16", "--label", "aes", "--id", "a1"});
     openssl_.writeFile("data.txt", std::string("some data"));
@@ -173,22 +190,29 @@ TEST_F(DatabaseTest, EcPairsListBesideRsaItemsAndOtherObjectsAsWhatTheyAre) {
     std::multiset<std::string> others, kinds;
     for (const auto& item : listed) {
         kinds.insert(item["kind"].get<std::string>() + " " + item.value("keyAlgorithm", "") + " " +
-                     item["label"].get<std::string>());
+                     item.value("curve", "") + " " + item["label"].get<std::string>());
+        // Every EC item but the private key, which holds no point, shows
+        // the key id.
+        if (item["label"] == "ec" && item["kind"] != "private-key") {
+            EXPECT_EQ(item["keyId"], subjectKeyId(openssl_, "ec.pem")) << item;
+        }
         if (item["kind"] != "other") continue;
         others.insert(item["type"].get<std::string>() + " " + item.value("keyType", "") + " " +
                       item["label"].get<std::string>() + " " + item["id"].get<std::string>());
     }
     EXPECT_EQ(others, (std::multiset<std::string>{"secret-key AES aes a1", "certificate  ed ed", "data  notes "}))
         << listed.dump();
-    EXPECT_EQ(kinds, (std::multiset<std::string>{"private-key RSA alice", "private-key RSA bob",
-                                                 "private-key EC ec", "public-key EC ec", "other  aes",
-                                                 "certificate RSA alice", "certificate EC ec", "other ED25519 ed",
-                                                 "key-certificate EC ec", "other  notes"}))
+    EXPECT_EQ(kinds, (std::multiset<std::string>{"private-key RSA  alice", "private-key RSA  bob",
+                                                 "private-key EC P-256 ec", "public-key EC P-256 ec", "other   aes",
+                                                 "certificate RSA  alice", "certificate EC P-256 ec",
+                                                 "other ED25519  ed", "key-certificate EC P-256 ec", "other   notes",
+                                                 "private-key EC P-384 ec384", "certificate EC P-384 ec384",
+                                                 "key-certificate EC P-384 ec384"}))
         << listed.dump();
-    const nlohmann::json pair = nlohmann::json::parse(onToken({"list", "--pairs", "--json"}, true).out).at(0);
-    EXPECT_EQ(std::tie(pair["curve"], pair["bits"], pair["id"], pair["keyId"]),
-              std::make_tuple("P-256", 256, "e1", subjectKeyId(openssl_, "ec.pem")))
-        << pair;
+    std::map<std::string, std::string> pairs;
+    for (const auto& pair : nlohmann::json::parse(onToken({"list", "--pairs", "--json"}, true).out))
+        pairs[pair["label"]] = pair["id"].get<std::string>() + " " + std::to_string(pair["bits"].get<int>());
+    EXPECT_EQ(pairs, (std::map<std::string, std::string>{{"ec", "e1 256"}, {"ec384", "e3 384"}}));
 
     for (std::vector<std::string> arguments :
          {std::vector<std::string>{"list"}, {"list", "--keys"}, {"list", "--requests"}, {"show", "--label", "ec"}}) {
