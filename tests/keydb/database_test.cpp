@@ -149,38 +149,79 @@ TEST_F(DatabaseTest, ObjectsSharingIdAndSubjectAreAPairOrARequest) {
     EXPECT_EQ(kinds, (std::set<std::string>{"private-key", "public-key", "certificate", "key-certificate"}));
 }
 
-TEST_F(DatabaseTest, ObjectsTheKeyDatabaseDoesNotHandleAreListedAsWhatTheyAre) {
-    auto tool = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"--token-label", token_.label(), "--login", "--pin", token_.userPin()});
-        ProgramResult result = pkcs11Tool(arguments);
-        ASSERT_EQ(result.status, 0) << result.err;
-    };
-    tool({"--keypairgen", "--key-type", "EC:prime256v1", "--label", "ec", "--id", "e1"});
-    tool({"--keygen", "--key-type", "AES:16", "--label", "aes", "--id", "a1"});
+TEST_F(DatabaseTest, EcPairsListBesideRsaItemsAndOtherObjectsAsWhatTheyAre) {
+    // An EC key pair pkcs11-tool generated, certified by openssl for its
+    // public key, adopted as a pair.
+    pkcs11({"--keypairgen", "--key-type", "EC:prime256v1", "--label", "ec", "--id", "e1"});
+    pkcs11({"--read-object", "--type", "pubkey", "--id", "e1", "--output-file", path("ec.spki")});
+    toOpenssl("ec.spki");
+    openssl_.writeFile("ski.ext", std::string("subjectKeyIdentifier=hash\n"));
+    openssl_.must("req -new -key key.pem -subj /CN=ec -out ec.csr");
+    openssl_.must("x509 -req -in ec.csr -CA cert.pem -CAkey key.pem -force_pubkey ec.spki -keyform DER -set_serial 5 "
+                  "-days 1 -extfile ski.ext -out ec.pem");
+    openssl_.must("x509 -in ec.pem -outform DER -out ec.der");
+    // And an openssl P-384 key without a public key object. A certificate of
+    // another key is refused: by the key id where the key has a public key
+    // object, by the curve where not.
+    openssl_.copySharedKey("ec384.pem", "ec384.pem");
+    openssl_.must("pkey -in ec384.pem -outform DER -out ec384.der");
+    openssl_.must("req -x509 -key ec384.pem -outform DER -out ec384.crt -days 1 -subj /CN=ec384");
+    write("ec384.der", "privkey", "ec384", "e3");
+    openssl_.must("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout other.key -outform DER "
+                  "-out other.der -days 1 -subj /CN=other");
+    for (const auto& [id, label, certificate] :
+         {std::tuple{"e1", "ec", "ec.der"}, std::tuple{"e3", "ec384", "ec384.crt"}}) {
+        write("other.der", "cert", label, id);
+        EXPECT_EQ(onToken({"pair", "--id", id}, true).err, std::string("keydb: the certificate with the CKA_ID of the "
+                                                                       "private key with id ") +
+                                                               id + " is of another key\n");
+        pkcs11({"--delete-object", "--type", "cert", "--id", id});
+        write(certificate, "cert", label, id);
+        mustRun({"pair", "--id", id});
+    }
+    // Objects the key database holds not.
+    pkcs11({"--keygen", "--key-type", "AES:16", "--label", "aes", "--id", "a1"});
     openssl_.writeFile("data.txt", std::string("some data"));
     writeObject("data.txt", "data", "notes", "");
-    openssl_.must("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ec.key -out ec.pem -days 1"
-                  " -subj /CN=ec");
-    openssl_.must("x509 -in ec.pem -outform DER -out ec.der");
-    write("ec.der", "cert", "ec", "e1");
+    openssl_.must("req -x509 -newkey ed25519 -nodes -keyout ed.key -out ed.pem -outform DER -days 1 -subj /CN=ed");
+    write("ed.pem", "cert", "ed", "ed");
 
     nlohmann::json listed = list(true);
-    std::multiset<std::string> others;
+    std::multiset<std::string> others, kinds;
     for (const auto& item : listed) {
+        kinds.insert(item["kind"].get<std::string>() + " " + item.value("keyAlgorithm", "") + " " +
+                     item.value("curve", "") + " " + item["label"].get<std::string>());
+        // Every EC item but the private key, which holds no point, shows
+        // the key id.
+        if (item["label"] == "ec" && item["kind"] != "private-key") {
+            EXPECT_EQ(item["keyId"], subjectKeyId(openssl_, "ec.pem")) << item;
+        }
         if (item["kind"] != "other") continue;
         others.insert(item["type"].get<std::string>() + " " + item.value("keyType", "") + " " +
                       item["label"].get<std::string>() + " " + item["id"].get<std::string>());
     }
-    EXPECT_EQ(others, (std::multiset<std::string>{"private-key EC ec e1", "public-key EC ec e1",
-                                                  "secret-key AES aes a1", "certificate  ec e1", "data  notes "}))
+    EXPECT_EQ(others, (std::multiset<std::string>{"secret-key AES aes a1", "certificate  ed ed", "data  notes "}))
         << listed.dump();
-    EXPECT_EQ(listed.size(), others.size() + 3) << "the RSA items are listed too";
+    EXPECT_EQ(kinds, (std::multiset<std::string>{"private-key RSA  alice", "private-key RSA  bob",
+                                                 "private-key EC P-256 ec", "public-key EC P-256 ec", "other   aes",
+                                                 "certificate RSA  alice", "certificate EC P-256 ec",
+                                                 "other ED25519  ed", "key-certificate EC P-256 ec", "other   notes",
+                                                 "private-key EC P-384 ec384", "certificate EC P-384 ec384",
+                                                 "key-certificate EC P-384 ec384"}))
+        << listed.dump();
+    std::map<std::string, std::string> pairs;
+    for (const auto& pair : nlohmann::json::parse(onToken({"list", "--pairs", "--json"}, true).out))
+        pairs[pair["label"]] = pair["id"].get<std::string>() + " " + std::to_string(pair["bits"].get<int>());
+    EXPECT_EQ(pairs, (std::map<std::string, std::string>{{"ec", "e1 256"}, {"ec384", "e3 384"}}));
 
     for (std::vector<std::string> arguments :
          {std::vector<std::string>{"list"}, {"list", "--keys"}, {"list", "--requests"}, {"show", "--label", "ec"}}) {
         ProgramResult result = onToken(arguments, true);
         EXPECT_EQ(result.status, 0) << testing::PrintToString(arguments) << result.err;
     }
+    const std::map<std::string, std::string> shown = fields(onToken({"show", "--label", "ec"}, true).out);
+    EXPECT_EQ(std::tie(shown.at("Kind"), shown.at("Key algorithm"), shown.at("Curve")),
+              std::make_tuple("key-certificate", "EC", "P-256"));
     EXPECT_EQ(fields(onToken({"show", "--label", "aes"}, true).out)["Key type"], "AES");
 }
 

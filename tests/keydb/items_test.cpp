@@ -89,8 +89,8 @@ protected:
 TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
     openssl_.must("req -x509 -newkey rsa:1024 -nodes -keyout new.key -out new.pem -days 1 -subj /O=New");
     openssl_.writeFile("two.pem", text(openssl_.readFile("new.pem")) + text(openssl_.readFile("rsa1024.crt")));
-    openssl_.copySharedKey("ec.pem", "ec.pem");
-    openssl_.must("req -x509 -key ec.pem -out ec.crt -days 1 -subj /CN=ec");
+    openssl_.must("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:secp256k1 -nodes -keyout k1.key -out ec.crt "
+                  "-days 1 -subj /CN=ec");
     // The key database's key pairs do not allow encryption.
     mustRun({"genkey", "--bits", "1024", "--weak", "--label", "generated"});
     const std::string before = objects();
@@ -124,7 +124,8 @@ TEST_F(ItemsTest, CommandsActOnTheOneItemNamedAndRefuseWithTheRealCause) {
         {{"rename", "--id", "0a", "--to", "shared"}, "1234", sharedTaken + "; choose another --to"},
         {{"genkey", "--label", "bad\xff"}, "1234", "the label is no UTF-8 text"},
         {{"import", "--cert", path("two.pem")}, "1234", "two.pem holds 2 certificates; keydb takes one per file"},
-        {{"import", "--cert", path("ec.crt")}, "1234", "the certificate's key is EC; the key database holds RSA keys"},
+        {{"import", "--cert", path("ec.crt")}, "1234", "the certificate's key is EC on secp256k1; the key database holds RSA keys and EC keys on P-256, "
+                                                  "P-384 and P-521"},
         {{"sign", "--id", "0a"}, "", "no private key with id 0a is visible before login: " + loginPlease},
         {{"genkey"}, "", "genkey writes to the token, which needs the user's login: " + loginPlease},
         {{"show", "--uri", "pkcs11:object=work"}, "1234", "2 items of the URI: key 0a and key 0b; name one with the "

@@ -1,5 +1,9 @@
 #include "keydbtest.h"
 
+#include <algorithm>
+#include <cctype>
+#include <regex>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -67,4 +71,11 @@ std::string modulusId(const OpenSSLTool& openssl, const std::string& name) {
     std::string modulus = openssl.field(certificate ? "x509 -in " + name + " -noout -pubkey | openssl rsa -pubin -noout -modulus"
                                                     : "rsa -in " + name + " -noout -modulus");
     return ZEPUtility::binaryToHexString(ZEPKRYUtility::digestData_SHA1(OpenSSLTool::hexBytes(modulus))).str();
+}
+
+std::string subjectKeyId(const OpenSSLTool& openssl, const std::string& name) {
+    std::string text = openssl.must("x509 -in " + name + " -noout -ext subjectKeyIdentifier");
+    std::string id = std::regex_replace(text.substr(text.find('\n') + 1), std::regex("[^0-9A-F]"), "");
+    std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return std::tolower(c); });
+    return id;
 }

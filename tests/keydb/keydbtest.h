@@ -34,6 +34,9 @@ protected:
 // The SHA-1 of the RSA modulus of the certificate or private key `name` in
 // openssl's folder, in lower-case hexadecimal.
 std::string modulusId(const OpenSSLTool& openssl, const std::string& name);
+// The subject key identifier of openssl's certificate `name` (PEM), in
+// lower-case hexadecimal.
+std::string subjectKeyId(const OpenSSLTool& openssl, const std::string& name);
 
 // A device that refuses every write for lack of space: as root a node made
 // in `folder`, so that a fault of keydb's can replace no system file; else

@@ -24,6 +24,12 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
+// `arguments` and then `more`.
+std::vector<std::string> with(std::vector<std::string> arguments, const std::vector<std::string>& more) {
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+}
+
 // A CA in openssl's folder: ca.key and ca.pem.
 void makeCA(const OpenSSLTool& openssl) {
     openssl.copySharedKey("rsa2048.pem", "ca.key");
@@ -67,97 +73,127 @@ protected:
         openssl_.must("x509 -in " + certificate + " -pubkey -noout -out signer.pub");
         EXPECT_EQ(openssl_.must("dgst -sha256 -verify signer.pub -signature sig data"), "Verified OK\n") << label;
     }
+
+    // A request of the key `options` make, signed with `signature`, through
+    // to its deletion; then a key pair of no request.
+    void requestCertifyJoinUseRenameAndDelete(const std::vector<std::string>& options, const std::string& signature,
+                                              const std::string& algorithm, const std::string& curve) {
+
+        std::vector<std::string> request = {"request", "--subject", "CN=Alice,O=Example", "--label", "alice"};
+        request.insert(request.end(), options.begin(), options.end());
+        ProgramResult requested = onToken(with(request, {"--out", path("alice.csr"), "--json"}));
+        ASSERT_EQ(requested.status, 0) << requested.err;
+        toOpenssl("alice.csr");
+        const std::string csr = openssl_.must("req -verify -noout -text -in alice.csr 2>&1");
+        EXPECT_NE(csr.find("verify OK"), std::string::npos) << csr;
+        EXPECT_NE(csr.find("Signature Algorithm: " + signature + "\n"), std::string::npos) << csr;
+        const std::string id = nlohmann::json::parse(requested.out)["id"];
+        std::string listed = objects();
+        EXPECT_EQ(occurrences(listed, "Private Key Object"), 1u) << listed;
+        EXPECT_EQ(occurrences(listed, "Public Key Object"), 1u) << listed;
+        EXPECT_EQ(occurrences(listed, "Certificate Object"), 0u) << listed;
+        EXPECT_EQ(labelled("alice"), 2u) << listed;
+        // A second request of that label is refused and leaves no keys behind.
+        ProgramResult twice = onToken(with(request, {"--out", path("twice.csr")}));
+        EXPECT_EQ(twice.status, 1) << twice.out;
+        EXPECT_EQ(twice.err,
+                  "keydb: the label \"alice\" is on the token already (request " + id + "); choose another --label\n");
+        EXPECT_EQ(objects(), listed);
+        certify(openssl_, path("alice.csr"), "alice", "7");
+        EXPECT_EQ(openssl_.field("x509 -in alice.pem -noout -subject -nameopt RFC2253"), "CN=Alice,O=Example");
+        // The CA's serial 7 again, for another key, on the token alone: the
+        // request's certificate is refused then.
+        openssl_.copySharedKey("rsa2048.pem", "other.key");
+        openssl_.must("req -new -key other.key -subj /CN=Other -out other.csr");
+        openssl_.must("x509 -req -in other.csr -CA ca.pem -CAkey ca.key -set_serial 7 -days 1 -out other.pem");
+        mustRun({"import", "--cert", copyOut(openssl_, "other.pem").string()});
+        ProgramResult sameSerial = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string()});
+        EXPECT_EQ(sameSerial.err,
+                  "keydb: not imported: a certificate with the same issuer and serial number is on the token\n");
+        mustRun({"delete", "--label", "Other"});
+
+        ProgramResult imported = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string()});
+        ASSERT_EQ(imported.status, 0) << imported.err;
+        EXPECT_EQ(fields(imported.out)["Label"], "alice") << imported.out;
+        nlohmann::json listedPairs = pairs();
+        ASSERT_EQ(listedPairs.size(), 1u) << listedPairs;
+        EXPECT_EQ(listedPairs[0]["label"], "alice");
+        EXPECT_EQ(listedPairs[0]["id"], id);
+        EXPECT_EQ(listedPairs[0]["subject"], "CN=Alice,O=Example");
+        EXPECT_EQ(listedPairs[0]["keyAlgorithm"], algorithm);
+        EXPECT_EQ(listedPairs[0].value("curve", ""), curve);
+        // Its URI names the token, and the pair by its private key's label and id.
+        const Pkcs11Uri uri = Pkcs11Uri::parse(listedPairs[0]["uri"].get<std::string>());
+        EXPECT_EQ(std::tie(*uri.token, *uri.object, *uri.type, *uri.id),
+                  std::make_tuple(token_.label(), std::string("alice"), CKO_PRIVATE_KEY, OpenSSLTool::hexBytes(id)));
+        EXPECT_EQ(nlohmann::json::parse(onToken({"list", "--requests", "--json"}).out).size(), 0u);
+        listed = objects();
+        EXPECT_EQ(occurrences(listed, "Certificate Object"), 1u) << listed;
+        EXPECT_EQ(occurrences(listed, "ID:         " + id), 3u) << listed;
+        EXPECT_EQ(labelled("alice"), 3u) << listed;
+        expectSignatureVerifies("alice", "alice.pem");
+        // Other PKCS#11 software finds the pair by that URI: p11tool lists its
+        // three objects, and openssl's pkcs11 engine signs with its private key.
+        const std::string pairUri = listedPairs[0]["uri"];
+        ProgramResult byP11tool = runProgram({"p11tool", "--provider", token_.libraryPath(), "--login",
+                                              "--set-pin=" + token_.userPin(), "--list-all",
+                                              pairUri.substr(0, pairUri.rfind(";type="))});
+        EXPECT_EQ(occurrences(byP11tool.out, "URL: pkcs11:"), 3u) << byP11tool.out << byP11tool.err;
+        openssl_.must("dgst -sha256 -engine pkcs11 -keyform engine -sign '" + pairUri +
+                      ";pin-value=" + token_.userPin() + "' -out engine.sig data");
+        EXPECT_EQ(openssl_.must("dgst -sha256 -verify signer.pub -signature engine.sig data"), "Verified OK\n");
+
+        // The certificate again: refused with its reason, the token unchanged.
+        const std::string before = objects();
+        ProgramResult again =
+            onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string(), "--label", "other"});
+        EXPECT_EQ(again.status, 1);
+        EXPECT_NE(again.err.find("not imported: the same certificate is on the token"), std::string::npos) << again.err;
+        EXPECT_EQ(objects(), before);
+
+        mustRun({"rename", "--id", id, "--to", "alice 2"});
+        listedPairs = pairs();
+        ASSERT_EQ(listedPairs.size(), 1u);
+        EXPECT_EQ(listedPairs[0]["label"], "alice 2");
+        EXPECT_EQ(labelled("alice 2"), 3u) << objects();
+        pkcs11({"--read-object", "--type", "cert", "--label", "alice 2", "--output-file", path("found.der")});
+        toOpenssl("found.der");
+        EXPECT_EQ(openssl_.field("x509 -in found.der -inform DER -noout -serial"), "07");
+        expectSignatureVerifies("alice 2", "alice.pem");
+
+        ProgramResult deleted = onToken({"delete", "--label", "alice 2"});
+        ASSERT_EQ(deleted.status, 0) << deleted.err;
+        EXPECT_EQ(fields(deleted.out)["Deleted"], "pair");
+        listed = objects();
+        EXPECT_EQ(listed.find("Object"), std::string::npos) << listed;
+
+        // A key pair of no request: both keys are renamed and deleted together.
+        mustRun(with({"genkey", "--label", "lone"}, options));
+        EXPECT_EQ(labelled("lone"), 2u) << objects();
+        mustRun({"rename", "--label", "lone", "--to", "lone 2"});
+        EXPECT_EQ(labelled("lone 2"), 2u) << objects();
+        deleted = onToken({"delete", "--label", "lone 2"});
+        EXPECT_EQ(fields(deleted.out)["Deleted"], "key") << deleted.err;
+        listed = objects();
+        EXPECT_EQ(listed.find("Object"), std::string::npos) << listed;
+    }
 };
 
+// For an RSA key and an EC key on each curve.
 TEST_F(LifecycleTest, RequestIsCertifiedJoinedUsedRenamedAndDeleted) {
-    ProgramResult requested = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--weak",
-                                       "--label", "alice", "--out", path("alice.csr"), "--json"});
-    ASSERT_EQ(requested.status, 0) << requested.err;
-    const std::string id = nlohmann::json::parse(requested.out)["id"];
-    std::string listed = objects();
-    EXPECT_EQ(occurrences(listed, "Private Key Object"), 1u) << listed;
-    EXPECT_EQ(occurrences(listed, "Public Key Object"), 1u) << listed;
-    EXPECT_EQ(occurrences(listed, "Certificate Object"), 0u) << listed;
-    EXPECT_EQ(labelled("alice"), 2u) << listed;
-    // A second request of that label is refused and leaves no keys behind.
-    ProgramResult twice = onToken({"request", "--subject", "CN=Alice,O=Example", "--bits", "1024", "--weak", "--label",
-                                   "alice", "--out", path("twice.csr")});
-    EXPECT_EQ(twice.status, 1) << twice.out;
-    EXPECT_EQ(twice.err, "keydb: the label \"alice\" is on the token already (request " + id + "); choose another --label\n");
-    EXPECT_EQ(objects(), listed);
-    certify(openssl_, path("alice.csr"), "alice", "7");
-    EXPECT_EQ(openssl_.field("x509 -in alice.pem -noout -subject -nameopt RFC2253"), "CN=Alice,O=Example");
-    // The CA's serial 7 again, for another key, on the token alone: the
-    // request's certificate is refused then.
-    openssl_.copySharedKey("rsa2048.pem", "other.key");
-    openssl_.must("req -new -key other.key -subj /CN=Other -out other.csr");
-    openssl_.must("x509 -req -in other.csr -CA ca.pem -CAkey ca.key -set_serial 7 -days 1 -out other.pem");
-    mustRun({"import", "--cert", copyOut(openssl_, "other.pem").string()});
-    ProgramResult sameSerial = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string()});
-    EXPECT_EQ(sameSerial.err, "keydb: not imported: a certificate with the same issuer and serial number is on the token\n");
-    mustRun({"delete", "--label", "Other"});
-
-    ProgramResult imported = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string()});
-    ASSERT_EQ(imported.status, 0) << imported.err;
-    EXPECT_EQ(fields(imported.out)["Label"], "alice") << imported.out;
-    nlohmann::json listedPairs = pairs();
-    ASSERT_EQ(listedPairs.size(), 1u) << listedPairs;
-    EXPECT_EQ(listedPairs[0]["label"], "alice");
-    EXPECT_EQ(listedPairs[0]["id"], id);
-    EXPECT_EQ(listedPairs[0]["subject"], "CN=Alice,O=Example");
-    // Its URI names the token, and the pair by its private key's label and id.
-    const Pkcs11Uri uri = Pkcs11Uri::parse(listedPairs[0]["uri"].get<std::string>());
-    EXPECT_EQ(std::tie(*uri.token, *uri.object, *uri.type, *uri.id),
-              std::make_tuple(token_.label(), std::string("alice"), CKO_PRIVATE_KEY, OpenSSLTool::hexBytes(id)));
-    EXPECT_EQ(nlohmann::json::parse(onToken({"list", "--requests", "--json"}).out).size(), 0u);
-    listed = objects();
-    EXPECT_EQ(occurrences(listed, "Certificate Object"), 1u) << listed;
-    EXPECT_EQ(occurrences(listed, "ID:         " + id), 3u) << listed;
-    EXPECT_EQ(labelled("alice"), 3u) << listed;
-    expectSignatureVerifies("alice", "alice.pem");
-    // Other PKCS#11 software finds the pair by that URI: p11tool lists its
-    // three objects, and openssl's pkcs11 engine signs with its private key.
-    const std::string pairUri = listedPairs[0]["uri"];
-    ProgramResult byP11tool = runProgram({"p11tool", "--provider", token_.libraryPath(), "--login",
-                                          "--set-pin=" + token_.userPin(), "--list-all",
-                                          pairUri.substr(0, pairUri.rfind(";type="))});
-    EXPECT_EQ(occurrences(byP11tool.out, "URL: pkcs11:"), 3u) << byP11tool.out << byP11tool.err;
-    openssl_.must("dgst -sha256 -engine pkcs11 -keyform engine -sign '" + pairUri + ";pin-value=" + token_.userPin() +
-                  "' -out engine.sig data");
-    EXPECT_EQ(openssl_.must("dgst -sha256 -verify signer.pub -signature engine.sig data"), "Verified OK\n");
-
-    // The certificate again: refused with its reason, the token unchanged.
-    const std::string before = objects();
-    ProgramResult again = onToken({"import", "--cert", copyOut(openssl_, "alice.pem").string(), "--label", "other"});
-    EXPECT_EQ(again.status, 1);
-    EXPECT_NE(again.err.find("not imported: the same certificate is on the token"), std::string::npos) << again.err;
-    EXPECT_EQ(objects(), before);
-
-    mustRun({"rename", "--id", id, "--to", "alice 2"});
-    listedPairs = pairs();
-    ASSERT_EQ(listedPairs.size(), 1u);
-    EXPECT_EQ(listedPairs[0]["label"], "alice 2");
-    EXPECT_EQ(labelled("alice 2"), 3u) << objects();
-    pkcs11({"--read-object", "--type", "cert", "--label", "alice 2", "--output-file", path("found.der")});
-    toOpenssl("found.der");
-    EXPECT_EQ(openssl_.field("x509 -in found.der -inform DER -noout -serial"), "07");
-    expectSignatureVerifies("alice 2", "alice.pem");
-
-    ProgramResult deleted = onToken({"delete", "--label", "alice 2"});
-    ASSERT_EQ(deleted.status, 0) << deleted.err;
-    EXPECT_EQ(fields(deleted.out)["Deleted"], "pair");
-    listed = objects();
-    EXPECT_EQ(listed.find("Object"), std::string::npos) << listed;
-
-    // A key pair of no request: both keys are renamed and deleted together.
-    mustRun({"genkey", "--bits", "1024", "--weak", "--label", "lone"});
-    EXPECT_EQ(labelled("lone"), 2u) << objects();
-    mustRun({"rename", "--label", "lone", "--to", "lone 2"});
-    EXPECT_EQ(labelled("lone 2"), 2u) << objects();
-    deleted = onToken({"delete", "--label", "lone 2"});
-    EXPECT_EQ(fields(deleted.out)["Deleted"], "key") << deleted.err;
-    listed = objects();
-    EXPECT_EQ(listed.find("Object"), std::string::npos) << listed;
+    const struct {
+        std::vector<std::string> key;
+        std::string signature, algorithm, curve;
+    } keys[] = {
+        {{"--bits", "1024", "--weak"}, "sha256WithRSAEncryption", "RSA", ""},
+        {{"--ec", "P-256"}, "ecdsa-with-SHA256", "EC", "P-256"},
+        {{"--ec", "P-384"}, "ecdsa-with-SHA256", "EC", "P-384"},
+        {{"--ec", "P-521"}, "ecdsa-with-SHA256", "EC", "P-521"},
+    };
+    for (const auto& key : keys) {
+        SCOPED_TRACE(key.curve);
+        requestCertifyJoinUseRenameAndDelete(key.key, key.signature, key.algorithm, key.curve);
+    }
 }
 
 TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
@@ -227,6 +263,37 @@ TEST_F(LifecycleTest, ImportedKeySignsAsOpensslAndNeverShows) {
             EXPECT_EQ(imported.out.find(form), std::string::npos) << "component " << i;
         }
     }
+}
+
+// openssl's EC keys in each form keydb reads, imported with their
+// certificates: one pair each, named by the certificate's key identifier,
+// the key sensitive on the token and signing as the certificate verifies.
+TEST_F(LifecycleTest, ImportedEcKeysPairSignAndRefuseAnotherCurve) {
+    // The form keydb reads: PKCS#8 PEM, SEC1 PEM, PKCS#8 DER.
+    const struct {
+        std::string key, form;
+    } keys[] = {
+        {"ec", "pkey"},
+        {"ec384", "ec"},
+        {"ec521", "pkey -outform DER"},
+    };
+    for (const auto& key : keys) {
+        selfSigned(key.key, key.key, "/CN=" + key.key);
+        openssl_.must(key.form + " -in " + key.key + ".key -out " + key.key + ".in");
+        ProgramResult imported = onToken({"import", "--cert", copyOut(openssl_, key.key + ".pem").string(), "--key",
+                                          copyOut(openssl_, key.key + ".in").string()});
+        ASSERT_EQ(imported.status, 0) << imported.err;
+        EXPECT_EQ(fields(imported.out)["Id"], subjectKeyId(openssl_, key.key + ".pem")) << key.key;
+        EXPECT_EQ(pairs().size(), static_cast<std::size_t>(&key - keys + 1)) << key.key;
+        expectSignatureVerifies(key.key, key.key + ".pem");
+    }
+    EXPECT_EQ(occurrences(objects(), "Access:     sensitive\n"), 3u) << objects();
+    const std::string before = objects();
+    ProgramResult otherCurve = onToken({"import", "--cert", copyOut(openssl_, "ec384.pem").string(), "--key",
+                                        copyOut(openssl_, "ec.key").string(), "--label", "other"});
+    EXPECT_EQ(otherCurve.err, "keydb: the key in " + copyOut(openssl_, "ec.key").string() + " is on P-256, the "
+                              "certificate's in " + copyOut(openssl_, "ec384.pem").string() + " on P-384\n");
+    EXPECT_EQ(objects(), before);
 }
 
 TEST_F(LifecycleTest, PairAdoptsWhatPkcs11ToolWrote) {

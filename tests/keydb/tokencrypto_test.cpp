@@ -99,6 +99,76 @@ TEST_F(TokenCryptoTest, GeneratedKeySignsAsOpensslVerifies) {
     }
 }
 
+// Each curve, over each SHA-2 digest, through the combined mechanism and on
+// a token listing only CKM_ECDSA (the keys made before), where the module
+// and speed's raw side sign the toolkit's digest; what EC keys cannot do is
+// refused.
+TEST_F(TokenCryptoTest, GeneratedEcKeysSignAsOpensslVerifies) {
+    std::ofstream(path("data")) << "signed on the token\n";
+    toOpenssl("data");
+    const struct {
+        std::string curve, digest;
+        bool bare;
+        unsigned bits;
+    } keys[] = {
+        {"P-256", "", false, 256},   {"P-384", "--sha384", false, 384}, {"secp521r1", "--sha512", false, 521},
+        {"P-384", "--sha512", true, 384}, {"P-521", "", true, 521},
+    };
+    for (const auto& key : keys) {
+        const std::string label = "ec" + std::to_string(&key - keys);
+        ProgramResult generated = onToken({"genkey", "--ec", key.curve, "--label", label, "--json"});
+        ASSERT_EQ(generated.status, 0) << generated.err;
+        EXPECT_EQ(nlohmann::json::parse(generated.out)["bits"], key.bits);
+        // pkcs11-tool reads no P-384 public key; p11tool does.
+        openssl_.writeFile(label + ".pub", runProgram({"p11tool", "--provider", token_.libraryPath(), "--login",
+                                                       "--set-pin=" + token_.userPin(), "--export-pubkey",
+                                                       "pkcs11:object=" + label + ";type=public"})
+                                               .out);
+    }
+    for (const auto& key : keys) {
+        if (key.bare && !key.digest.empty()) token_.restrictMechanisms("CKM_ECDSA");
+        const std::string label = "ec" + std::to_string(&key - keys);
+        std::vector<std::string> sign = {"sign", "--label", label, "--in", path("data"), "--out", path("sig")};
+        if (!key.digest.empty()) sign.push_back(key.digest);
+        mustRun(sign);
+        toOpenssl("sig");
+        const std::string digest = key.digest.empty() ? "-sha256" : key.digest.substr(1);
+        EXPECT_EQ(openssl_.must("dgst " + digest + " -verify " + label + ".pub -signature sig data"), "Verified OK\n")
+            << key.curve << key.digest << key.bare;
+        sign[0] = "speed";
+        sign.erase(sign.begin() + 3, sign.begin() + 7);
+        sign.insert(sign.end(), {"--seconds", "0.05", "--json"});
+        ProgramResult speed = onToken(sign);
+        ASSERT_EQ(speed.status, 0) << speed.err;
+        EXPECT_GT(nlohmann::json::parse(speed.out)["raw"].get<double>(), 0) << speed.out;
+    }
+    const struct {
+        std::vector<std::string> arguments;
+        std::string naming;
+    } refusals[] = {
+        {{"sign", "--sha1"}, "an EC key signs with ECDSA over SHA-256, SHA-384 or SHA-512, not with --sha1"},
+        {{"sign", "--md5"}, "not with --md5"},
+        {{"sign", "--pss"}, "--pss signs with RSA keys, and the key is an EC key"},
+        {{"speed", "--sha224"}, "not with --sha224"},
+        {{"encrypt"}, "the key labelled \"ec0\" is an EC key, which only signs: encrypt takes RSA keys"},
+        {{"decrypt"}, "is an EC key, which only signs: decrypt takes RSA keys"},
+    };
+    for (const auto& refusal : refusals) {
+        std::vector<std::string> arguments = refusal.arguments;
+        arguments.insert(arguments.end(), {"--label", "ec0", "--in", path("data"), "--out", path("out")});
+        if (arguments[0] == "speed") arguments.erase(arguments.end() - 4, arguments.end());
+        ProgramResult result = onToken(arguments);
+        EXPECT_EQ(result.status, 1) << testing::PrintToString(arguments);
+        EXPECT_NE(result.err.find(refusal.naming), std::string::npos) << result.err;
+    }
+    ProgramResult otherCurve = onToken({"genkey", "--ec", "P-192"});
+    EXPECT_EQ(otherCurve.status, 2);
+    EXPECT_NE(otherCurve.err.find("unknown curve \"P-192\": keydb makes EC keys on P-256, P-384 and P-521"),
+              std::string::npos)
+        << otherCurve.err;
+    EXPECT_EQ(onToken({"genkey", "--ec", "P-256", "--bits", "2048"}).status, 2);
+}
+
 // With the longest message a 2048-bit key encrypts.
 TEST_F(TokenCryptoTest, EncryptionAndDecryptionInteroperateWithOpenssl) {
     writeOpensslKey();

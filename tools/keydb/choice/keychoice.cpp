@@ -158,10 +158,17 @@ std::unique_ptr<ZEPKeyItem> KeyChoice::privateKey(ZEPSlotManager& slot, const Mo
 ZEPKRYKey KeyChoice::publicKey(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) const {
     const TokenItems items(slot, diagnostics);
     const TokenItem& item = one(items, ItemKinds::privateKeys);
+    requireRSA(item.privateKeyItem()->getKey(), "encrypt");
     if (!item.has(CKO_PUBLIC_KEY))
         throw std::runtime_error("the " + item.kindName() + " " + named() +
                                  " has no public key object on the token to encrypt with");
     ZEPKRYKey key = item.privateKeyItem()->getKey();
     key.setType(ZEPKRYKey::TYPE_PUBLIC);
     return key;
+}
+
+void KeyChoice::requireRSA(const ZEPKRYKey& key, const std::string& use) const {
+    if (key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC)
+        throw std::runtime_error("the key " + named() + " is an EC key, which only signs: " + use +
+                                 " takes RSA keys");
 }

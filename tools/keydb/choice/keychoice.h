@@ -64,8 +64,11 @@ public:
     std::unique_ptr<ZEPKeyItem> privateKey(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) const;
     // The key record of that private key as a public key: it names the
     // public key object of its CKA_ID. Throws std::runtime_error when the
-    // token holds no such object.
+    // token holds no such object, and as requireRSA for an EC key.
     ZEPKRYKey publicKey(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) const;
+    // Throws std::runtime_error when `key` is an EC key, which only signs:
+    // `use` ("encrypt", "decrypt") takes RSA keys.
+    void requireRSA(const ZEPKRYKey& key, const std::string& use) const;
     // "labelled "x"", "with id ab12" or both, or "of the URI", for messages.
     std::string named() const;
 

@@ -76,8 +76,6 @@ void TokenItems::claim(TokenItem& item, Belongs belongs) {
 void TokenItems::addPairsAndRequests(ZEPSlotManager& slot) {
     for (const ZEPKeyCertItem& pair : walk(slot, &ZEPSlotManager::getKeyCertIterator,
                                            &ZEPSlotManager::getNextKeyCertItem)) {
-        // Items of keys other than RSA keys stay with the other objects.
-        if (pair.getKey().getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA) continue;
         const ZEPPKCS11ASNKeyRecord record(pair.getKey().getKeyBlob());
         TokenItem item = itemOf(ItemKind::pair, pair.getLabel(), record.getObjectId());
         claim(item, [&](const TokenObject& object) {
@@ -89,7 +87,6 @@ void TokenItems::addPairsAndRequests(ZEPSlotManager& slot) {
     }
     for (const ZEPKeyCertReqItem& request : walk(slot, &ZEPSlotManager::getKeyCertReqIterator,
                                                  &ZEPSlotManager::getNextKeyCertReqItem)) {
-        if (request.getPrivateKeyItem().getKey().getAlgorithm() != ZEPKRYKey::ALGORITHM_RSA) continue;
         const ZEPPKCS11ASNKeyRecord record(request.getPrivateKeyItem().getKey().getKeyBlob());
         TokenItem item = itemOf(ItemKind::request, request.getLabel(), record.getObjectId());
         claim(item, [&](const TokenObject& object) { return ofRecord(object, record); });
@@ -129,8 +126,7 @@ void TokenItems::addKeyItems(ZEPSlotManager& slot) {
             const bool matches =
                 isPrivate ? ZEPPKCS11ASNKeyRecord(value.getKeyBlob()).getObjectId() == item.id && item.has(CKO_PRIVATE_KEY)
                           : std::any_of(item.objects.begin(), item.objects.end(), [&](const TokenObject& object) {
-                                return object.objectClass == CKO_PUBLIC_KEY &&
-                                       object.hasModulus(PublicKeyFacts::ofDER(value.getKeyBlob()).modulus);
+                                return object.isPublicKeyOf(PublicKeyFacts::ofDER(value.getKeyBlob()));
                             });
             if (matches && !slotOfKey) {
                 slotOfKey = key;

@@ -77,7 +77,7 @@ void KeyDataCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnos
 }
 
 SignCommand::SignCommand(CLI::App& app)
-    : KeyDataCommand(app, "sign", "Sign data with a key on the token (PKCS#1 v1.5 or RSA-PSS)"),
+    : KeyDataCommand(app, "sign", "Sign data with a key on the token (PKCS#1 v1.5, RSA-PSS or ECDSA)"),
       digest_(options(), DigestChoice::Md5::offered) {}
 
 void SignCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& in,
@@ -144,6 +144,7 @@ DecryptCommand::DecryptCommand(CLI::App& app)
 void DecryptCommand::transform(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics, const std::string& in,
                                OutputFile& out) {
     auto key = key_.privateKey(slot, diagnostics);
+    key_.requireRSA(key->getKey(), "decrypt");
     // A ciphertext has exactly the modulus's length.
     const std::size_t size = modulusBytes(key->getKey());
     const std::string length = "the length of a ciphertext of " + sizedKey(key->getKey());

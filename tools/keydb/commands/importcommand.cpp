@@ -53,12 +53,12 @@ bool isDuplicate(const ZEPException& failure) {
     return failure.getCode() >= firstDuplicate && failure.getCode() <= lastDuplicate;
 }
 
-// The pending request whose public key has this modulus; null when none
+// The pending request whose public key has this key id; null when none
 // has (or private objects are hidden).
-const TokenItem* requestOf(const TokenItems& items, const ZEPBuffer& modulus) {
+const TokenItem* requestOf(const TokenItems& items, const std::string& keyId) {
     for (const TokenItem& item : items.all())
         if (item.request &&
-            PublicKeyFacts::ofDER(item.request->getPublicKeyItem().getKey().getKeyBlob()).modulus == modulus)
+            PublicKeyFacts::ofDER(item.request->getPublicKeyItem().getKey().getKeyBlob()).keyId == keyId)
             return &item;
     return nullptr;
 }
@@ -83,13 +83,16 @@ void refuseKnownIssuerAndSerial(ZEPSlotManager& slot, const ZEPBuffer& certifica
         throw std::runtime_error("not imported: a certificate with the same issuer and serial number is on the token");
 }
 
+// "an RSA key" for no curve, else "on P-256".
+std::string keyWords(const std::string& curve) { return curve.empty() ? "an RSA key" : "on " + curve; }
+
 }  // namespace
 
 ImportCommand::ImportCommand(CLI::App& app)
     : DatabaseCommand(app, "import", "Store a certificate, alone, with its private key or for its pending request",
                       1, Access::write) {
     options().add_option("--cert", cert_, "Certificate file, PEM or DER")->required()->type_name("FILE");
-    options().add_option("--key", key_, "Its private key, unencrypted PKCS#8 or PKCS#1, PEM or DER")
+    options().add_option("--key", key_, "Its private key, unencrypted PKCS#8, PKCS#1 or EC PRIVATE KEY, PEM or DER")
         ->type_name("FILE");
     options().add_option("--label", label_, "Label (default: the subject's common name)")->type_name("TEXT");
     options().add_flag("--json", json_, "Print one JSON object");
@@ -98,12 +101,14 @@ ImportCommand::ImportCommand(CLI::App& app)
 void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostics) {
     const CertificateFile certificate(cert_);
     const PublicKeyFacts& key = certificate.facts().key;
-    if (key.algorithm != "RSA")
-        throw std::runtime_error("the certificate's key is " + key.algorithm + "; the key database holds RSA keys");
+    if (!key.isKeyDatabaseKey())
+        throw std::runtime_error("the certificate's key is " + key.algorithm +
+                                 (key.curve.empty() ? "" : " on " + key.curve) +
+                                 "; the key database holds RSA keys and EC keys on P-256, P-384 and P-521");
     const TokenItems items(slot, diagnostics);
     // A certificate alone joins the pending request of its key, under the
     // request's label unless --label names another.
-    const TokenItem* request = key_.empty() ? requestOf(items, key.modulus) : nullptr;
+    const TokenItem* request = key_.empty() ? requestOf(items, key.keyId) : nullptr;
     std::string label = label_;
     if (label.empty() && request) label = request->label;
     if (label.empty()) label = commonName(certificate.der());
@@ -134,7 +139,11 @@ void ImportCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnost
 std::string ImportCommand::importPair(ZEPSlotManager& slot, const CertificateFile& certificate,
                                       const std::string& label) {
     const PrivateKeyFile key(key_);
-    if (key.modulus() != certificate.facts().key.modulus)
+    const std::string certificateCurve = certificate.facts().key.nistCurve();
+    if (key.curve() != certificateCurve)
+        throw std::runtime_error("the key in " + key_ + " is " + keyWords(key.curve()) + ", the certificate's in " +
+                                 cert_ + " " + keyWords(certificateCurve));
+    if (key.keyId() != certificate.facts().key.keyId)
         throw std::runtime_error("the key in " + key_ + " is not the key of the certificate in " + cert_);
     const ZEPBuffer labelBytes = labelDER(label);
     const ZEPCertItem certItem(certificate.der(), labelBytes);

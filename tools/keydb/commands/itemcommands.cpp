@@ -72,6 +72,14 @@ bool ofSubject(const TokenItem& item, const ZEPBuffer& subjectDER) {
                        [&](const TokenObject& object) { return object.subject == subjectDER; });
 }
 
+// The key id of a key item's private key: of an RSA key its modulus's, of
+// an EC key that of its public key object, as an EC private key object
+// holds no point; empty when the item has no such object.
+std::string keyIdOf(const TokenItem& key, const TokenObject& privateKeyObject) {
+    if (privateKeyObject.keyType != CKK_EC) return modulusKeyId(privateKeyObject.modulus);
+    return key.publicKey ? PublicKeyFacts::ofDER(key.publicKey->getKey().getKeyBlob()).keyId : "";
+}
+
 }  // namespace
 
 RenameCommand::RenameCommand(CLI::App& app)
@@ -154,7 +162,12 @@ void PairCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnostic
     if (!privateKeyObject || !certificate)
         throw std::runtime_error("no certificate has the CKA_ID of the private key " + key_.named());
     const CertificateFacts facts = CertificateFacts::ofDER(certificate->value);
-    if (facts.key.keyId != modulusKeyId(privateKeyObject->modulus))
+    const std::string keyId = keyIdOf(key, *privateKeyObject);
+    // Without its point, an EC key is the certificate's when its curve is.
+    const bool ofAnotherKey = keyId.empty()
+                                  ? facts.key.algorithm != "EC" || facts.key.bits != record.getKeySize()
+                                  : facts.key.keyId != keyId;
+    if (ofAnotherKey)
         throw std::runtime_error("the certificate with the CKA_ID of the private key " + key_.named() +
                                  " is of another key");
     x509_certificate decoded;

@@ -30,8 +30,7 @@ void relabel(ZEPSlotManager& slot, const ZEPKRYKey& key, const ZEPBuffer& from, 
 // A key pair generated on the token; both keys are labelled with the id.
 ZEPKRYKeyPair generatePair(ZEPSlotManager& slot, const KeySizeChoice& size) {
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
-    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(factory->make_RSA_PublicKeyGenAlgorithm(size.bits()));
-    if (!generator) throw std::runtime_error("the module makes no RSA key pairs");
+    std::unique_ptr<ZEPKRYPublicKeyGenAlgorithm> generator(size.generator(*factory));
     return generator->generateKeyPair();
 }
 
@@ -63,7 +62,7 @@ void writeRequest(OutputFile& out, bool asDER, const ZEPBuffer& der) {
 }  // namespace
 
 GenKeyCommand::GenKeyCommand(CLI::App& app)
-    : DatabaseCommand(app, "genkey", "Generate an RSA key pair on the token", 1, Access::write), size_(options()) {
+    : DatabaseCommand(app, "genkey", "Generate an RSA or EC key pair on the token", 1, Access::write), size_(options()) {
     options().add_option("--label", label_, "Label both keys with this text")->type_name("TEXT");
     options().add_flag("--json", json_, "Print one JSON object");
 }
@@ -103,7 +102,8 @@ void ExportRequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& d
     ZEPKeyCertReqItem request = *key_.one(items, ItemKinds::requests).request;
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
     CertificationRequest signedRequest;
-    request.getSignedCertificationRequest(signedRequest, *factory, digest_.scheme());
+    request.getSignedCertificationRequest(signedRequest, *factory,
+                                          digest_.scheme(request.getPrivateKeyItem().getKey().getAlgorithm()));
     writeRequest(out, der_, request.getSignedRequestDER());
 }
 
@@ -132,7 +132,8 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnos
         refuseTakenLabel(slot, diagnostics, label_);
     }
     size_.check(TokenMechanisms(cryptokiPath(), slot.getSlotId()));
-    digest_.checkKeySize(size_.bits());
+    const ZEPKRYSignatureScheme scheme = digest_.scheme(size_.keyAlgorithm());
+    if (size_.keyAlgorithm() == ZEPKRYKey::ALGORITHM_RSA) digest_.checkKeySize(size_.bits());
 
     ZEPKRYKeyPair pair = generatePair(slot, size_);
     const std::string id = lowerHex(objectIdOf(pair.getPrivateKey()));
@@ -149,7 +150,7 @@ void RequestCommand::read(ZEPSlotManager& slot, const ModuleDiagnostics& diagnos
     }
     std::unique_ptr<ZEPKRYAlgorithmFactory> factory(slot.getZEPKRYAlgorithmFactory());
     CertificationRequest signedRequest;
-    request.getSignedCertificationRequest(signedRequest, *factory, digest_.scheme());
+    request.getSignedCertificationRequest(signedRequest, *factory, scheme);
     writeRequest(out, der_, request.getSignedRequestDER());
     if (out.isStandardOutput()) return;
     Output output(format());

@@ -10,7 +10,7 @@
 #include "choice/keychoice.h"
 #include "choice/keysizechoice.h"
 
-// Generates an RSA key pair on the token through the module's key-pair
+// Generates an RSA or EC key pair on the token through the module's key-pair
 // maker, which labels both objects with their id in hexadecimal; --label
 // relabels them after. Prints id, label and bits.
 class GenKeyCommand : public DatabaseCommand {
@@ -28,8 +28,8 @@ private:
 
 // Writes the PKCS#10 request of a pending request on the token (a key pair
 // with a subject and no certificate), signed on the token with SHA-256 and
-// PKCS#1 v1.5 unless the digest options say otherwise; PEM unless --der is
-// given.
+// PKCS#1 v1.5, or ECDSA for an EC key, unless the digest options say
+// otherwise; PEM unless --der is given.
 class ExportRequestCommand : public DatabaseCommand {
 public:
     explicit ExportRequestCommand(CLI::App& app);
@@ -43,10 +43,10 @@ private:
     bool der_ = false;
 };
 
-// Generates an RSA key pair on the token and stores it as a pending request
-// for a certificate with the subject, then writes the request's PKCS#10,
-// signed on the token as export-request signs it; PEM unless --der is given. With --out, prints id,
-// label, subject and bits.
+// Generates an RSA or EC key pair on the token and stores it as a pending
+// request for a certificate with the subject, then writes the request's
+// PKCS#10, signed on the token as export-request signs it; PEM unless --der
+// is given. With --out, prints id, label, subject and bits.
 class RequestCommand : public DatabaseCommand {
 public:
     explicit RequestCommand(CLI::App& app);

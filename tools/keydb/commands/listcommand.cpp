@@ -10,22 +10,21 @@
 #include "keystore/zepkeycertitem.h"
 #include "keystore/zepkeycertreqitem.h"
 #include "keystore/zepkeyitem.h"
-#include "kry/zepkrykey.h"
 
 namespace {
 
 using Iterator = ZEPSlotManager::Iterator;
 
-// Keys of other algorithms, and items and certificates of such keys, are
-// shown with the other objects.
-bool ofRSAKey(const ZEPCertItem& item) {
-    return CertificateFacts::ofDER(item.getCertificateDER()).key.algorithm == "RSA";
+// Certificates of keys the key database holds not are shown with the other
+// objects.
+bool ofKeyDatabaseKey(const ZEPCertItem& item) {
+    return CertificateFacts::ofDER(item.getCertificateDER()).key.isKeyDatabaseKey();
 }
 
-bool ofRSAKey(const ZEPKRYKey& key) { return key.getAlgorithm() == ZEPKRYKey::ALGORITHM_RSA; }
-bool ofRSAKey(const ZEPKeyItem& item) { return ofRSAKey(item.getKey()); }
-bool ofRSAKey(const ZEPKeyCertItem& item) { return ofRSAKey(item.getKey()); }
-bool ofRSAKey(const ZEPKeyCertReqItem& item) { return ofRSAKey(item.getPrivateKeyItem().getKey()); }
+template <typename Item>
+bool ofKeyDatabaseKey(const Item&) {
+    return true;
+}
 
 // One listing's records: the key database's items, walked with its
 // iterators, and the token's other objects.
@@ -41,7 +40,7 @@ public:
     void walk(Iterator* (ZEPSlotManager::*makeIterator)(), Item* (ZEPSlotManager::*next)(Iterator&)) {
         std::unique_ptr<Iterator> iterator((slot_.*makeIterator)());
         while (std::unique_ptr<Item> item{(slot_.*next)(*iterator)}) {
-            if (!ofRSAKey(*item)) continue;
+            if (!ofKeyDatabaseKey(*item)) continue;
             output_.record();
             describeItem(output_, *item, objects_, token_);
         }

@@ -122,7 +122,7 @@ void SpeedCommand::runOn(ModuleSession& session, ZEPSlotManager& slot) {
     const ZEPBuffer id = ZEPPKCS11ASNKeyRecord(key.getKeyBlob()).getObjectId();
     std::vector<std::unique_ptr<RawSigner>> rawSigners;
     for (unsigned int thread = 0; thread < threads_; ++thread)
-        rawSigners.push_back(std::make_unique<RawSigner>(cryptoki, slot.getSlotId(), pin, id, digest_.mechanism()));
+        rawSigners.push_back(std::make_unique<RawSigner>(cryptoki, slot.getSlotId(), pin, id, digest_.mechanism(key)));
 
     const ZEPBuffer data(message.size(), message.data());
     Tally module, raw;

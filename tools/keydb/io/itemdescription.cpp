@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "asn/zepeccurve.h"
 #include "io/derheader.h"
 #include "io/keyfacts.h"
 #include "keystore/zepcertitem.h"
@@ -16,12 +17,19 @@ namespace {
 
 constexpr unsigned char utf8StringTag = 0x0C;
 
+// The key's algorithm ("RSA", "EC") and, for EC keys, its curve ("P-256").
+struct KeyKind {
+    std::string algorithm;
+    std::string curve;
+};
+
 struct ItemFacts {
     std::string kind;
     std::string label;
     std::optional<ZEPBuffer> id;
     std::string keyId;
     std::string subject;
+    KeyKind key;
     std::optional<unsigned int> bits;
     std::optional<std::string> issuer;
     std::optional<std::string> serial;
@@ -31,8 +39,19 @@ struct KeyFacts {
     std::optional<ZEPBuffer> id;
     std::string keyId;
     std::string subject;
+    KeyKind kind;
     unsigned int bits = 0;
 };
+
+KeyKind kindOf(const PublicKeyFacts& key) { return {key.algorithm, key.nistCurve()}; }
+
+// An EC private key object holds no point: its record's size names the
+// curve, each of the key database's curves having its own.
+std::string curveOfSize(unsigned int bits) {
+    for (const ZEPECCurve* curve : {&ZEPECCurve::P256, &ZEPECCurve::P384, &ZEPECCurve::P521})
+        if (curve->getFieldBits() == bits) return curve->getNistName();
+    return "";
+}
 
 std::string hexOr(const std::optional<ZEPBuffer>& bytes) { return bytes ? lowerHex(*bytes) : ""; }
 
@@ -47,13 +66,16 @@ KeyFacts keyFacts(const ZEPKeyItem& item, const TokenObjects& objects) {
         facts.id = record.getObjectId();
         facts.subject = nameText(record.getSubjectName());
         facts.bits = record.getKeySize();
+        const bool ec = key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
+        facts.kind = {ec ? "EC" : "RSA", ec ? curveOfSize(facts.bits) : ""};
         if (auto modulus = objects.privateKeyModulus(record.getObjectId(), item.getLabel()))
             facts.keyId = modulusKeyId(*modulus);
     } else if (key.getFormat() == ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO) {
         PublicKeyFacts publicKey = PublicKeyFacts::ofDER(key.getKeyBlob());
         facts.keyId = publicKey.keyId;
+        facts.kind = kindOf(publicKey);
         facts.bits = publicKey.bits;
-        facts.id = objects.publicKeyId(publicKey.modulus, item.getLabel());
+        facts.id = objects.publicKeyId(publicKey, item.getLabel());
     }
     return facts;
 }
@@ -74,6 +96,8 @@ void write(Output& output, const ItemFacts& facts, const Pkcs11Uri& token, CK_OB
     output.field("Id", "id", hexOr(facts.id));
     output.field("Key id", "keyId", facts.keyId);
     output.field("Subject", "subject", facts.subject);
+    output.field("Key algorithm", "keyAlgorithm", facts.key.algorithm);
+    if (!facts.key.curve.empty()) output.field("Curve", "curve", facts.key.curve);
     if (facts.bits) output.field("Bits", "bits", static_cast<unsigned long>(*facts.bits));
     if (facts.issuer) output.field("Issuer", "issuer", *facts.issuer);
     if (facts.serial) output.field("Serial", "serial", *facts.serial);
@@ -97,7 +121,7 @@ void describeItem(Output& output, const ZEPKeyItem& item, const TokenObjects& ob
     bool isPrivate = item.getKey().getType() == ZEPKRYKey::TYPE_PRIVATE;
     write(output,
           {isPrivate ? "private-key" : "public-key", labelText(item.getLabel()), key.id, key.keyId, key.subject,
-           key.bits, std::nullopt, std::nullopt},
+           key.kind, key.bits, std::nullopt, std::nullopt},
           token, isPrivate ? CKO_PRIVATE_KEY : CKO_PUBLIC_KEY);
 }
 
@@ -105,7 +129,8 @@ void describeItem(Output& output, const ZEPCertItem& item, const TokenObjects& o
     CertificateFacts certificate = CertificateFacts::ofDER(item.getCertificateDER());
     write(output,
           {"certificate", labelText(item.getLabel()), objects.certificateId(item.getCertificateDER(), item.getLabel()),
-           certificate.key.keyId, certificate.subject, std::nullopt, certificate.issuer, certificate.serial},
+           certificate.key.keyId, certificate.subject, kindOf(certificate.key), std::nullopt, certificate.issuer,
+           certificate.serial},
           token, CKO_CERTIFICATE);
 }
 
@@ -114,7 +139,7 @@ void describeItem(Output& output, const ZEPKeyCertItem& item, const TokenObjects
     CertificateFacts certificate = CertificateFacts::ofDER(item.getCertificateDER());
     write(output,
           {"key-certificate", labelText(item.getLabel()), key.id, certificate.key.keyId, certificate.subject,
-           key.bits, certificate.issuer, certificate.serial},
+           kindOf(certificate.key), key.bits, certificate.issuer, certificate.serial},
           token, CKO_PRIVATE_KEY);
 }
 
@@ -123,8 +148,8 @@ void describeItem(Output& output, const ZEPKeyCertReqItem& item, const TokenObje
     KeyFacts key = keyFacts(item.getPrivateKeyItem(), objects);
     PublicKeyFacts publicKey = PublicKeyFacts::ofDER(item.getPublicKeyItem().getKey().getKeyBlob());
     write(output,
-          {"request", labelText(item.getLabel()), key.id, publicKey.keyId, nameText(item.getSubjectName()), key.bits,
-           std::nullopt, std::nullopt},
+          {"request", labelText(item.getLabel()), key.id, publicKey.keyId, nameText(item.getSubjectName()),
+           kindOf(publicKey), key.bits, std::nullopt, std::nullopt},
           token, CKO_PRIVATE_KEY);
 }
 

@@ -1,8 +1,9 @@
 // One key database item, or one token object the key database makes no
 // item of, as keydb shows it, in text and in JSON alike. Items show kind,
 // label, id (lower-case hexadecimal of the object's CKA_ID), keyId (see
-// modulusKeyId), subject (RFC 4514), for keys, pairs and requests the size
-// in bits, for certificates and pairs issuer and serial. Other objects show
+// PublicKeyFacts::keyId), subject (RFC 4514), keyAlgorithm ("RSA", "EC") and
+// for EC keys the curve ("P-256"), for keys, pairs and requests the size in
+// bits, for certificates and pairs issuer and serial. Other objects show
 // kind "other", their type (class), key type, label and id, and a damaged
 // one (a certificate or RSA key the key database cannot read) the reason
 // "damaged: " and why.

@@ -12,6 +12,7 @@
 #include "asn/x509_certificate.h"
 #include "asn/zepasnoid.h"
 #include "asn/zepasnutility.h"
+#include "asn/zepeccurve.h"
 #include "io/displaytext.h"
 #include "kry/zepasncheck.h"
 #include "kry/zepkrykey.h"
@@ -73,12 +74,14 @@ PublicKeyFacts ecFacts(const SubjectPublicKeyInfo& info) {
     asn_oid curve;
     if (info.algorithm.parameters.get_value(curve) != 0) return facts;
     facts.curve = curve.to_string();
+    r_buffer_t point = info.subjectPublicKey.value_view();
     if (auto known = curves().find(facts.curve); known != curves().end()) {
         facts.curve = known->second.name;
         facts.bits = known->second.bits;
+        if (ZEPECCurve::find(facts.curve))
+            facts.keyId = lowerHex(ZEPKRYUtility::digestData_SHA1(ZEPBuffer(point)));
         return facts;
     }
-    r_buffer_t point = info.subjectPublicKey.value_view();
     if (point.len < 2) return facts;
     std::size_t coordinate = point.data[0] == 4 ? (point.len - 1) / 2 : point.len - 1;
     facts.bits = static_cast<unsigned int>(coordinate * 8);
@@ -138,6 +141,11 @@ PublicKeyFacts PublicKeyFacts::of(const SubjectPublicKeyInfo& info) {
     zep_asn_check(ZEP_HERE, key.modulus.get_unsigned(facts.modulus));
     facts.keyId = modulusKeyId(facts.modulus);
     return facts;
+}
+
+std::string PublicKeyFacts::nistCurve() const {
+    const ZEPECCurve* known = algorithm == "EC" ? ZEPECCurve::find(curve) : nullptr;
+    return known ? known->getNistName() : "";
 }
 
 PublicKeyFacts PublicKeyFacts::ofDER(const ZEPBuffer& subjectPublicKeyInfoDER) {

@@ -32,10 +32,19 @@ struct PublicKeyFacts {
     // For EC keys: the curve's name as openssl gives it ("prime256v1"), or
     // its dotted object identifier.
     std::string curve;
-    // For RSA keys: the modulus (no leading zero bytes) and its
-    // modulusKeyId; empty for others.
+    // For RSA keys: the modulus (no leading zero bytes); empty for others.
     ZEPBuffer modulus;
+    // The key id: for RSA keys modulusKeyId, for EC keys on the key
+    // database's curves the SHA-1 of the point as the subjectPublicKey
+    // holds it (RFC 5280's method 1); empty for others.
     std::string keyId;
+
+    // Whether the key database holds keys of the kind: RSA keys, and EC
+    // keys on P-256, P-384 or P-521.
+    bool isKeyDatabaseKey() const { return !keyId.empty(); }
+    // For keys the key database holds: "P-256", "P-384" or "P-521" for EC
+    // keys, empty for RSA keys.
+    std::string nistCurve() const;
 
     static PublicKeyFacts of(const SubjectPublicKeyInfo& info);
     static PublicKeyFacts ofDER(const ZEPBuffer& subjectPublicKeyInfoDER);

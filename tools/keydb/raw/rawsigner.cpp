@@ -52,10 +52,11 @@ ZEPBuffer RawSigner::sign(const ZEPBuffer& message) {
     ZEPBuffer input = message;
     if (!combined_) {
         input = mechanism_.digest.digestData(message);
-        if (!mechanism_.pss()) input = mechanism_.digest.getDigestInfo(input);
+        if (mechanism_.signsDigestInfo()) input = mechanism_.digest.getDigestInfo(input);
     }
     RawCryptoki::check(p11.C_SignInit(session_.handle(), &mechanism, key_), "C_SignInit");
-    // An RSA signature is as long as the modulus: 1024 bytes hold 8192 bits.
+    // An RSA signature is as long as the modulus: 1024 bytes hold 8192 bits,
+    // and far more than ECDSA's r and s on P-521.
     unsigned char signature[1024];
     CK_ULONG length = sizeof signature;
     RawCryptoki::check(p11.C_Sign(session_.handle(), input.getValue(), static_cast<CK_ULONG>(input.getLength()),

@@ -4,7 +4,6 @@
 #include <map>
 #include <string_view>
 
-#include "io/keyfacts.h"
 
 namespace {
 
@@ -60,16 +59,18 @@ std::string TokenObject::keyTypeName() const {
     return nameOf(names, keyType);
 }
 
-bool TokenObject::hasModulus(const ZEPBuffer& number) const {
-    return !modulus.empty() && withoutLeadingZeros(modulus) == withoutLeadingZeros(number);
+bool TokenObject::isPublicKeyOf(const PublicKeyFacts& key) const {
+    if (objectClass != CKO_PUBLIC_KEY) return false;
+    if (key.algorithm == "EC") return keyType == CKK_EC;
+    return !modulus.empty() && withoutLeadingZeros(modulus) == withoutLeadingZeros(key.modulus);
 }
 
 bool TokenObject::isKeyDatabaseItem() const {
     if (!damage.empty()) return false;
-    if (objectClass == CKO_PRIVATE_KEY || objectClass == CKO_PUBLIC_KEY) return keyType == CKK_RSA;
+    if (objectClass == CKO_PRIVATE_KEY || objectClass == CKO_PUBLIC_KEY) return keyType == CKK_RSA || keyType == CKK_EC;
     if (objectClass != CKO_CERTIFICATE) return false;
     try {
-        return CertificateFacts::ofDER(value).key.algorithm == "RSA";
+        return CertificateFacts::ofDER(value).key.isKeyDatabaseKey();
     } catch (const std::exception&) {
         return false;
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cryptoki.h"
+#include "io/keyfacts.h"
 #include "zepbuffer.h"
 
 struct TokenObject {
@@ -33,11 +34,13 @@ struct TokenObject {
     // "RSA", "EC", "AES", ..., or the value in hexadecimal; empty for
     // objects that are no keys.
     std::string keyTypeName() const;
-    // Whether it is an RSA key of this modulus (leading zero bytes do not
-    // count).
-    bool hasModulus(const ZEPBuffer& number) const;
-    // Whether the key database makes items of the object: RSA keys and
-    // X.509 certificates of RSA keys that are not damaged.
+    // Whether it can be the public key object of `key`: an RSA key of its
+    // modulus (leading zero bytes do not count), or any EC public key, as
+    // the listing carries no EC point.
+    bool isPublicKeyOf(const PublicKeyFacts& key) const;
+    // Whether the key database makes items of the object: RSA and EC keys
+    // and X.509 certificates of such keys (see
+    // PublicKeyFacts::isKeyDatabaseKey) that are not damaged.
     bool isKeyDatabaseItem() const;
 };
 

@@ -25,11 +25,14 @@ std::optional<ZEPBuffer> TokenObjects::certificateId(const ZEPBuffer& der, const
     return found ? std::optional(found->id) : std::nullopt;
 }
 
-std::optional<ZEPBuffer> TokenObjects::publicKeyId(const ZEPBuffer& modulus, const ZEPBuffer& label) const {
+std::optional<ZEPBuffer> TokenObjects::publicKeyId(const PublicKeyFacts& key, const ZEPBuffer& label) const {
     const std::string text = labelText(label);
-    const TokenObject* found = find([&](const TokenObject& object) {
-        return object.objectClass == CKO_PUBLIC_KEY && object.hasModulus(modulus) && labelText(object.label) == text;
-    });
+    const auto fits = [&](const TokenObject& object) {
+        return object.isPublicKeyOf(key) && labelText(object.label) == text;
+    };
+    const TokenObject* found =
+        find([&](const TokenObject& object) { return fits(object) && lowerHex(object.id) == key.keyId; });
+    if (!found) found = find(fits);
     return found ? std::optional(found->id) : std::nullopt;
 }
 

@@ -23,9 +23,10 @@ public:
     // Labels compare as labelText shows them.
     // The CKA_ID of the first certificate with this DER and label.
     std::optional<ZEPBuffer> certificateId(const ZEPBuffer& der, const ZEPBuffer& label) const;
-    // The CKA_ID of the first public key with this modulus (leading zero
-    // bytes do not count) and label.
-    std::optional<ZEPBuffer> publicKeyId(const ZEPBuffer& modulus, const ZEPBuffer& label) const;
+    // The CKA_ID of the first public key object of `key` with this label
+    // (see TokenObject::isPublicKeyOf): of EC keys, the one whose CKA_ID is
+    // the key id when there is one.
+    std::optional<ZEPBuffer> publicKeyId(const PublicKeyFacts& key, const ZEPBuffer& label) const;
     // The modulus of the first private key with this CKA_ID and label.
     std::optional<ZEPBuffer> privateKeyModulus(const ZEPBuffer& id, const ZEPBuffer& label) const;
     // The objects the key database makes no items of that `fits`.
