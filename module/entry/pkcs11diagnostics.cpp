@@ -9,6 +9,7 @@
 
 #include "asn/asn_error.h"
 #include "asn/asn_x500name.h"
+#include "asn/zepecpublickey.h"
 #include "errorcodes.h"
 #include "keystore/zepcertitem.h"
 #include "keystore/zepkeyitem.h"
@@ -144,6 +145,12 @@ void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, CK_OBJECT_CLASS sea
     if (rsaKey) modulus = bytesOf(read, CKA_MODULUS);
     const std::string damage =
         damageOf(slot, object, missingCertificateAttribute(hasLabel, hasValue, hasId), tokenLabel);
+    ZEPBuffer ecPoint;
+    if (damage.empty() && object.objectClass == CKO_PUBLIC_KEY && object.keyType == CKK_EC) {
+        // Read for the damage check's item already: kept, not read again.
+        const AttributeTemplate ec = ObjectReader::read(slot, handle, {CKA_EC_PARAMS, CKA_EC_POINT});
+        ecPoint = ZEPECPublicKey::fromToken(bytesOf(ec, CKA_EC_PARAMS), bytesOf(ec, CKA_EC_POINT)).getPoint();
+    }
     object.label = label.getValue();
     object.labelLength = label.getLength();
     object.id = id.getValue();
@@ -152,6 +159,8 @@ void visitObject(SlotManager& slot, CK_OBJECT_HANDLE handle, CK_OBJECT_CLASS sea
     object.valueLength = value.getLength();
     object.modulus = modulus.getValue();
     object.modulusLength = modulus.getLength();
+    object.ecPoint = ecPoint.getValue();
+    object.ecPointLength = ecPoint.getLength();
     object.subject = subject.getValue();
     object.subjectLength = subject.getLength();
     object.damage = damage.empty() ? nullptr : damage.c_str();

@@ -40,6 +40,10 @@ struct p11_object {
     // CKA_MODULUS of RSA keys.
     const unsigned char* modulus;
     CK_ULONG modulusLength;
+    // The uncompressed point of EC public keys that are not damaged,
+    // whether CKA_EC_POINT holds it in a DER OCTET STRING or bare.
+    const unsigned char* ecPoint;
+    CK_ULONG ecPointLength;
     const unsigned char* subject;
     CK_ULONG subjectLength;
     // Why the key database makes no item of a certificate, or of a key that

@@ -56,8 +56,9 @@ std::string curveOfSize(unsigned int bits) {
 std::string hexOr(const std::optional<ZEPBuffer>& bytes) { return bytes ? lowerHex(*bytes) : ""; }
 
 // A private key stays on the token: its record names the object (CKA_ID),
-// its subject and size; its modulus is the object's. A public key item is
-// the key itself: its CKA_ID is that of the object with its modulus.
+// its subject and size; its key id is that of the object's modulus, or of
+// the point its EC public key object holds. A public key item is the key
+// itself: its CKA_ID is that of the object of its key.
 KeyFacts keyFacts(const ZEPKeyItem& item, const TokenObjects& objects) {
     const ZEPKRYKey& key = item.getKey();
     KeyFacts facts;
@@ -68,8 +69,7 @@ KeyFacts keyFacts(const ZEPKeyItem& item, const TokenObjects& objects) {
         facts.bits = record.getKeySize();
         const bool ec = key.getAlgorithm() == ZEPKRYKey::ALGORITHM_EC;
         facts.kind = {ec ? "EC" : "RSA", ec ? curveOfSize(facts.bits) : ""};
-        if (auto modulus = objects.privateKeyModulus(record.getObjectId(), item.getLabel()))
-            facts.keyId = modulusKeyId(*modulus);
+        facts.keyId = objects.privateKeyId(record.getObjectId(), item.getLabel(), ec ? CKK_EC : CKK_RSA);
     } else if (key.getFormat() == ZEPKRYKey::FORMAT_SUBJECT_PUBLIC_KEY_INFO) {
         PublicKeyFacts publicKey = PublicKeyFacts::ofDER(key.getKeyBlob());
         facts.keyId = publicKey.keyId;

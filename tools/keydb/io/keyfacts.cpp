@@ -79,7 +79,7 @@ PublicKeyFacts ecFacts(const SubjectPublicKeyInfo& info) {
         facts.curve = known->second.name;
         facts.bits = known->second.bits;
         if (ZEPECCurve::find(facts.curve))
-            facts.keyId = lowerHex(ZEPKRYUtility::digestData_SHA1(ZEPBuffer(point)));
+            facts.keyId = ecKeyId(ZEPBuffer(point));
         return facts;
     }
     if (point.len < 2) return facts;
@@ -123,6 +123,8 @@ std::string modulusKeyId(const ZEPBuffer& modulus) {
     while (zeros < modulus.getLength() && modulus.getValue()[zeros] == 0) ++zeros;
     return lowerHex(ZEPKRYUtility::digestData_SHA1(ZEPBuffer(modulus.getLength() - zeros, modulus.getValue() + zeros)));
 }
+
+std::string ecKeyId(const ZEPBuffer& point) { return lowerHex(ZEPKRYUtility::digestData_SHA1(point)); }
 
 PublicKeyFacts PublicKeyFacts::of(const SubjectPublicKeyInfo& info) {
     PublicKeyFacts facts;

@@ -22,6 +22,9 @@ std::string nameText(const ZEPBuffer& nameDER);
 // bytes, in lower-case hexadecimal. The key database gives the objects it
 // writes for a key this CKA_ID.
 std::string modulusKeyId(const ZEPBuffer& modulus);
+// The key id of an EC key: the SHA-1 of its uncompressed point (04, X, Y),
+// in lower-case hexadecimal; used as modulusKeyId is.
+std::string ecKeyId(const ZEPBuffer& point);
 
 struct PublicKeyFacts {
     // "RSA", "EC", "ED25519", "ED448", "DSA", or the algorithm's dotted

@@ -16,7 +16,6 @@
 #include "io/inputfile.h"
 #include "io/keyfacts.h"
 #include "kry/zepasncheck.h"
-#include "kry/zepkryutility.h"
 #include "zepexception.h"
 #include "zeptrace.h"
 
@@ -118,6 +117,6 @@ void PrivateKeyFile::readEC(const std::string& name, const ZEPBuffer& der, bool 
                                         "certificate (openssl ec -in KEY -out WITH-POINT.pem adds it)");
     key_ = ZEPKRYKey(ZEPKRYKey::TYPE_PRIVATE, ZEPKRYKey::ALGORITHM_EC, ZEPKRYKey::FORMAT_PRIVATE_KEY_INFO,
                      key->getDER());
-    keyId_ = lowerHex(ZEPKRYUtility::digestData_SHA1(key->getPublicPoint()));
+    keyId_ = ecKeyId(key->getPublicPoint());
     curve_ = key->getCurve().getNistName();
 }

@@ -38,6 +38,7 @@ struct ObjectCollector {
                                     buffer(object->label, object->labelLength), buffer(object->id, object->idLength),
                                     buffer(object->value, object->valueLength),
                                     buffer(object->modulus, object->modulusLength),
+                                    buffer(object->ecPoint, object->ecPointLength),
                                     buffer(object->subject, object->subjectLength),
                                     object->damage ? object->damage : ""});
         } catch (...) {

@@ -20,12 +20,6 @@ std::string nameOf(const std::map<CK_ULONG, const char*>& names, CK_ULONG value)
 
 constexpr CK_OBJECT_CLASS otpKeyClass = 8;
 
-std::string_view withoutLeadingZeros(const ZEPBuffer& number) {
-    std::string_view digits(reinterpret_cast<const char*>(number.getValue()), number.getLength());
-    while (!digits.empty() && digits.front() == '\0') digits.remove_prefix(1);
-    return digits;
-}
-
 }  // namespace
 
 bool TokenObject::isKey() const {
@@ -60,9 +54,12 @@ std::string TokenObject::keyTypeName() const {
 }
 
 bool TokenObject::isPublicKeyOf(const PublicKeyFacts& key) const {
-    if (objectClass != CKO_PUBLIC_KEY) return false;
-    if (key.algorithm == "EC") return keyType == CKK_EC;
-    return !modulus.empty() && withoutLeadingZeros(modulus) == withoutLeadingZeros(key.modulus);
+    return objectClass == CKO_PUBLIC_KEY && !key.keyId.empty() && keyId() == key.keyId;
+}
+
+std::string TokenObject::keyId() const {
+    if (!modulus.empty()) return modulusKeyId(modulus);
+    return ecPoint.empty() ? "" : ecKeyId(ecPoint);
 }
 
 bool TokenObject::isKeyDatabaseItem() const {

@@ -20,6 +20,8 @@ struct TokenObject {
     ZEPBuffer value;
     // CKA_MODULUS of an RSA key.
     ZEPBuffer modulus;
+    // The uncompressed point of an EC public key.
+    ZEPBuffer ecPoint;
     // CKA_SUBJECT of a key or certificate.
     ZEPBuffer subject;
     // Why the key database makes no item of a certificate or an RSA key (or
@@ -34,10 +36,12 @@ struct TokenObject {
     // "RSA", "EC", "AES", ..., or the value in hexadecimal; empty for
     // objects that are no keys.
     std::string keyTypeName() const;
-    // Whether it can be the public key object of `key`: an RSA key of its
-    // modulus (leading zero bytes do not count), or any EC public key, as
-    // the listing carries no EC point.
+    // Whether it is the public key object of `key`: an RSA key of its
+    // modulus (leading zero bytes do not count) or an EC key of its point.
     bool isPublicKeyOf(const PublicKeyFacts& key) const;
+    // The key id (PublicKeyFacts::keyId) of an RSA key object's modulus or
+    // an EC public key object's point; empty for other objects.
+    std::string keyId() const;
     // Whether the key database makes items of the object: RSA and EC keys
     // and X.509 certificates of such keys (see
     // PublicKeyFacts::isKeyDatabaseKey) that are not damaged.

@@ -27,22 +27,19 @@ std::optional<ZEPBuffer> TokenObjects::certificateId(const ZEPBuffer& der, const
 
 std::optional<ZEPBuffer> TokenObjects::publicKeyId(const PublicKeyFacts& key, const ZEPBuffer& label) const {
     const std::string text = labelText(label);
-    const auto fits = [&](const TokenObject& object) {
-        return object.isPublicKeyOf(key) && labelText(object.label) == text;
-    };
-    const TokenObject* found =
-        find([&](const TokenObject& object) { return fits(object) && lowerHex(object.id) == key.keyId; });
-    if (!found) found = find(fits);
+    const TokenObject* found = find(
+        [&](const TokenObject& object) { return object.isPublicKeyOf(key) && labelText(object.label) == text; });
     return found ? std::optional(found->id) : std::nullopt;
 }
 
-std::optional<ZEPBuffer> TokenObjects::privateKeyModulus(const ZEPBuffer& id, const ZEPBuffer& label) const {
+std::string TokenObjects::privateKeyId(const ZEPBuffer& id, const ZEPBuffer& label, CK_KEY_TYPE keyType) const {
     const std::string text = labelText(label);
+    const CK_OBJECT_CLASS holder = keyType == CKK_EC ? CKO_PUBLIC_KEY : CKO_PRIVATE_KEY;
     const TokenObject* found = find([&](const TokenObject& object) {
-        return object.objectClass == CKO_PRIVATE_KEY && !object.modulus.empty() && bytes(object.id) == bytes(id) &&
-               labelText(object.label) == text;
+        return object.objectClass == holder && object.keyType == keyType && !object.keyId().empty() &&
+               bytes(object.id) == bytes(id) && labelText(object.label) == text;
     });
-    return found ? std::optional(found->modulus) : std::nullopt;
+    return found ? found->keyId() : "";
 }
 
 std::vector<TokenObject> TokenObjects::others(const std::function<bool(const TokenObject&)>& fits) const {

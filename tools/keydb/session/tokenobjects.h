@@ -24,11 +24,13 @@ public:
     // The CKA_ID of the first certificate with this DER and label.
     std::optional<ZEPBuffer> certificateId(const ZEPBuffer& der, const ZEPBuffer& label) const;
     // The CKA_ID of the first public key object of `key` with this label
-    // (see TokenObject::isPublicKeyOf): of EC keys, the one whose CKA_ID is
-    // the key id when there is one.
+    // (see TokenObject::isPublicKeyOf).
     std::optional<ZEPBuffer> publicKeyId(const PublicKeyFacts& key, const ZEPBuffer& label) const;
-    // The modulus of the first private key with this CKA_ID and label.
-    std::optional<ZEPBuffer> privateKeyModulus(const ZEPBuffer& id, const ZEPBuffer& label) const;
+    // The key id of the private key of this CKA_ID, label and key type: its
+    // modulus's for an RSA key, for an EC key the point's of its public key
+    // object (of the same CKA_ID and label), as an EC private key object
+    // holds no point; empty when there is none.
+    std::string privateKeyId(const ZEPBuffer& id, const ZEPBuffer& label, CK_KEY_TYPE keyType) const;
     // The objects the key database makes no items of that `fits`.
     std::vector<TokenObject> others(const std::function<bool(const TokenObject&)>& fits) const;
 
