@@ -11,10 +11,10 @@ namespace {
 // A byte-string argument and its length, under the names the call log gives them.
 // A default one stands for the data a final call does not take: it is not recorded.
 struct NamedInput {
-    const char* name = nullptr;
-    const CK_BYTE* bytes = nullptr;
-    const char* lengthName = nullptr;
-    CK_ULONG length = 0;
+    const char* name;
+    const CK_BYTE* bytes;
+    const char* lengthName;
+    CK_ULONG length;
 
     ByteArgument argument() const noexcept { return name != nullptr ? ByteArgument(bytes, length) : ByteArgument(); }
 };
