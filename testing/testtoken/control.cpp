@@ -26,6 +26,16 @@ const std::string& functionName(const std::string& name) {
     return name;
 }
 
+void failCall(const std::string& function, CK_RV result, unsigned callNumber, FaultPlan::Timing timing,
+              SessionFate fate) {
+    if (callNumber == 0) {
+        throw std::invalid_argument("calls are counted from 1");
+    }
+    TokenLibrary::access([&](LibraryState& state) {
+        state.faults.failOnCall(functionName(function), result, callNumber, timing, fate == SessionFate::lost);
+    });
+}
+
 ObjectInfo describe(CK_OBJECT_HANDLE handle, const TokenObject& object) {
     return {handle, object.attributes(), object.owner()};
 }
@@ -92,13 +102,7 @@ void Control::removeFunction(const std::string& name) {
 }
 
 void Control::failOnCall(const std::string& function, CK_RV result, unsigned callNumber, SessionFate fate) {
-    if (callNumber == 0) {
-        throw std::invalid_argument("calls are counted from 1");
-    }
-    TokenLibrary::access([&](LibraryState& state) {
-        state.faults.failOnCall(functionName(function), result, callNumber, FaultPlan::Timing::instead,
-                                fate == SessionFate::lost);
-    });
+    failCall(function, result, callNumber, FaultPlan::Timing::instead, fate);
 }
 
 void Control::failAlways(const std::string& function, CK_RV result) {
@@ -106,13 +110,7 @@ void Control::failAlways(const std::string& function, CK_RV result) {
 }
 
 void Control::failAfterWork(const std::string& function, CK_RV result, unsigned callNumber, SessionFate fate) {
-    if (callNumber == 0) {
-        throw std::invalid_argument("calls are counted from 1");
-    }
-    TokenLibrary::access([&](LibraryState& state) {
-        state.faults.failOnCall(functionName(function), result, callNumber, FaultPlan::Timing::afterWork,
-                                fate == SessionFate::lost);
-    });
+    failCall(function, result, callNumber, FaultPlan::Timing::afterWork, fate);
 }
 
 std::vector<ObjectInfo> Control::objects(CK_SLOT_ID slot) {

@@ -35,49 +35,40 @@ KindRules rulesOf(OperationKind kind) {
     return {CKF_DIGEST, CKO_VENDOR_DEFINED, CKA_VENDOR_DEFINED};
 }
 
+// A signature mechanism the token can do: its family and the digest a combined
+// mechanism applies first.
+enum class Family { rsa, pss, ecdsa };
+struct SignatureMechanism {
+    CK_MECHANISM_TYPE mechanism;
+    Family family;
+    std::optional<CK_MECHANISM_TYPE> digest;
+};
+
+const SignatureMechanism* signatureMechanism(CK_MECHANISM_TYPE mechanism) {
+    static const SignatureMechanism table[] = {
+        {CKM_RSA_PKCS, Family::rsa, std::nullopt}, {CKM_MD5_RSA_PKCS, Family::rsa, CKM_MD5},
+        {CKM_SHA1_RSA_PKCS, Family::rsa, CKM_SHA_1}, {CKM_SHA224_RSA_PKCS, Family::rsa, CKM_SHA224},
+        {CKM_SHA256_RSA_PKCS, Family::rsa, CKM_SHA256}, {CKM_SHA384_RSA_PKCS, Family::rsa, CKM_SHA384},
+        {CKM_SHA512_RSA_PKCS, Family::rsa, CKM_SHA512}, {CKM_RSA_PKCS_PSS, Family::pss, std::nullopt},
+        {CKM_SHA224_RSA_PKCS_PSS, Family::pss, CKM_SHA224}, {CKM_SHA256_RSA_PKCS_PSS, Family::pss, CKM_SHA256},
+        {CKM_SHA384_RSA_PKCS_PSS, Family::pss, CKM_SHA384}, {CKM_SHA512_RSA_PKCS_PSS, Family::pss, CKM_SHA512},
+        {CKM_ECDSA, Family::ecdsa, std::nullopt}, {CKM_ECDSA_SHA256, Family::ecdsa, CKM_SHA256},
+        {CKM_ECDSA_SHA384, Family::ecdsa, CKM_SHA384}, {CKM_ECDSA_SHA512, Family::ecdsa, CKM_SHA512},
+    };
+    for (const SignatureMechanism& entry : table)
+        if (entry.mechanism == mechanism) return &entry;
+    return nullptr;
+}
+
 // The digest a combined signature mechanism applies first.
 std::optional<CK_MECHANISM_TYPE> digestBefore(CK_MECHANISM_TYPE mechanism) {
-    switch (mechanism) {
-        case CKM_MD5_RSA_PKCS:
-            return CKM_MD5;
-        case CKM_SHA1_RSA_PKCS:
-            return CKM_SHA_1;
-        case CKM_SHA224_RSA_PKCS:
-        case CKM_SHA224_RSA_PKCS_PSS:
-            return CKM_SHA224;
-        case CKM_SHA256_RSA_PKCS:
-        case CKM_SHA256_RSA_PKCS_PSS:
-        case CKM_ECDSA_SHA256:
-            return CKM_SHA256;
-        case CKM_SHA384_RSA_PKCS:
-        case CKM_SHA384_RSA_PKCS_PSS:
-        case CKM_ECDSA_SHA384:
-            return CKM_SHA384;
-        case CKM_SHA512_RSA_PKCS:
-        case CKM_SHA512_RSA_PKCS_PSS:
-        case CKM_ECDSA_SHA512:
-            return CKM_SHA512;
-        default:
-            return std::nullopt;
-    }
+    const SignatureMechanism* found = signatureMechanism(mechanism);
+    return found != nullptr ? found->digest : std::nullopt;
 }
 
-bool isPss(CK_MECHANISM_TYPE mechanism) {
-    switch (mechanism) {
-        case CKM_RSA_PKCS_PSS:
-        case CKM_SHA224_RSA_PKCS_PSS:
-        case CKM_SHA256_RSA_PKCS_PSS:
-        case CKM_SHA384_RSA_PKCS_PSS:
-        case CKM_SHA512_RSA_PKCS_PSS:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool isEcdsa(CK_MECHANISM_TYPE mechanism) {
-    return mechanism == CKM_ECDSA || mechanism == CKM_ECDSA_SHA256 || mechanism == CKM_ECDSA_SHA384 ||
-           mechanism == CKM_ECDSA_SHA512;
+bool isFamily(CK_MECHANISM_TYPE mechanism, Family family) {
+    const SignatureMechanism* found = signatureMechanism(mechanism);
+    return found != nullptr && found->family == family;
 }
 
 // The field length of the curve that CKA_EC_PARAMS name: P-256, P-384 or P-521.
@@ -103,32 +94,13 @@ Bytes ecdsaSign(std::size_t half, const Bytes& data) {
     return signature;
 }
 
-// The MGF1 that goes with a digest, as the standard pairs them.
-CK_RSA_PKCS_MGF_TYPE mgf1Of(CK_MECHANISM_TYPE digest) {
-    switch (digest) {
-        case CKM_SHA_1:
-            return CKG_MGF1_SHA1;
-        case CKM_SHA224:
-            return CKG_MGF1_SHA224;
-        case CKM_SHA256:
-            return CKG_MGF1_SHA256;
-        case CKM_SHA384:
-            return CKG_MGF1_SHA384;
-        case CKM_SHA512:
-            return CKG_MGF1_SHA512;
-        default:
-            return 0;
-    }
-}
-
 bool canDo(OperationKind kind, CK_MECHANISM_TYPE mechanism) {
     switch (kind) {
         case OperationKind::digest:
             return MessageDigest::isDigest(mechanism);
         case OperationKind::sign:
         case OperationKind::verify:
-            return mechanism == CKM_RSA_PKCS || mechanism == CKM_RSA_PKCS_PSS || mechanism == CKM_ECDSA ||
-                   digestBefore(mechanism).has_value();
+            return signatureMechanism(mechanism) != nullptr;
         default:
             return mechanism == CKM_RSA_PKCS;
     }
@@ -143,7 +115,7 @@ CK_MECHANISM_TYPE pssDigestOf(const CK_MECHANISM& mechanism) {
     }
     std::memcpy(&parameters, mechanism.pParameter, sizeof parameters);
     const std::optional<CK_MECHANISM_TYPE> combined = digestBefore(mechanism.mechanism);
-    if (!MessageDigest::isDigest(parameters.hashAlg) || parameters.mgf != mgf1Of(parameters.hashAlg) ||
+    if (!MessageDigest::isDigest(parameters.hashAlg) || parameters.mgf != MessageDigest::mgf1Of(parameters.hashAlg) ||
         (combined && *combined != parameters.hashAlg)) {
         throw CryptokiError(CKR_MECHANISM_PARAM_INVALID);
     }
@@ -185,7 +157,7 @@ CryptoOperation::CryptoOperation(OperationKind kind, const CK_MECHANISM& mechani
     if ((token.mechanism(mechanism_).flags & rules.flag) == 0 || !canDo(kind, mechanism_)) {
         throw CryptokiError(CKR_MECHANISM_INVALID);
     }
-    if (isPss(mechanism_)) {
+    if (isFamily(mechanism_, Family::pss)) {
         pssDigest_ = pssDigestOf(mechanism);
     } else if (mechanism.pParameter != nullptr || mechanism.ulParameterLen != 0) {
         throw CryptokiError(CKR_MECHANISM_PARAM_INVALID);
@@ -193,7 +165,7 @@ CryptoOperation::CryptoOperation(OperationKind kind, const CK_MECHANISM& mechani
     if (kind == OperationKind::digest) {
         return;
     }
-    if (isEcdsa(mechanism_)) {
+    if (isFamily(mechanism_, Family::ecdsa)) {
         ecdsaHalf_ = fieldLengthOf(keyValueOf(required(key), rules, CKK_EC, CKA_EC_PARAMS));
     } else {
         key_.emplace(keyValueOf(required(key), rules, CKK_RSA, CKA_MODULUS));

@@ -1,6 +1,6 @@
 // The Cryptoki functions the token answers, by area: library.cpp, slots.cpp,
-// pins.cpp, sessions.cpp, login.cpp, objects.cpp, search.cpp, encryption.cpp,
-// digests.cpp, signatures.cpp, keygeneration.cpp, random.cpp. The function table
+// pins.cpp, sessions.cpp, login.cpp, objects.cpp, search.cpp, operations.cpp,
+// keygeneration.cpp, random.cpp. The function table
 // reaches them; only C_GetFunctionList is exported by name.
 #ifndef TESTTOKEN_ENTRYPOINTS_H
 #define TESTTOKEN_ENTRYPOINTS_H

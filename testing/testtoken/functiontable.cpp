@@ -20,7 +20,7 @@ struct FunctionName {
     char text[N];
 };
 
-// A function the token does not answer yet: logged, and CKR_FUNCTION_NOT_SUPPORTED
+// A function the token does not answer: logged, and CKR_FUNCTION_NOT_SUPPORTED
 // once initialised.
 template <FunctionName Name, typename Pointer>
 struct Unsupported;

@@ -11,7 +11,9 @@ class MessageDigest {
 public:
     MessageDigest() = delete;
 
-    static bool isDigest(CK_MECHANISM_TYPE mechanism) noexcept;
+    static bool isDigest(CK_MECHANISM_TYPE mechanism);
+    // The MGF1 that goes with the digest, as the standard pairs them; 0 for MD5.
+    static CK_RSA_PKCS_MGF_TYPE mgf1Of(CK_MECHANISM_TYPE mechanism);
     // The digest of data; the mechanism must be one isDigest accepts.
     static Bytes of(CK_MECHANISM_TYPE mechanism, const Bytes& data);
     // The DER of the PKCS#1 DigestInfo of data's digest: what a combined
