@@ -75,11 +75,11 @@ PublicKeyFacts ecFacts(const SubjectPublicKeyInfo& info) {
     if (info.algorithm.parameters.get_value(curve) != 0) return facts;
     facts.curve = curve.to_string();
     r_buffer_t point = info.subjectPublicKey.value_view();
+    facts.point = ZEPBuffer(point);
     if (auto known = curves().find(facts.curve); known != curves().end()) {
         facts.curve = known->second.name;
         facts.bits = known->second.bits;
-        if (ZEPECCurve::find(facts.curve))
-            facts.keyId = ecKeyId(ZEPBuffer(point));
+        if (ZEPECCurve::find(facts.curve)) facts.keyId = ecKeyId(facts.point);
         return facts;
     }
     if (point.len < 2) return facts;

@@ -37,6 +37,8 @@ struct PublicKeyFacts {
     std::string curve;
     // For RSA keys: the modulus (no leading zero bytes); empty for others.
     ZEPBuffer modulus;
+    // For EC keys: the point as the subjectPublicKey holds it.
+    ZEPBuffer point;
     // The key id: for RSA keys modulusKeyId, for EC keys on the key
     // database's curves the SHA-1 of the point as the subjectPublicKey
     // holds it (RFC 5280's method 1); empty for others.

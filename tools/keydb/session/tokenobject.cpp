@@ -4,7 +4,6 @@
 #include <map>
 #include <string_view>
 
-
 namespace {
 
 std::string hexValue(CK_ULONG value) {
@@ -19,6 +18,16 @@ std::string nameOf(const std::map<CK_ULONG, const char*>& names, CK_ULONG value)
 }
 
 constexpr CK_OBJECT_CLASS otpKeyClass = 8;
+
+std::string_view bytes(const ZEPBuffer& buffer) {
+    return {reinterpret_cast<const char*>(buffer.getValue()), buffer.getLength()};
+}
+
+std::string_view withoutLeadingZeros(const ZEPBuffer& number) {
+    std::string_view digits = bytes(number);
+    while (!digits.empty() && digits.front() == '\0') digits.remove_prefix(1);
+    return digits;
+}
 
 }  // namespace
 
@@ -54,7 +63,9 @@ std::string TokenObject::keyTypeName() const {
 }
 
 bool TokenObject::isPublicKeyOf(const PublicKeyFacts& key) const {
-    return objectClass == CKO_PUBLIC_KEY && !key.keyId.empty() && keyId() == key.keyId;
+    if (objectClass != CKO_PUBLIC_KEY) return false;
+    if (key.algorithm == "EC") return !ecPoint.empty() && bytes(ecPoint) == bytes(key.point);
+    return !modulus.empty() && withoutLeadingZeros(modulus) == withoutLeadingZeros(key.modulus);
 }
 
 std::string TokenObject::keyId() const {

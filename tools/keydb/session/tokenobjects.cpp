@@ -36,8 +36,8 @@ std::string TokenObjects::privateKeyId(const ZEPBuffer& id, const ZEPBuffer& lab
     const std::string text = labelText(label);
     const CK_OBJECT_CLASS holder = keyType == CKK_EC ? CKO_PUBLIC_KEY : CKO_PRIVATE_KEY;
     const TokenObject* found = find([&](const TokenObject& object) {
-        return object.objectClass == holder && object.keyType == keyType && !object.keyId().empty() &&
-               bytes(object.id) == bytes(id) && labelText(object.label) == text;
+        return object.objectClass == holder && object.keyType == keyType && bytes(object.id) == bytes(id) &&
+               labelText(object.label) == text && !object.keyId().empty();
     });
     return found ? found->keyId() : "";
 }
