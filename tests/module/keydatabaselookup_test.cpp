@@ -39,6 +39,14 @@ protected:
     static std::unique_ptr<Item> owned(Item* item) {
         return std::unique_ptr<Item>(item);
     }
+    // A pair "pair" (id "p") and a request "request" (id "r") of one subject.
+    void addPairAndRequest() {
+        const ZEPBuffer subject = subjectOf(certificates_->first);
+        addCertificate(certificates_->first, "pair", bufferOf("p"));
+        addKey(CKO_PRIVATE_KEY, "pair", bufferOf("p"), subject);
+        addKey(CKO_PRIVATE_KEY, "request", bufferOf("r"), subject);
+        addKey(CKO_PUBLIC_KEY, "request", bufferOf("r"), subject);
+    }
 };
 
 TEST_F(KeyDatabaseLookup, KeyIteratorGivesPrivateKeysFirst) {
@@ -226,11 +234,7 @@ TEST_F(KeyDatabaseLookup, ListedObjectsSayWhyTheyMakeNoItem) {
 }
 
 TEST_F(KeyDatabaseLookup, PairsAndRequestsAreListed) {
-    const ZEPBuffer subject = subjectOf(certificates_->first);
-    addCertificate(certificates_->first, "pair", bufferOf("p"));
-    addKey(CKO_PRIVATE_KEY, "pair", bufferOf("p"), subject);
-    addKey(CKO_PRIVATE_KEY, "request", bufferOf("r"), subject);
-    addKey(CKO_PUBLIC_KEY, "request", bufferOf("r"), subject);
+    addPairAndRequest();
 
     auto pairs = iterator(slot().getKeyCertIterator());
     auto pair = owned(slot().getNextKeyCertItem(*pairs));
@@ -393,11 +397,7 @@ TEST_F(KeyDatabaseLookup, ListingsReadTheTokenInfoOncePerListing) {
 // within the second find the attributes read, until a write through the
 // module or the second's end, with the same items.
 TEST_F(KeyDatabaseLookup, ListingsReadEachObjectOncePerSecond) {
-    const ZEPBuffer subject = subjectOf(certificates_->first);
-    addCertificate(certificates_->first, "pair", bufferOf("p"));
-    addKey(CKO_PRIVATE_KEY, "pair", bufferOf("p"), subject);
-    addKey(CKO_PRIVATE_KEY, "request", bufferOf("r"), subject);
-    addKey(CKO_PUBLIC_KEY, "request", bufferOf("r"), subject);
+    addPairAndRequest();
     const CK_OBJECT_HANDLE data = Control::addObject(kSlot, {{CKA_CLASS, testtoken::ulongValue(CKO_DATA)}});
     auto now = std::chrono::steady_clock::now();
     slot().getTokenCache().setClock([&] { return now; });
